@@ -1,0 +1,32 @@
+#pragma once
+
+#include "platform/UiService.h"
+
+#include <QString>
+
+namespace halvorix {
+
+enum class ReportForm { Full, Short };
+
+// What the report needs of a failure.
+struct FailureRecord {
+    QString description;
+    int code = 0;
+    int line = 0; // the last numbered step entered before the failure
+};
+
+// The report text: description, CR LF, location, "at line ", the number and, in the full form,
+// CR CR and the support sentence.
+QString applicationErrorText(const QString &location, const FailureRecord &failure, ReportForm form);
+
+// Shows the report (style 48, title "Application Error") and returns when it is closed.
+void ShowApplicationError(UiService &ui, const QString &location, const FailureRecord &failure,
+                          ReportForm form);
+
+// Add File(s) asks this before the report: a selection that did not fit the file dialog's buffer
+// gets its own box instead. True when it was that case (the handler then ends).
+bool showTooManyFilesInstead(UiService &ui, const FailureRecord &failure);
+
+extern const char *const kSupportEmail;
+
+} // namespace halvorix

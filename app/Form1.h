@@ -1,0 +1,149 @@
+#pragma once
+
+#include "app/Main.h"
+#include "app/Skin.h"
+#include "transferlist/TransferListModel.h"
+
+#include <QCursor>
+#include <QStringList>
+#include <QTreeView>
+#include <QWidget>
+#include <functional>
+#include <optional>
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMimeData;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+
+namespace halvorix {
+
+class FileSystemService;
+class UiService;
+class StepRunner;
+class CopyJob;
+class CopySession;
+
+// ListView1: the transfer list in report view. Drag-and-drop and the double-click are handed to
+// the window's handlers.
+class TransferListView : public QTreeView {
+    Q_OBJECT
+public:
+    explicit TransferListView(QWidget *parent);
+
+    std::function<bool(const QMimeData *)> onDragOver; // true: the drop is welcome
+    std::function<void(const QMimeData *)> onDrop;
+    std::function<void()> onDoubleClick;
+
+protected:
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+};
+
+// The main window. Handlers keep their classic names; each hands over to well-named code in
+// drives/, transferlist/ and copy/.
+class Form1 : public QWidget {
+    Q_OBJECT
+public:
+    Form1(FileSystemService &fs, UiService &ui, QString appFolder,
+          DrawOneToHundred homePageDraw = drawFromTimeOfDay);
+    ~Form1() override;
+
+    // Start-up, lines 102 to 150. Runs once before the window is first shown.
+    void Form_Load();
+
+    // Guarded handlers.
+    void PushButton1_Click(); // Start Copying
+    void PushButton2_Click(); // "..." beside the results folder
+    void PushButton3_Click(); // Load Sample/Example Files
+    void PushButton4_Click(); // Add All File(s) / Folder(s) In Folder
+    void PushButton5_Click(); // Add File(s) / Folder(s)
+    void PushButton6_Click(); // Clear List
+
+    // Unguarded handlers.
+    void Option1_Click();
+    void Option2_Click();
+    void Option3_Click();
+    void Option4_Click();
+    void Combo1_Click();
+    void Combo2_Click();
+    void Combo3_Click();
+    void ListView1_DblClick();
+    bool ListView1_OLEDragOver(const QMimeData *mime);
+    void ListView1_OLEDragDrop(const QStringList &droppedPaths);
+
+    // Pointer shape of the window and every control: 0 arrow, 11 busy, 99 hand.
+    int MousePointer() const { return mousePointer_; }
+    void setMousePointer(int shape);
+    bool isBusy() const { return mousePointer_ == kPointerBusy; }
+    bool hasCustomCursor() const { return customCursor_.has_value(); }
+
+    // The window's outer height (title bar included) that the direction set, in twips.
+    int outerHeightTwips() const { return outerHeightTwips_; }
+    const SkinFramework &skin() const { return skin_; }
+    TransferListModel &transferList() { return transferList_; }
+
+    static constexpr int kPointerDefault = 0;
+    static constexpr int kPointerBusy = 11;
+    static constexpr int kPointerHand = 99;
+
+    // Controls, by their classic names.
+    QGroupBox *Frame1 = nullptr, *Frame2 = nullptr, *Frame3 = nullptr;
+    QRadioButton *Option1 = nullptr, *Option2 = nullptr, *Option3 = nullptr, *Option4 = nullptr;
+    QComboBox *Combo1 = nullptr, *Combo2 = nullptr, *Combo3 = nullptr;
+    QLineEdit *Text1 = nullptr, *Text2 = nullptr, *Text3 = nullptr;
+    QPushButton *PushButton1 = nullptr, *PushButton2 = nullptr, *PushButton3 = nullptr,
+                *PushButton4 = nullptr, *PushButton5 = nullptr, *PushButton6 = nullptr;
+    TransferListView *ListView1 = nullptr;
+    QProgressBar *ProgressBar1 = nullptr;
+    QLabel *Label1[5] = {};
+
+    // Drive entries parallel to Combo1, Combo2, Combo3.
+    QStringList CardSourceDrives, HardDiskDrives, CardTargetDrives;
+
+    static const QString kListToolTip;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildControls();
+    void setTabOrderAsDesigned();
+    void applyPointerShape();
+    void setOuterHeightTwips(int twips);
+    void setTop(QWidget *control, int topTwips);
+    void setOptionValue(QRadioButton *option, bool on);
+    void FillDriveLists();
+    void quietly(const std::function<void()> &handler); // unguarded handlers report nothing
+    void appendRow(const QString &text, const QString &marker);
+    void addChosenFiles(StepRunner &run);
+    void addChosenFolder(StepRunner &run);
+    void addAllFilesInFolder(StepRunner &run);
+    void addAllFoldersInFolder(StepRunner &run);
+    void copyCardToComputer(StepRunner &run);
+    void copyComputerToCard(StepRunner &run);
+    void runCopy(CopyJob &job, const std::function<void()> &work);
+    void showClosingMessage(const CopyJob &job, const QString &doneText);
+    void copyListedFolder(const QString &source, const QString &target, CopySession &session);
+
+    FileSystemService &fs_;
+    UiService &ui_;
+    QString appFolder_;
+    DrawOneToHundred homePageDraw_;
+    SkinFramework skin_;
+    TransferListModel transferList_;
+    int mousePointer_ = kPointerDefault;
+    std::optional<QCursor> customCursor_;
+    int outerHeightTwips_ = 0;
+    CopyJob *runningCopy_ = nullptr;
+};
+
+} // namespace halvorix

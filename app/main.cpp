@@ -1,0 +1,21 @@
+#include "app/Form1.h"
+#include "platform/PosixFileSystem.h"
+#include "platform/QtUi.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Halvorix"));
+    QApplication::setDesktopFileName(QStringLiteral("halvorix"));
+
+    halvorix::PosixFileSystem fileSystem;
+    halvorix::QtUi ui;
+    // The application folder: where the program file lives (links resolved), beside its Samples.
+    halvorix::Form1 window(fileSystem, ui, QCoreApplication::applicationDirPath());
+    ui.setOwner(&window);
+    window.Form_Load();
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "platform/CopySession.h"
+#include "platform/UiService.h"
+
+#include <QObject>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+class QWidget;
+
+namespace halvorix {
+
+// Runs the copying part of a run off the user-interface thread. Meanwhile the window keeps
+// painting and shows progress, user input to it is refused, message boxes that the work asks
+// for are shown on the user-interface thread (the work waits for the answer), and a close
+// request can abandon the work at once.
+class CopyJob : public QObject {
+    Q_OBJECT
+public:
+    CopyJob(UiService &ui, QWidget *window, bool followLinks);
+    ~CopyJob() override;
+
+    CopySession session;
+
+    // A UiService for the work: its message boxes are shown on the user-interface thread.
+    UiService &workUi() { return *workUi_; }
+
+    // Runs `work` on a worker thread and returns when it is done, calling `onProgress` on this
+    // thread a few times a second. Throws CopyAbandoned when the job was abandoned.
+    void run(const std::function<void()> &work, const std::function<void()> &onProgress);
+
+    // Abandons the work and waits until it has removed its temporary file (from a close request).
+    void abandon();
+
+    // Worker side: shows a box on the user-interface thread and waits for the answer.
+    int showBoxOnUiThread(const QString &text, int style, const QString &title);
+
+private:
+    void showPendingBoxes();
+
+    UiService &ui_;
+    QWidget *window_;
+    std::unique_ptr<UiService> workUi_;
+    std::thread worker_;
+    std::mutex mutex_;
+    std::condition_variable answered_;
+    struct PendingBox {
+        QString text;
+        int style;
+        QString title;
+        int answer = -1;
+    };
+    std::deque<PendingBox *> pending_;
+};
+
+} // namespace halvorix

@@ -1,0 +1,14 @@
+#include "drives/BrowseFolder.h"
+
+#include "platform/UiService.h"
+
+namespace halvorix {
+
+const QString kPickFolderPrompt = QStringLiteral("Please select folder:");
+
+QString PickFolder(UiService &ui, QWidget *owner, const QString &prompt)
+{
+    return ui.pickFolder(owner, prompt);
+}
+
+} // namespace halvorix

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace halvorix {
+
+class UiService;
+
+// The modal folder-selection dialog, owned by `owner`, folders only. Returns the chosen folder's
+// full path, or "" when the user cancels. Traps nothing: a failure reaches the caller.
+QString PickFolder(UiService &ui, QWidget *owner, const QString &prompt);
+
+extern const QString kPickFolderPrompt; // "Please select folder:"
+
+} // namespace halvorix

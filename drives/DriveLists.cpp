@@ -1,0 +1,47 @@
+#include "drives/DriveLists.h"
+
+#include "platform/FileSystemService.h"
+
+namespace halvorix {
+
+const QString kDriveEntrySeparator = QStringLiteral("|MySep!!|");
+
+QString makeDriveEntry(const QString &letter, const QString &name)
+{
+    return letter + kDriveEntrySeparator + name;
+}
+
+QStringList splitDriveEntry(const QString &entry)
+{
+    return entry.split(kDriveEntrySeparator, Qt::KeepEmptyParts, Qt::CaseSensitive);
+}
+
+QString driveName(const DriveInfo &drive)
+{
+    if (!drive.label.isEmpty())
+        return drive.label;
+    return drive.type == kDriveRemovable ? QStringLiteral("Removable Disk") : QStringLiteral("Local Disk");
+}
+
+QString driveItemText(const DriveInfo &drive)
+{
+    QString root = drive.root;
+    if (root.size() > 1 && root.endsWith(QLatin1Char('/')))
+        root.chop(1);
+    return driveName(drive) + QStringLiteral(" (") + root + QLatin1Char(')');
+}
+
+void FillDriveLists(FileSystemService &fs, const DriveListTargets &targets)
+{
+    fs.forEachDrive([&](const DriveInfo &drive) {
+        if (!drive.ready)
+            return;
+        const QString entry = makeDriveEntry(drive.root, driveName(drive));
+        if (drive.type == kDriveRemovable)
+            targets.addCard(entry, driveItemText(drive));
+        else if (drive.type == kDriveFixed)
+            targets.addHardDisk(entry, driveItemText(drive));
+    });
+}
+
+} // namespace halvorix

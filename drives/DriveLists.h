@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+namespace halvorix {
+
+class FileSystemService;
+struct DriveInfo;
+
+// A drive entry is "letter|MySep!!|name"; on this platform the letter is the drive's root folder
+// with its trailing "/". Nothing is escaped: the separator is the only structure.
+extern const QString kDriveEntrySeparator;
+
+QString makeDriveEntry(const QString &letter, const QString &name);
+// Splits at every separator (exact comparison); element 0 the letter, element 1 the name.
+QStringList splitDriveEntry(const QString &entry);
+
+// The drive's name: its label, else "Removable Disk" or "Local Disk".
+QString driveName(const DriveInfo &drive);
+// "label (root)" with the root's trailing "/" dropped; the root folder "/" stays "/".
+QString driveItemText(const DriveInfo &drive);
+
+// Where discovery appends. Cards go to both card lists, fixed drives to the hard-drive list.
+struct DriveListTargets {
+    std::function<void(const QString &entry, const QString &itemText)> addCard;
+    std::function<void(const QString &entry, const QString &itemText)> addHardDisk;
+};
+
+// Lists every ready removable and fixed drive in the enumeration's order. A failing query stops
+// discovery there (the AppError passes on); what was appended stays.
+void FillDriveLists(FileSystemService &fs, const DriveListTargets &targets);
+
+} // namespace halvorix

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QSet>
+#include <QString>
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <vector>
+
+namespace halvorix {
+
+// One item that could not be copied, and why ("Permission denied", "No space left on device").
+struct CopyFailure {
+    QString path;
+    QString reason;
+};
+
+// Thrown inside a copy when the session was abandoned (the program is closing). The engine has
+// removed its temporary file by the time it leaves the engine.
+struct CopyAbandoned {};
+
+// The state one copy run shares between its steps, its worker thread and the window.
+class CopySession {
+public:
+    // On the way to a card (whose file system cannot hold links) links are followed, and every
+    // folder is entered at most once; from a card links are copied as links, never followed.
+    bool followLinks = false;
+
+    // Bytes written per kernel call; small values let tests stop a copy in the middle of a file.
+    qint64 chunkBytes = 8 << 20;
+    // Called by the engine before every chunk (tests use it to act in the middle of a file).
+    std::function<void()> beforeChunk;
+
+    std::atomic<qint64> bytesDone{0};
+    std::atomic<qint64> bytesTotal{0};
+
+    void abandon() { abandoned_.store(true); }
+    bool isAbandoned() const { return abandoned_.load(); }
+
+    void addFailure(const QString &path, const QString &reason)
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        failures_.push_back({path, reason});
+    }
+    std::vector<CopyFailure> failures() const
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return failures_;
+    }
+    size_t failureCount() const
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return failures_.size();
+    }
+
+    // Destination folders written to, flushed to their devices before the run reports.
+    QSet<QString> destinations;
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<CopyFailure> failures_;
+    std::atomic<bool> abandoned_{false};
+};
+
+} // namespace halvorix

@@ -1,0 +1,527 @@
+#include "platform/PosixCopy.h"
+
+#include "platform/AppError.h"
+#include "platform/PosixErrors.h"
+#include "platform/Wildcard.h"
+
+#include <QDir>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <memory>
+#include <sys/sendfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace halvorix::posixcopy {
+
+namespace {
+
+constexpr size_t kBufferBytes = 128 << 10; // never slower than 1 MiB here, kinder to the cache
+
+class Fd {
+public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    ~Fd() { reset(); }
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    void reset()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = -1;
+    }
+    // Closes and reports the outcome: some file systems only report a failed write here.
+    int closeChecked()
+    {
+        const int rc = ::close(fd_);
+        fd_ = -1;
+        return rc;
+    }
+
+private:
+    int fd_;
+};
+
+struct DirCloser {
+    void operator()(DIR *dir) const { ::closedir(dir); }
+};
+using DirHandle = std::unique_ptr<DIR, DirCloser>;
+
+QString reasonOf(int err)
+{
+    return QString::fromLocal8Bit(std::strerror(err));
+}
+
+// One item failed: recorded for the closing summary, thrown so the caller's bookkeeping sees it.
+[[noreturn]] void failItem(CopySession &session, const QString &item, int err, const QString &where)
+{
+    session.addFailure(item, reasonOf(err));
+    throw AppError(codeForErrno(err, where), reasonOf(err) + QStringLiteral(": ") + where);
+}
+
+[[noreturn]] void failItem(CopySession &session, const QString &item, int code, const QString &reason,
+                           const QString &where)
+{
+    session.addFailure(item, reason);
+    throw AppError(code, reason + QStringLiteral(": ") + where);
+}
+
+QString joinPath(const QString &folder, const QString &name)
+{
+    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
+}
+
+QString folderOf(const QString &path)
+{
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    return slash <= 0 ? QStringLiteral("/") : path.left(slash);
+}
+
+QString identityOf(const struct stat &st)
+{
+    return QString::number(st.st_dev) + QLatin1Char(':') + QString::number(st.st_ino);
+}
+
+// A name in the destination folder that nothing else uses: hidden, and unique to this process.
+QString temporaryNameIn(const QString &folder)
+{
+    static std::atomic<unsigned> counter{0};
+    return joinPath(folder, QStringLiteral(".halvorix-%1-%2.part").arg(::getpid()).arg(counter++));
+}
+
+// Removes the temporary file unless it was renamed into place.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(QString path) : path_(std::move(path)) {}
+    ~TemporaryFile()
+    {
+        if (!committed_)
+            ::unlink(encodePath(path_).constData());
+    }
+    TemporaryFile(const TemporaryFile &) = delete;
+    TemporaryFile &operator=(const TemporaryFile &) = delete;
+    const QString &path() const { return path_; }
+    void commit() { committed_ = true; }
+
+private:
+    QString path_;
+    bool committed_ = false;
+};
+
+bool isDestinationSideError(int err)
+{
+    return err == ENOSPC || err == EDQUOT || err == EFBIG || err == EROFS;
+}
+
+// Moves the data with the fastest call the two files allow: copy_file_range within one file
+// system, sendfile across file systems (the usual case for a card), read/write as a last resort.
+void copyData(int in, int out, const QString &source, const QString &destination, CopySession &session)
+{
+    bool tryCopyRange = true;
+    bool trySendfile = true;
+    std::vector<char> buffer;
+    for (;;) {
+        if (session.isAbandoned())
+            throw CopyAbandoned{};
+        if (session.beforeChunk)
+            session.beforeChunk();
+        const size_t chunk = static_cast<size_t>(session.chunkBytes);
+        ssize_t n = 0;
+        if (tryCopyRange) {
+            n = ::copy_file_range(in, nullptr, out, nullptr, chunk, 0);
+            if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP
+                          || errno == EPERM)) {
+                tryCopyRange = false;
+                continue;
+            }
+        } else if (trySendfile) {
+            n = ::sendfile(out, in, nullptr, chunk);
+            if (n < 0 && (errno == EINVAL || errno == ENOSYS)) {
+                trySendfile = false;
+                continue;
+            }
+        } else {
+            if (buffer.empty())
+                buffer.resize(kBufferBytes);
+            n = ::read(in, buffer.data(), std::min(buffer.size(), chunk));
+            for (ssize_t written = 0; n > 0 && written < n;) {
+                const ssize_t w = ::write(out, buffer.data() + written, static_cast<size_t>(n - written));
+                if (w < 0) {
+                    if (errno == EINTR)
+                        continue;
+                    throwSystemError(errno, destination);
+                }
+                written += w;
+            }
+        }
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            const int err = errno;
+            throwSystemError(err, isDestinationSideError(err) ? destination : source);
+        }
+        if (n == 0)
+            return;
+        session.bytesDone.fetch_add(n, std::memory_order_relaxed);
+    }
+}
+
+// Copies one regular file (already opened) to `destination` through a temporary file.
+void copyOpenFile(int in, const struct stat &st, const QString &source, const QString &destination,
+                  CopySession &session)
+{
+    TemporaryFile temporary(temporaryNameIn(folderOf(destination)));
+    Fd out(::open(encodePath(temporary.path()).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (!out.valid())
+        throwSystemError(errno, destination);
+    copyData(in, out.get(), source, destination, session);
+    ::fchmod(out.get(), st.st_mode & 07777); // a card's file system may refuse: not a failure
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    if (::futimens(out.get(), times) != 0)
+        throwSystemError(errno, destination);
+    if (out.closeChecked() != 0)
+        throwSystemError(errno, destination);
+    if (::rename(encodePath(temporary.path()).constData(), encodePath(destination).constData()) != 0)
+        throwSystemError(errno, destination);
+    temporary.commit();
+}
+
+// Recreates a link as a link (from a card, links are never followed).
+void copyLink(const QString &source, const QString &destination)
+{
+    std::vector<char> target(PATH_MAX + 1);
+    const ssize_t n = ::readlink(encodePath(source).constData(), target.data(), PATH_MAX);
+    if (n < 0)
+        throwSystemError(errno, source);
+    target[static_cast<size_t>(n)] = '\0';
+    TemporaryFile temporary(temporaryNameIn(folderOf(destination)));
+    if (::symlink(target.data(), encodePath(temporary.path()).constData()) != 0)
+        throwSystemError(errno, destination);
+    if (::rename(encodePath(temporary.path()).constData(), encodePath(destination).constData()) != 0)
+        throwSystemError(errno, destination);
+    temporary.commit();
+}
+
+[[noreturn]] void throwNotAFile(const QString &source)
+{
+    throw AppError(kPathFileAccessError,
+                   QStringLiteral("Not a regular file (pipe, socket or device): ") + source);
+}
+
+// Copies one non-folder entry. Throws AppError (not recorded) on failure.
+void copyEntryFile(const QString &source, const QString &destination, CopySession &session)
+{
+    const QByteArray sourceBytes = encodePath(source);
+    struct stat linkSt {};
+    if (::lstat(sourceBytes.constData(), &linkSt) != 0)
+        throwSystemError(errno, source);
+    if (S_ISLNK(linkSt.st_mode) && !session.followLinks) {
+        copyLink(source, destination);
+        return;
+    }
+    struct stat st {};
+    if (::stat(sourceBytes.constData(), &st) != 0)
+        throwSystemError(errno, source);
+    if (S_ISDIR(st.st_mode))
+        throwSystemError(EISDIR, source);
+    if (!S_ISREG(st.st_mode))
+        throwNotAFile(source); // never opened: a pipe would block, a device never ends
+    struct stat destSt {};
+    if (::stat(encodePath(destination).constData(), &destSt) == 0 && destSt.st_dev == st.st_dev
+        && destSt.st_ino == st.st_ino)
+        throw AppError(kPathFileAccessError, QStringLiteral("Source and destination are the same file: ") + source);
+    Fd in(::open(sourceBytes.constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!in.valid())
+        throwSystemError(errno, source);
+    struct stat openSt {};
+    if (::fstat(in.get(), &openSt) != 0)
+        throwSystemError(errno, source);
+    if (!S_ISREG(openSt.st_mode))
+        throwNotAFile(source); // replaced by something else since we looked
+    ::posix_fadvise(in.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    copyOpenFile(in.get(), openSt, source, destination, session);
+}
+
+// What a directory entry is, under the session's link rule.
+enum class Kind { Folder, File, Link, Missing };
+
+Kind kindOf(const QString &path, bool followLinks, struct stat *out = nullptr)
+{
+    struct stat st {};
+    const QByteArray bytes = encodePath(path);
+    if (::lstat(bytes.constData(), &st) != 0)
+        return Kind::Missing;
+    if (S_ISLNK(st.st_mode)) {
+        if (!followLinks)
+            return Kind::Link;
+        if (::stat(bytes.constData(), &st) != 0)
+            return Kind::File; // dangling: fails as a file would
+    }
+    if (out)
+        *out = st;
+    return S_ISDIR(st.st_mode) ? Kind::Folder : Kind::File;
+}
+
+struct TreeCopy {
+    CopySession &session;
+    QSet<QString> entered; // folder identities: with links followed, each is entered once
+    QString rootDestination;
+
+    // Copies one folder's tree. Failures inside are recorded and do not stop the rest.
+    void copyFolder(const QString &source, const QString &destination)
+    {
+        struct stat st {};
+        if (::stat(encodePath(source).constData(), &st) != 0) {
+            recordFailure(source, errno);
+            return;
+        }
+        if (entered.contains(identityOf(st)))
+            return; // reached again through a link: already copied, or our own destination
+        entered.insert(identityOf(st));
+
+        const QByteArray destBytes = encodePath(destination);
+        if (::mkdir(destBytes.constData(), 0777) != 0 && errno != EEXIST) {
+            recordFailure(source, errno);
+            return;
+        }
+        struct stat destSt {};
+        if (::stat(destBytes.constData(), &destSt) != 0 || !S_ISDIR(destSt.st_mode)) {
+            recordFailure(source, ENOTDIR);
+            return;
+        }
+        entered.insert(identityOf(destSt)); // never walk into what this copy writes
+
+        DirHandle dir(::opendir(encodePath(source).constData()));
+        if (!dir) {
+            recordFailure(source, errno);
+            return;
+        }
+        std::vector<QString> names;
+        errno = 0;
+        while (const dirent *entry = ::readdir(dir.get())) {
+            const char *n = entry->d_name;
+            if (!(n[0] == '.' && (n[1] == '\0' || (n[1] == '.' && n[2] == '\0'))))
+                names.push_back(decodeName(n, std::strlen(n)));
+            errno = 0;
+        }
+        if (errno != 0)
+            recordFailure(source, errno);
+        dir.reset(); // deep trees must not hold one descriptor per level
+        for (const QString &name : names) {
+            const QString from = joinPath(source, name);
+            const QString to = joinPath(destination, name);
+            if (kindOf(from, session.followLinks) == Kind::Folder)
+                copyFolder(from, to);
+            else
+                copyFileItem(from, to);
+        }
+        const struct timespec times[2] = {st.st_atim, st.st_mtim};
+        ::utimensat(AT_FDCWD, destBytes.constData(), times, 0);
+    }
+
+    void copyFileItem(const QString &source, const QString &destination)
+    {
+        try {
+            copyEntryFile(source, destination, session);
+        } catch (const AppError &error) {
+            session.addFailure(source, reasonText(error));
+        }
+    }
+
+    void recordFailure(const QString &item, int err) { session.addFailure(item, reasonOf(err)); }
+
+    static QString reasonText(const AppError &error)
+    {
+        const QString &description = error.description();
+        const qsizetype colon = description.indexOf(QStringLiteral(": "));
+        return colon > 0 ? description.left(colon) : description;
+    }
+};
+
+struct MatchedEntry {
+    QString name;
+    Kind kind;
+};
+
+// The entries of the pattern's folder whose names match, hidden ones included.
+std::vector<MatchedEntry> matchingEntries(const QString &pattern, bool followLinks, CopySession &session,
+                                         bool recordFailure = true)
+{
+    const SplitPattern split = splitPattern(pattern);
+    std::vector<MatchedEntry> entries;
+    if (!hasWildcard(split.namePattern)) {
+        const Kind kind = kindOf(pattern, followLinks);
+        if (kind != Kind::Missing)
+            entries.push_back({split.namePattern, kind});
+        return entries;
+    }
+    DirHandle dir(::opendir(encodePath(split.folder).constData()));
+    if (!dir) {
+        if (!recordFailure)
+            return entries;
+        failItem(session, split.folder, errno, split.folder);
+    }
+    std::vector<QString> names;
+    while (const dirent *entry = ::readdir(dir.get())) {
+        const char *n = entry->d_name;
+        if (n[0] == '.' && (n[1] == '\0' || (n[1] == '.' && n[2] == '\0')))
+            continue;
+        QString name = decodeName(n, std::strlen(n));
+        if (matchesWildcard(split.namePattern, name))
+            names.push_back(std::move(name));
+    }
+    for (QString &name : names) {
+        const Kind kind = kindOf(joinPath(split.folder, name), followLinks);
+        entries.push_back({std::move(name), kind});
+    }
+    return entries;
+}
+
+// After a bulk copy: one AppError for the step when any item failed.
+void throwIfItemsFailed(CopySession &session, size_t failuresBefore)
+{
+    const std::vector<CopyFailure> failures = session.failures();
+    if (failures.size() == failuresBefore)
+        return;
+    const CopyFailure &first = failures[failuresBefore];
+    QString description = first.reason + QStringLiteral(": ") + first.path;
+    const size_t more = failures.size() - failuresBefore - 1;
+    if (more > 0)
+        description += QStringLiteral(" (and %1 more)").arg(more);
+    throw AppError(kPathFileAccessError, description);
+}
+
+QString canonical(const QString &path)
+{
+    const QString result = QDir(path).canonicalPath();
+    return result.isEmpty() ? QDir::cleanPath(path) : result;
+}
+
+bool isSameOrInside(const QString &inner, const QString &outer)
+{
+    return inner == outer || inner.startsWith(outer.endsWith(QLatin1Char('/')) ? outer : outer + QLatin1Char('/'));
+}
+
+} // namespace
+
+void copyFile(const QString &source, const QString &destination, CopySession &session)
+{
+    session.destinations.insert(folderOf(destination));
+    try {
+        copyEntryFile(source, destination, session);
+    } catch (const AppError &error) {
+        session.addFailure(source, TreeCopy::reasonText(error));
+        throw;
+    }
+}
+
+void copyMatchingFiles(const QString &pattern, const QString &destinationFolder, CopySession &session)
+{
+    session.destinations.insert(destinationFolder);
+    const size_t failuresBefore = session.failureCount();
+    const SplitPattern split = splitPattern(pattern);
+    int copied = 0;
+    for (const MatchedEntry &entry : matchingEntries(pattern, session.followLinks, session)) {
+        if (entry.kind == Kind::Folder)
+            continue;
+        ++copied;
+        TreeCopy tree{session, {}, destinationFolder};
+        tree.copyFileItem(joinPath(split.folder, entry.name), joinPath(destinationFolder, entry.name));
+    }
+    if (copied == 0)
+        throw AppError(kFileNotFound, QStringLiteral("File not found: ") + pattern);
+    throwIfItemsFailed(session, failuresBefore);
+}
+
+int copyMatchingFolders(const QString &pattern, const QString &destinationFolder, CopySession &session)
+{
+    session.destinations.insert(destinationFolder);
+    const size_t failuresBefore = session.failureCount();
+    const SplitPattern split = splitPattern(pattern);
+    const QString destinationCanonical = canonical(destinationFolder);
+    int matched = 0;
+    for (const MatchedEntry &entry : matchingEntries(pattern, session.followLinks, session)) {
+        if (entry.kind != Kind::Folder)
+            continue;
+        ++matched;
+        const QString source = joinPath(split.folder, entry.name);
+        if (isSameOrInside(destinationCanonical, canonical(source))) {
+            session.addFailure(source, QStringLiteral("Cannot copy a folder into itself (the destination "
+                                                      "%1 is inside it)").arg(destinationFolder));
+            continue;
+        }
+        TreeCopy tree{session, {}, destinationFolder};
+        struct stat destSt {};
+        if (::stat(encodePath(destinationFolder).constData(), &destSt) == 0)
+            tree.entered.insert(identityOf(destSt));
+        tree.copyFolder(source, joinPath(destinationFolder, entry.name));
+    }
+    throwIfItemsFailed(session, failuresBefore);
+    return matched;
+}
+
+namespace {
+
+qint64 treeBytes(const QString &path, bool followLinks, QSet<QString> &entered, int depthLeft)
+{
+    struct stat st {};
+    const Kind kind = kindOf(path, followLinks, &st);
+    if (kind == Kind::File)
+        return S_ISREG(st.st_mode) ? st.st_size : 0;
+    if (kind != Kind::Folder || depthLeft == 0 || entered.contains(identityOf(st)))
+        return 0;
+    entered.insert(identityOf(st));
+    DirHandle dir(::opendir(encodePath(path).constData()));
+    if (!dir)
+        return 0;
+    std::vector<QString> names;
+    while (const dirent *entry = ::readdir(dir.get())) {
+        const char *n = entry->d_name;
+        if (!(n[0] == '.' && (n[1] == '\0' || (n[1] == '.' && n[2] == '\0'))))
+            names.push_back(decodeName(n, std::strlen(n)));
+    }
+    dir.reset();
+    qint64 total = 0;
+    for (const QString &name : names)
+        total += treeBytes(joinPath(path, name), followLinks, entered, depthLeft - 1);
+    return total;
+}
+
+} // namespace
+
+void measure(const QString &pattern, bool foldersToo, CopySession &session)
+{
+    const SplitPattern split = splitPattern(pattern);
+    qint64 total = 0;
+    for (const MatchedEntry &entry : matchingEntries(pattern, session.followLinks, session, false)) {
+        if (entry.kind == Kind::Folder && !foldersToo)
+            continue;
+        QSet<QString> entered;
+        total += treeBytes(joinPath(split.folder, entry.name), session.followLinks, entered, 4096);
+    }
+    session.bytesTotal.fetch_add(total);
+}
+
+void flushDestinations(CopySession &session)
+{
+    QSet<dev_t> flushed;
+    for (const QString &folder : std::as_const(session.destinations)) {
+        Fd dir(::open(encodePath(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!dir.valid())
+            continue; // never created: nothing was written there
+        struct stat st {};
+        if (::fstat(dir.get(), &st) != 0 || flushed.contains(st.st_dev))
+            continue;
+        flushed.insert(st.st_dev);
+        if (::syncfs(dir.get()) != 0)
+            failItem(session, folder, errno, folder);
+    }
+}
+
+} // namespace halvorix::posixcopy

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "platform/CopySession.h"
+
+#include <QString>
+
+// The copy engine behind PosixFileSystem's copy operations (see FileSystemService).
+namespace halvorix::posixcopy {
+
+void copyFile(const QString &source, const QString &destination, CopySession &session);
+void copyMatchingFiles(const QString &pattern, const QString &destinationFolder, CopySession &session);
+int copyMatchingFolders(const QString &pattern, const QString &destinationFolder, CopySession &session);
+void measure(const QString &pattern, bool foldersToo, CopySession &session);
+void flushDestinations(CopySession &session);
+
+} // namespace halvorix::posixcopy

@@ -1,0 +1,82 @@
+#include "platform/PosixErrors.h"
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace halvorix {
+
+namespace {
+
+bool parentFolderExists(const QString &path)
+{
+    QString trimmed = path;
+    while (trimmed.size() > 1 && trimmed.endsWith(QLatin1Char('/')))
+        trimmed.chop(1);
+    const qsizetype slash = trimmed.lastIndexOf(QLatin1Char('/'));
+    if (slash <= 0)
+        return true;
+    struct stat st {};
+    return ::stat(encodePath(trimmed.left(slash)).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+} // namespace
+
+int codeForErrno(int err, const QString &path)
+{
+    switch (err) {
+    case EACCES:
+    case EPERM:
+        return kPermissionDenied;
+    case ENOENT:
+        return parentFolderExists(path) ? kFileNotFound : kPathNotFound;
+    case ENOTDIR:
+        return kPathNotFound;
+    case EEXIST:
+        return kFileAlreadyExists;
+    case ENOSPC:
+    case EDQUOT:
+        return kDiskFull;
+    case EIO:
+    case ENXIO:
+    case ENODEV:
+        return kDeviceIoError;
+    default:
+        return kPathFileAccessError;
+    }
+}
+
+void throwSystemError(int err, const QString &path)
+{
+    const QString reason = QString::fromLocal8Bit(std::strerror(err));
+    throw AppError(codeForErrno(err, path), reason + QStringLiteral(": ") + path);
+}
+
+QByteArray encodePath(const QString &path)
+{
+    return path.toUtf8();
+}
+
+QString decodeName(const char *bytes, size_t length)
+{
+    return QString::fromUtf8(bytes, static_cast<qsizetype>(length));
+}
+
+bool nameRoundTrips(const char *bytes, size_t length)
+{
+    bool ascii = true;
+    for (size_t i = 0; i < length; ++i) {
+        if (static_cast<unsigned char>(bytes[i]) >= 0x80) {
+            ascii = false;
+            break;
+        }
+    }
+    if (ascii)
+        return true;
+    const QString decoded = decodeName(bytes, length);
+    if (decoded.contains(QChar::ReplacementCharacter))
+        return false;
+    return decoded.toUtf8() == QByteArray::fromRawData(bytes, static_cast<qsizetype>(length));
+}
+
+} // namespace halvorix

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "platform/UiService.h"
+
+namespace halvorix {
+
+// The real user-interface service: Qt's message box and dialogs, QSettings in INI form at
+// $XDG_CONFIG_HOME/<application>.conf, detached processes for the desktop's helpers.
+class QtUi : public UiService {
+public:
+    void setOwner(QWidget *owner) { owner_ = owner; }
+
+    QStringList openFileNames(QWidget *owner, const FileDialogRequest &request) override;
+    QString pickFolder(QWidget *owner, const QString &prompt) override;
+    void yield() override;
+    QString getSetting(const QString &appName, const QString &section, const QString &key,
+                       const QString &defaultValue) override;
+    void saveSetting(const QString &appName, const QString &section, const QString &key,
+                     const QString &value) override;
+    QCursor loadCursorFile(const QString &path) override;
+    void runProgram(const QString &program, const QStringList &arguments) override;
+    void shellOpen(const QString &folder) override;
+    [[noreturn]] void endProgram() override;
+
+    // The settings file for an application name, e.g. ~/.config/Brackwen.conf.
+    static QString settingsFilePath(const QString &appName);
+    // "All Files (*.*)|*.*|" in Qt's filter form; "*.*" becomes "*" so dotless names show.
+    static QString toQtFilter(const QString &filter);
+
+protected:
+    int showMessageBox(const MessageBoxRequest &request) override;
+
+private:
+    QWidget *owner_ = nullptr;
+};
+
+} // namespace halvorix

@@ -1,0 +1,111 @@
+#pragma once
+
+#include "app/StepRunner.h"
+#include "platform/UiService.h"
+
+#include <QStringList>
+#include <deque>
+#include <functional>
+#include <map>
+#include <vector>
+
+namespace halvorix::test {
+
+// A scripted user: answers boxes and dialogs from queues, records everything it was shown.
+class FakeUi : public UiService {
+public:
+    std::vector<MessageBoxRequest> boxes;
+    std::deque<int> boxAnswers;                 // kAnswerYes / kAnswerNo; default: Ok / No
+    std::deque<QStringList> fileDialogResults;  // default: cancel
+    std::vector<FileDialogRequest> fileDialogs;
+    std::deque<QString> folderPicks;            // default: cancel ("")
+    std::vector<QString> folderPrompts;
+    std::map<QString, QString> settings;        // "app/section/key" -> value
+    std::vector<std::pair<QString, QStringList>> programsRun;
+    std::vector<QString> shellOpened;
+    int yields = 0;
+    std::function<void()> onYield;              // what the user does while a walk yields
+    std::function<void(const MessageBoxRequest &)> onBox;
+    bool programEnded = false;
+    std::function<QCursor(const QString &)> cursorLoader;
+
+    QStringList openFileNames(QWidget *, const FileDialogRequest &request) override
+    {
+        fileDialogs.push_back(request);
+        if (fileDialogResults.empty())
+            return {};
+        QStringList result = fileDialogResults.front();
+        fileDialogResults.pop_front();
+        return result;
+    }
+    QString pickFolder(QWidget *, const QString &prompt) override
+    {
+        folderPrompts.push_back(prompt);
+        if (folderPicks.empty())
+            return {};
+        QString pick = folderPicks.front();
+        folderPicks.pop_front();
+        return pick;
+    }
+    void yield() override
+    {
+        ++yields;
+        if (onYield)
+            onYield();
+        // The real program ends inside the close request; the fake unwinds the handler instead.
+        if (programEnded)
+            throw ProgramEnded{};
+    }
+    QString getSetting(const QString &a, const QString &s, const QString &k, const QString &d) override
+    {
+        const auto it = settings.find(a + '/' + s + '/' + k);
+        return it == settings.end() ? d : it->second;
+    }
+    void saveSetting(const QString &a, const QString &s, const QString &k, const QString &v) override
+    {
+        settings[a + '/' + s + '/' + k] = v;
+    }
+    QCursor loadCursorFile(const QString &path) override
+    {
+        if (cursorLoader)
+            return cursorLoader(path);
+        return QCursor(Qt::PointingHandCursor);
+    }
+    void runProgram(const QString &program, const QStringList &arguments) override
+    {
+        programsRun.emplace_back(program, arguments);
+    }
+    void shellOpen(const QString &folder) override { shellOpened.push_back(folder); }
+    void endProgram() override { programEnded = true; }
+
+    QString setting(const QString &key) const
+    {
+        const auto it = settings.find("Brackwen/Halvorix/" + key);
+        return it == settings.end() ? QString() : it->second;
+    }
+    QStringList boxTexts() const
+    {
+        QStringList texts;
+        for (const auto &box : boxes)
+            texts << box.text;
+        return texts;
+    }
+
+protected:
+    int showMessageBox(const MessageBoxRequest &request) override
+    {
+        boxes.push_back(request);
+        if (onBox)
+            onBox(request);
+        if (request.style == kStyleYesNo) {
+            if (boxAnswers.empty())
+                return kAnswerNo;
+            const int answer = boxAnswers.front();
+            boxAnswers.pop_front();
+            return answer;
+        }
+        return kAnswerOk;
+    }
+};
+
+} // namespace halvorix::test

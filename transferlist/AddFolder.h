@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+namespace halvorix {
+
+class FileSystemService;
+class UiService;
+
+// An ordered collection of folder paths, each ending with "/".
+using FolderCollection = QStringList;
+
+// Expands `folders` in place with their sub-folders, level by level (breadth-first; within one
+// parent in the file system's order). Left out, with everything below them: folders whose
+// attributes are exactly 22 or 1046 (a drive root is always walked), sub-folders whose names
+// have bad characters, folders already reached by another path (links never make it loop).
+// A folder whose sub-folders cannot be read keeps what was found so far; when the reason is
+// permission denied it is removed from the collection. Yields to the window for every folder
+// it walks, every sub-folder it meets and every entry it hands back. Throws AppError when an
+// entry cannot be examined at all (it no longer exists): the walk ends there.
+void CollectSubFolders(FileSystemService &fs, UiService &ui, FolderCollection &folders, bool recursive);
+
+// The names of the files in `folder` that match `pattern` and open as files: hidden files
+// included, folders never. In the file system's order. Throws AppError when the listing fails.
+QStringList ListFolderFiles(FileSystemService &fs, const QString &folder, const QString &pattern);
+
+// Whether the path opens as an existing file (false for folders, devices, pipes). Never fails.
+bool IsExistingFile(FileSystemService &fs, const QString &path);
+
+// True for a name with a character below 32, from 127 to 159, or U+FFFD (a name that did not
+// decode and so cannot be opened again by its text).
+bool NameHasBadChars(const QString &name);
+
+} // namespace halvorix

@@ -1,0 +1,105 @@
+#include "transferlist/Intake.h"
+
+#include "platform/FileSystemService.h"
+#include "transferlist/PathText.h"
+
+namespace halvorix {
+
+namespace {
+constexpr int kHiddenArchive = kAttrHidden | kAttrArchive; // 34
+
+QString withoutLastCharacter(const QString &entry)
+{
+    return entry.left(entry.size() - 1);
+}
+} // namespace
+
+bool runEachStep(int line, const std::function<void()> &action)
+{
+    Q_UNUSED(line);
+    action();
+    return true;
+}
+
+bool IsBadFileName(FileSystemService &fs, const QString &path)
+{
+    try {
+        fs.attributes(path);
+        return path.contains(QChar::ReplacementCharacter);
+    } catch (const std::exception &) {
+        return true;
+    }
+}
+
+QString badFileNameMessage(const QString &path)
+{
+    return path + QStringLiteral("\r\rwas not added because it has bad characters in the filename.");
+}
+
+void appendFolderFileRows(FileSystemService &fs, const FolderCollection &folders,
+                          std::vector<TransferItem> &rows, const NumberedStep &step)
+{
+    for (const QString &entry : folders) {
+        const QString folder = withoutLastCharacter(entry);
+        QStringList names;
+        step(116, [&] { names = ListFolderFiles(fs, folder, QStringLiteral("*.*")); });
+        for (const QString &name : std::as_const(names)) {
+            if (name.startsWith(QLatin1Char('~')))
+                continue;
+            rows.push_back(TransferItem{FixRootSeparator(folder + QLatin1Char('/') + name), markerIsFile()});
+        }
+    }
+}
+
+std::vector<TransferItem> fileRowsForFolder(FileSystemService &fs, UiService &ui,
+                                            const QString &chosenFolder, const NumberedStep &step)
+{
+    FolderCollection folders{chosenFolder + QLatin1Char('/')};
+    step(110, [&] { CollectSubFolders(fs, ui, folders, true); });
+    std::vector<TransferItem> rows;
+    appendFolderFileRows(fs, folders, rows, step);
+    return rows;
+}
+
+bool isDroppedFolder(FileSystemService &fs, const QString &path)
+{
+    try {
+        const bool listed = !fs.list(path, kAttrDirectory).empty();
+        const bool folderBit = (fs.attributes(path) & kAttrDirectory) != 0;
+        return listed && folderBit;
+    } catch (const std::exception &) {
+        return false;
+    }
+}
+
+std::vector<TransferItem> droppedFolderRows(FileSystemService &fs, UiService &ui, const QString &folder)
+{
+    FolderCollection folders{folder + QLatin1Char('/')};
+    CollectSubFolders(fs, ui, folders, true);
+    std::vector<TransferItem> rows;
+    for (const QString &entry : std::as_const(folders)) {
+        const QString parent = withoutLastCharacter(entry);
+        QStringList names;
+        try {
+            names = ListFolderFiles(fs, parent, QStringLiteral("*.*"));
+        } catch (const std::exception &) {
+            continue; // a drop reports nothing: an unreadable folder adds no rows
+        }
+        for (const QString &name : std::as_const(names)) {
+            if (name.startsWith(QLatin1Char('~')))
+                continue;
+            const QString path = parent + QLatin1Char('/') + name;
+            int attrs = 0;
+            try {
+                attrs = fs.attributes(path);
+            } catch (const std::exception &) {
+                continue;
+            }
+            if (IsExistingFile(fs, path) && attrs != kHiddenArchive)
+                rows.push_back(TransferItem{FixRootSeparator(path), markerNone()});
+        }
+    }
+    return rows;
+}
+
+} // namespace halvorix

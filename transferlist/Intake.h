@@ -1,0 +1,41 @@
+#pragma once
+
+#include "transferlist/AddFolder.h"
+#include "transferlist/TransferItem.h"
+
+#include <functional>
+#include <vector>
+
+namespace halvorix {
+
+class FileSystemService;
+class UiService;
+
+// A numbered statement: runs `action` under `line` and reports a failure in the caller's way.
+// Returns false when the action failed. Plain callers pass runEachStep.
+using NumberedStep = std::function<bool(int line, const std::function<void()> &action)>;
+bool runEachStep(int line, const std::function<void()> &action); // no report: failures pass on
+
+// True when the file's attributes cannot be read: such a name cannot be added.
+bool IsBadFileName(FileSystemService &fs, const QString &path);
+QString badFileNameMessage(const QString &path);
+
+// "Add All File(s) In Folder": for each folder of the walked collection, in order, its files
+// (names starting with "~" skipped) as "Is File" rows with cleaned paths. A folder whose listing
+// fails is reported through `step` (line 116) and contributes nothing.
+void appendFolderFileRows(FileSystemService &fs, const FolderCollection &folders,
+                          std::vector<TransferItem> &rows, const NumberedStep &step);
+
+// The whole file-mode intake of a chosen folder: walk, listings, rows.
+std::vector<TransferItem> fileRowsForFolder(FileSystemService &fs, UiService &ui,
+                                            const QString &chosenFolder, const NumberedStep &step);
+
+// What a drop of one folder adds: the files of the folder and of all its sub-folders, except
+// names starting with "~" and files whose attribute value is exactly hidden + archive (34).
+std::vector<TransferItem> droppedFolderRows(FileSystemService &fs, UiService &ui, const QString &folder);
+
+// A dropped path is a folder when a directory listing of it returns a name and its attributes
+// carry the folder bit. A path whose queries fail counts as a file.
+bool isDroppedFolder(FileSystemService &fs, const QString &path);
+
+} // namespace halvorix

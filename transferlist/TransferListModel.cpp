@@ -1,0 +1,103 @@
+#include "transferlist/TransferListModel.h"
+
+namespace halvorix {
+
+bool TransferItem::isFolderRow() const
+{
+    return Marker == markerIsFolder();
+}
+
+const QString &markerIsFile()
+{
+    static const QString text = QStringLiteral("Is File");
+    return text;
+}
+
+const QString &markerIsFolder()
+{
+    static const QString text = QStringLiteral("Is Folder");
+    return text;
+}
+
+const QString &markerNone()
+{
+    static const QString text;
+    return text;
+}
+
+void TransferListModel::addColumn(const QString &heading)
+{
+    const int column = static_cast<int>(headings_.size());
+    beginInsertColumns(QModelIndex(), column, column);
+    headings_.push_back(heading);
+    endInsertColumns();
+}
+
+void TransferListModel::append(TransferItem item)
+{
+    const int row = count();
+    beginInsertRows(QModelIndex(), row, row);
+    items_.push_back(std::move(item));
+    endInsertRows();
+}
+
+void TransferListModel::appendBatch(std::vector<TransferItem> &&items)
+{
+    if (items.empty())
+        return;
+    const int first = count();
+    beginInsertRows(QModelIndex(), first, first + static_cast<int>(items.size()) - 1);
+    if (items_.empty()) {
+        items_ = std::move(items);
+    } else {
+        items_.reserve(items_.size() + items.size());
+        std::move(items.begin(), items.end(), std::back_inserter(items_));
+    }
+    endInsertRows();
+    items.clear();
+}
+
+void TransferListModel::removeAt(int row)
+{
+    if (row < 0 || row >= count())
+        return;
+    beginRemoveRows(QModelIndex(), row, row);
+    items_.erase(items_.begin() + row);
+    endRemoveRows();
+}
+
+void TransferListModel::clear()
+{
+    beginResetModel();
+    std::vector<TransferItem>().swap(items_);
+    endResetModel();
+}
+
+int TransferListModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : count();
+}
+
+int TransferListModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(headings_.size());
+}
+
+QVariant TransferListModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= count()
+        || role != Qt::DisplayRole)
+        return {};
+    const TransferItem &item = at(index.row());
+    return index.column() == 0 ? item.Text : item.Marker;
+}
+
+QVariant TransferListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0
+        || section >= static_cast<int>(headings_.size()))
+        return {};
+    return headings_[static_cast<size_t>(section)];
+}
+
+} // namespace halvorix
