@@ -269,13 +269,19 @@ void Form1::buildControls()
         quietly([this, &paths] { ListView1_OLEDragDrop(paths); });
     };
 
-    // Pointer rules: every surface and button reports its mouse moves to the window.
+    // Pointer rules: every control reports its mouse moves to the window, which applies the rule
+    // of that control: the arrow over the surfaces, the hand over buttons, nothing elsewhere.
     for (QWidget *surface : std::initializer_list<QWidget *>{this, Frame1, Frame2, Frame3, ListView1,
-                                                              ListView1->viewport(), Text1, PushButton1,
-                                                              PushButton2, PushButton3, PushButton4,
-                                                              PushButton5, PushButton6}) {
-        surface->setMouseTracking(true);
-        surface->installEventFilter(this);
+                                                              ListView1->viewport(),
+                                                              ListView1->header()->viewport(), Text1})
+        pointerRules_.insert(surface, PointerRule::Arrow);
+    for (QWidget *button : {PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton6})
+        pointerRules_.insert(button, PointerRule::Hand);
+    setMouseTracking(true);
+    installEventFilter(this);
+    for (QWidget *control : findChildren<QWidget *>()) {
+        control->setMouseTracking(true);
+        control->installEventFilter(this);
     }
 }
 
@@ -359,13 +365,18 @@ void Form1::applyPointerShape()
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::MouseMove && mousePointer_ != kPointerBusy) {
-        const bool overButton = qobject_cast<QPushButton *>(watched) != nullptr;
-        const int wanted = overButton ? kPointerHand : kPointerDefault;
+    if (event->type() != QEvent::MouseMove)
+        return QWidget::eventFilter(watched, event);
+    const PointerRule rule = pointerRules_.value(watched, PointerRule::LeaveAlone);
+    if (mousePointer_ != kPointerBusy && rule != PointerRule::LeaveAlone) {
+        const int wanted = rule == PointerRule::Hand ? kPointerHand : kPointerDefault;
         if (mousePointer_ != wanted)
             setMousePointer(wanted);
     }
-    return QWidget::eventFilter(watched, event);
+    // Each control answers for itself: a move a control ignores must not reach the frame behind
+    // it. Moves without a button pressed serve nothing else, so they end here.
+    const auto *move = static_cast<QMouseEvent *>(event);
+    return move->buttons() == Qt::NoButton;
 }
 
 // ---------------------------------------------------------------------------------------------

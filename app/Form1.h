@@ -5,6 +5,7 @@
 #include "transferlist/TransferListModel.h"
 
 #include <QCursor>
+#include <QHash>
 #include <QStringList>
 #include <QTreeView>
 #include <QWidget>
@@ -143,6 +144,8 @@ private:
     int mousePointer_ = kPointerDefault;
     std::optional<QCursor> customCursor_;
     int outerHeightTwips_ = 0;
+    enum class PointerRule { LeaveAlone, Arrow, Hand };
+    QHash<QObject *, PointerRule> pointerRules_;
     CopyJob *runningCopy_ = nullptr;
 };
 

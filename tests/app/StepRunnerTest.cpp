@@ -1,3 +1,4 @@
+#include "app/ErrorReport.h"
 #include "app/StepRunner.h"
 #include "platform/AppError.h"
 #include "support/FakeUi.h"
@@ -5,5 +6,97 @@
 #include <gtest/gtest.h>
 
 using namespace halvorix;
+using halvorix::test::FakeUi;
 
-TEST(StepRunner, Placeholder) { EXPECT_TRUE(true); }
+namespace {
+const QString kLoad = "in Tesmarin2016/11/03.Form1.Form_Load ";
+const QString kCopy = "in Tesmarin2016/11/03.Form1.PushButton1_Click ";
+} // namespace
+
+TEST(ErrorReport, FullAndShortFormsByteForByte)
+{
+    const FailureRecord failure{"Path not found: /media/CARD/DCIM", 76, 134};
+    EXPECT_EQ(applicationErrorText(kLoad, failure, ReportForm::Full),
+              QString("Path not found: /media/CARD/DCIM\r\nin Tesmarin2016/11/03.Form1.Form_Load at line 134"
+                      "\r\rPlease email screenshot of this message to ")
+                  + kSupportEmail);
+    EXPECT_EQ(applicationErrorText(kCopy, failure, ReportForm::Short),
+              "Path not found: /media/CARD/DCIM\r\nin Tesmarin2016/11/03.Form1.PushButton1_Click at line 134");
+}
+
+TEST(ErrorReport, ShownAsWarningTitledApplicationError)
+{
+    FakeUi ui;
+    ui.setApplicationTitle("Halvorix");
+    ShowApplicationError(ui, kCopy, {"Disk full: /media/CARD", 61, 136}, ReportForm::Short);
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].style, kStyleWarning);
+    EXPECT_EQ(ui.boxes[0].title, "Application Error");
+    EXPECT_EQ(ui.boxes[0].text, "Disk full: /media/CARD\nin Tesmarin2016/11/03.Form1.PushButton1_Click at line 136");
+}
+
+TEST(StepRunner, TwoFailuresGiveTwoBoxesInOrderAndEveryLaterStepRuns)
+{
+    FakeUi ui;
+    StepRunner run(ui, kLoad, ReportForm::Full);
+    std::vector<int> ran;
+    run.step(102, [&] { throw AppError(75, "first"); });
+    run.step(104, [&] { ran.push_back(104); });
+    run.step(106, [&] { throw AppError(53, "second"); });
+    run.step(108, [&] { ran.push_back(108); });
+    ASSERT_EQ(ui.boxes.size(), 2u);
+    EXPECT_TRUE(ui.boxes[0].rawText.startsWith("first\r\n" + kLoad + "at line 102\r\r"));
+    EXPECT_TRUE(ui.boxes[1].rawText.startsWith("second\r\n" + kLoad + "at line 106\r\r"));
+    EXPECT_EQ(ran, (std::vector<int>{104, 108}));
+    EXPECT_EQ(run.failureCount(), 2);
+}
+
+TEST(StepRunner, FailedConditionRunsTheStatementsItGuards)
+{
+    FakeUi ui;
+    StepRunner run(ui, kLoad, ReportForm::Full);
+    EXPECT_TRUE(run.test(106, []() -> bool { throw AppError(57, "device gone"); }));
+    EXPECT_FALSE(run.test(146, [] { return false; }));
+    EXPECT_TRUE(run.test(146, [] { return true; }));
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_TRUE(ui.boxes[0].rawText.contains("at line 106"));
+}
+
+TEST(StepRunner, ForeignExceptionsAreReportedButProgramEndPassesThrough)
+{
+    FakeUi ui;
+    StepRunner run(ui, kLoad, ReportForm::Short);
+    run.step(110, [] { throw std::runtime_error("odd"); });
+    EXPECT_EQ(ui.boxes.size(), 1u);
+    EXPECT_THROW(run.step(112, [] { throw ProgramEnded{}; }), ProgramEnded);
+}
+
+TEST(StepRunner, TooManyFilesShowsItsOwnBoxOnceAndEndsTheHandler)
+{
+    FakeUi ui;
+    ui.setApplicationTitle("Halvorix");
+    StepRunner run(ui, "in Tesmarin2016/11/03.Form1.PushButton5_Click ", ReportForm::Full);
+    run.setInterceptor([&](const FailureRecord &f) { return showTooManyFilesInstead(ui, f); });
+    bool later = false;
+    run.step(110, [] { throw AppError(kFileNameBufferTooSmall, "buffer"); });
+    run.step(112, [&] { later = true; });
+    EXPECT_FALSE(run.test(114, [] { return true; }));
+    EXPECT_FALSE(later);
+    EXPECT_TRUE(run.ended());
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].rawText,
+              "You've selected too many files to add.\r\rPlease try adding via the \"Add All\" button.");
+    EXPECT_EQ(ui.boxes[0].style, kStyleOk);
+    EXPECT_EQ(ui.boxes[0].title, "Halvorix");
+}
+
+TEST(StepRunner, OtherFailuresInAddFilesGetTheFullReport)
+{
+    FakeUi ui;
+    StepRunner run(ui, "in Tesmarin2016/11/03.Form1.PushButton5_Click ", ReportForm::Full);
+    run.setInterceptor([&](const FailureRecord &f) { return showTooManyFilesInstead(ui, f); });
+    run.step(124, [] { throw AppError(70, "Permission denied: /x"); });
+    EXPECT_FALSE(run.ended());
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].title, "Application Error");
+}

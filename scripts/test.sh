@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs every test.
+#   scripts/test.sh [build-dir] [extra cmake options...]
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$here/build}
+shift || true
+"$here/scripts/setup.sh" "$build" -DHALVORIX_WERROR=ON "$@"
+cd "$build"
+QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2 --timeout 300

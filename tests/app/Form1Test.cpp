@@ -1,0 +1,250 @@
+#include "app/Twips.h"
+#include "platform/AppError.h"
+#include "support/FormFixture.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <gtest/gtest.h>
+
+using namespace halvorix;
+using namespace halvorix::test;
+
+namespace {
+bool reportedAtLine(const FakeUi &ui, const char *handler, int line)
+{
+    const QString where = QString("in Tesmarin2016/11/03.Form1.%1 at line %2").arg(handler).arg(line);
+    for (const auto &box : ui.boxes)
+        if (box.title == "Application Error" && box.text.contains(where))
+            return true;
+    return false;
+}
+} // namespace
+
+TEST(Form1Layout, ControlsSitWhereDesignedWithTheirCaptionsAndFonts)
+{
+    FormFixture f;
+    Form1 &form = f.load();
+    EXPECT_EQ(form.windowTitle(), "Halvorix");
+    EXPECT_EQ(f.ui.applicationTitle(), "Halvorix");
+    EXPECT_EQ(form.Combo1->geometry(), QRect(tw(2040), tw(400), tw(5490), tw(345)));
+    EXPECT_EQ(form.Text3->geometry(), QRect(tw(2745), tw(3570), tw(4770), tw(345)));
+    EXPECT_EQ(form.ListView1->geometry(), QRect(tw(240), tw(660), tw(7300), tw(1230)));
+    EXPECT_EQ(form.PushButton4->text(), "Add All File(s) In Folder");
+    EXPECT_EQ(form.PushButton3->text(), "Load Sample/Example Files");
+    EXPECT_EQ(form.Label1[2]->text(), "Save Results To This Folder:");
+    EXPECT_EQ(form.font().family(), "Arial");
+    EXPECT_TRUE(form.font().bold());
+    EXPECT_DOUBLE_EQ(form.font().pointSizeF(), 9.0);
+    EXPECT_DOUBLE_EQ(form.PushButton1->font().pointSizeF(), 11.25);
+    EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(form.windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_EQ(form.minimumSize(), form.maximumSize()); // fixed border
+    EXPECT_EQ(form.ListView1->toolTip(), Form1::kListToolTip);
+    EXPECT_EQ(form.transferList().headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), " Source");
+    EXPECT_EQ(form.transferList().columnCount(), 2);
+    EXPECT_EQ(form.ListView1->columnWidth(0), tw(6500));
+    EXPECT_EQ(backgroundColour(form), QColor(Qt::white));
+    EXPECT_EQ(backgroundColour(*form.Option1), QColor(Qt::white));
+}
+
+TEST(Form1Layout, TabOrderFollowsTheDesignedIndexes)
+{
+    FormFixture f;
+    Form1 &form = f.load();
+    std::vector<QWidget *> expected = {form.Combo1, form.Combo2, form.Text1, form.PushButton2, form.Option3,
+                                       form.Option4, form.ListView1, form.PushButton5, form.PushButton4,
+                                       form.PushButton6, form.PushButton3, form.Combo3, form.Text3,
+                                       form.PushButton1, form.Option1, form.Option2};
+    for (size_t i = 0; i + 1 < expected.size(); ++i) {
+        QWidget *next = expected[i]->nextInFocusChain();
+        while (next && next->focusPolicy() == Qt::NoFocus)
+            next = next->nextInFocusChain();
+        EXPECT_EQ(next, expected[i + 1]) << i;
+    }
+}
+
+TEST(Form1Skin, AbsentSkinTouchesNothing)
+{
+    FormFixture f;
+    Form1 &form = f.load();
+    EXPECT_FALSE(form.skin().loaded());
+    EXPECT_EQ(backgroundColour(*form.Frame1), QColor(Qt::white));
+    EXPECT_TRUE(f.ui.boxes.empty());
+}
+
+TEST(Form1Skin, PresentSkinColoursWindowOptionsFramesAndLabelsOnly)
+{
+    FormFixture f;
+    f.appFolder.write("x/o.cjs", "QPushButton { color: navy; }");
+    Form1 &form = f.load();
+    const QColor face = QApplication::palette().color(QPalette::Button);
+    EXPECT_TRUE(form.skin().loaded());
+    EXPECT_EQ(form.skin().ApplyOptions() & 1, 1);
+    EXPECT_TRUE(form.skin().Option(5));
+    EXPECT_TRUE(form.skin().Option(10));
+    EXPECT_TRUE(form.styleSheet().contains("navy"));
+    for (QWidget *w : std::initializer_list<QWidget *>{&form, form.Option1, form.Option4, form.Frame2,
+                                                      form.Frame3, form.Label1[0], form.Label1[4]})
+        EXPECT_EQ(backgroundColour(*w), face) << w->objectName().toStdString();
+    for (QWidget *w : std::initializer_list<QWidget *>{form.PushButton1, form.Combo1, form.Text1})
+        EXPECT_NE(backgroundColour(*w), face) << w->objectName().toStdString();
+    qApp->setStyleSheet(QString());
+}
+
+TEST(Form1Skin, SkinThatFailsToLoadKeepsColoursAndReportsAtLine102)
+{
+    FormFixture f;
+    f.appFolder.mkdir("x");
+    // A link to nothing is listed as a file but cannot be read.
+    ASSERT_TRUE(QFile::link(f.appFolder.path("x/nowhere"), f.appFolder.path("x/o.cjs")));
+    Form1 &form = f.load();
+    EXPECT_TRUE(reportedAtLine(f.ui, "Form_Load", 102));
+    EXPECT_FALSE(form.skin().loaded());
+    EXPECT_EQ(backgroundColour(*form.Frame1), QApplication::palette().color(QPalette::Button));
+    EXPECT_EQ(form.windowTitle(), "Halvorix"); // start-up went on
+}
+
+TEST(Form1Cursor, AbsentPresentAndUnreadable)
+{
+    {
+        FormFixture f;
+        EXPECT_FALSE(f.load().hasCustomCursor());
+        EXPECT_TRUE(f.ui.boxes.empty());
+    }
+    {
+        FormFixture f;
+        f.appFolder.write("HAND-M.CUR", "cursor");
+        QString loaded;
+        f.ui.cursorLoader = [&](const QString &path) { loaded = path; return QCursor(Qt::OpenHandCursor); };
+        EXPECT_TRUE(f.load().hasCustomCursor());
+        EXPECT_EQ(loaded, f.appFolder.path("HAND-M.CUR"));
+    }
+    {
+        FormFixture f;
+        f.appFolder.write("HAND-M.CUR", "not a picture");
+        f.ui.cursorLoader = [](const QString &path) -> QCursor { throw AppError(75, "Invalid picture: " + path); };
+        Form1 &form = f.load();
+        EXPECT_FALSE(form.hasCustomCursor());
+        ASSERT_EQ(f.ui.boxes.size(), 1u);
+        EXPECT_TRUE(reportedAtLine(f.ui, "Form_Load", 108));
+    }
+}
+
+TEST(Form1HomePage, OpensOnlyOnDrawSeven)
+{
+    FormFixture f;
+    f.homePageDraw = 7;
+    f.load();
+    EXPECT_EQ(f.ui.programsRun.size(), 1u);
+    FormFixture g;
+    g.load();
+    EXPECT_TRUE(g.ui.programsRun.empty());
+}
+
+struct DirectionCase {
+    const char *stored; // nullptr: absent
+    bool cardToComputer;
+    bool reportAt144;
+};
+
+class Form1Direction : public ::testing::TestWithParam<DirectionCase> {};
+
+TEST_P(Form1Direction, RestoredFromTheSettingAndWrittenBack)
+{
+    const DirectionCase c = GetParam();
+    FormFixture f;
+    if (c.stored)
+        f.ui.settings["Brackwen/Halvorix/Option1"] = c.stored;
+    Form1 &form = f.load();
+    EXPECT_EQ(form.Option1->isChecked(), c.cardToComputer);
+    EXPECT_EQ(form.Option2->isChecked(), !c.cardToComputer);
+    EXPECT_EQ(form.Frame1->isVisibleTo(&form), c.cardToComputer);
+    EXPECT_EQ(form.Frame2->isVisibleTo(&form), !c.cardToComputer);
+    EXPECT_EQ(form.outerHeightTwips(), c.cardToComputer ? 4950 : 6770);
+    EXPECT_EQ(form.PushButton1->y(), tw(c.cardToComputer ? 3390 : 5260));
+    EXPECT_EQ(form.ProgressBar1->y(), tw(c.cardToComputer ? 3930 : 5770));
+    EXPECT_EQ(f.ui.setting("Option1"), c.cardToComputer ? "True" : "False");
+    EXPECT_EQ(reportedAtLine(f.ui, "Form_Load", 144), c.reportAt144);
+    EXPECT_EQ(f.ui.boxes.size(), c.reportAt144 ? 1u : 0u);
+    if (c.cardToComputer)
+        EXPECT_EQ(form.Frame1->height(), tw(2300));
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, Form1Direction,
+                         ::testing::Values(DirectionCase{nullptr, true, false}, DirectionCase{"True", true, false},
+                                           DirectionCase{"False", false, false}, DirectionCase{"1", true, false},
+                                           DirectionCase{"0", false, false},
+                                           DirectionCase{"garbage", true, true}));
+
+TEST(Form1Direction, SwitchingKeepsSelectionsAndTexts)
+{
+    FormFixture f;
+    Form1 &form = f.load();
+    f.pickCardToComputer();
+    form.Combo3->setCurrentIndex(0);
+    const QString text1 = form.Text1->text(), text2 = form.Text2->text(), text3 = form.Text3->text();
+    form.Option2->setChecked(true);
+    EXPECT_EQ(f.ui.setting("Option1"), "False");
+    form.Option1->setChecked(true);
+    EXPECT_EQ(f.ui.setting("Option1"), "True");
+    EXPECT_EQ(form.Combo1->currentIndex(), 0);
+    EXPECT_EQ(form.Combo2->currentIndex(), 0);
+    EXPECT_EQ(form.Text1->text(), text1);
+    EXPECT_EQ(form.Text2->text(), text2);
+    EXPECT_EQ(form.Text3->text(), text3);
+}
+
+TEST(Form1Direction, AddButtonCaptionsFollowTheMode)
+{
+    FormFixture f;
+    Form1 &form = f.load();
+    form.Option4->setChecked(true);
+    EXPECT_EQ(form.PushButton5->text(), "Add Folder(s)");
+    EXPECT_EQ(form.PushButton4->text(), "Add All Folder(s) In Folder");
+    form.Option3->setChecked(true);
+    EXPECT_EQ(form.PushButton5->text(), "Add File(s)");
+    EXPECT_EQ(form.PushButton4->text(), "Add All File(s) In Folder");
+}
+
+TEST(Form1Pointer, HandOverButtonsArrowOverSurfacesOthersUntouched)
+{
+    FormFixture f;
+    Form1 &form = f.load();
+    form.Option2->setChecked(true);
+    form.show(); // mouse events reach visible controls only
+    EXPECT_EQ(form.MousePointer(), 0);
+    FormFixture::moveMouseOver(form.PushButton3);
+    EXPECT_EQ(form.MousePointer(), 99);
+    FormFixture::moveMouseOver(form.Combo3); // rule 3: other controls leave the hand
+    EXPECT_EQ(form.MousePointer(), 99);
+    FormFixture::moveMouseOver(form.Frame2);
+    EXPECT_EQ(form.MousePointer(), 0);
+    FormFixture::moveMouseOver(form.Combo3);
+    EXPECT_EQ(form.MousePointer(), 0);
+    FormFixture::moveMouseOver(form.PushButton1);
+    FormFixture::moveMouseOver(form.ListView1->viewport());
+    EXPECT_EQ(form.MousePointer(), 0);
+    form.Option1->setChecked(true);
+    FormFixture::moveMouseOver(form.PushButton2);
+    EXPECT_EQ(form.MousePointer(), 99);
+    FormFixture::moveMouseOver(form.Text1);
+    EXPECT_EQ(form.MousePointer(), 0);
+}
+
+TEST(Form1Pointer, BusyPointerIsLeftAloneByMouseMoves)
+{
+    FormFixture f;
+    Form1 &form = f.load();
+    form.show();
+    form.setMousePointer(Form1::kPointerBusy);
+    FormFixture::moveMouseOver(form.PushButton1);
+    FormFixture::moveMouseOver(&form);
+    EXPECT_EQ(form.MousePointer(), 11);
+    EXPECT_EQ(form.PushButton1->cursor().shape(), Qt::WaitCursor);
+    form.setMousePointer(Form1::kPointerDefault);
+    EXPECT_EQ(form.MousePointer(), 0);
+    FormFixture::moveMouseOver(form.PushButton1);
+    EXPECT_EQ(form.MousePointer(), 99);
+}

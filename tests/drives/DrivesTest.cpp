@@ -1,0 +1,292 @@
+#include "drives/Destinations.h"
+#include "drives/DriveLists.h"
+#include "platform/AppError.h"
+#include "platform/LinuxDrives.h"
+#include "platform/PosixFileSystem.h"
+#include "support/FormFixture.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+using namespace halvorix;
+using namespace halvorix::test;
+
+namespace {
+
+// A fake machine under a temporary folder: mount table, sysfs and udev's label links. The mount
+// points are real folders inside it, so readiness is real too.
+class FakeSystem {
+public:
+    TempTree root;
+
+    QString mountPoint(const QString &name) const { return root.path("mnt/" + name); }
+
+    void disk(const QString &name, const QString &majorMinor, const char *removable, const char *mmcType = nullptr)
+    {
+        const QString dir = root.mkdir("sys/devices/block/" + name);
+        if (removable)
+            root.write("sys/devices/block/" + name + "/removable", removable);
+        if (mmcType)
+            root.write("sys/devices/block/" + name + "/device/type", mmcType);
+        link(majorMinor, dir);
+    }
+    void partition(const QString &diskName, const QString &name, const QString &majorMinor)
+    {
+        const QString dir = root.mkdir("sys/devices/block/" + diskName + "/" + name);
+        root.write("sys/devices/block/" + diskName + "/" + name + "/partition", "1");
+        link(majorMinor, dir);
+    }
+    void label(const QString &escapedLabel, const QString &kernelName)
+    {
+        root.mkdir("dev/disk/by-label");
+        QFile::link("../../" + kernelName, root.path("dev/disk/by-label/" + escapedLabel));
+    }
+    // Mounts at mnt/<name>; a not-ready drive has no folder behind its mount point.
+    void mount(const QString &majorMinor, const QString &name, const QString &fsType, const QString &source,
+               bool ready = true)
+    {
+        const QString point = name.startsWith('/') ? name : mountPoint(name);
+        if (ready && !name.startsWith('/'))
+            root.mkdir("mnt/" + name);
+        QString escaped = point;
+        escaped.replace(' ', "\\040");
+        lines_ += QString("%1 1 %2 / %3 rw,relatime shared:1 - %4 %5 rw\n")
+                      .arg(++id_)
+                      .arg(majorMinor, escaped, fsType, source);
+        root.write("proc/self/mountinfo", lines_.toUtf8());
+    }
+
+    std::vector<DriveInfo> drives() const
+    {
+        std::vector<DriveInfo> out;
+        LinuxDriveSource(root.path()).forEachDrive([&](const DriveInfo &d) { out.push_back(d); });
+        return out;
+    }
+
+private:
+    void link(const QString &majorMinor, const QString &target)
+    {
+        root.mkdir("sys/dev/block");
+        QFile::link(target, root.path("sys/dev/block/" + majorMinor));
+    }
+    QString lines_;
+    int id_ = 20;
+};
+
+struct Lists {
+    QStringList cardEntries, cardTexts, diskEntries, diskTexts;
+};
+
+Lists fill(FileSystemService &fs)
+{
+    Lists lists;
+    DriveListTargets targets{[&](const QString &e, const QString &t) { lists.cardEntries << e; lists.cardTexts << t; },
+                             [&](const QString &e, const QString &t) { lists.diskEntries << e; lists.diskTexts << t; }};
+    FillDriveLists(fs, targets);
+    return lists;
+}
+
+} // namespace
+
+TEST(DriveDiscovery, ClassifiesEveryKindOfMountFromTheSystemFiles)
+{
+    FakeSystem sys;
+    sys.disk("sda", "8:0", "0");
+    sys.partition("sda", "sda2", "8:2");
+    sys.mount("8:2", "root", "ext4", "/dev/sda2");                 // fixed, unlabelled
+    sys.disk("sdb", "8:16", "1");
+    sys.partition("sdb", "sdb1", "8:17");
+    sys.mount("8:17", "card one", "vfat", "/dev/sdb1");            // removable through its disk
+    sys.disk("sdc", "8:32", "1");
+    sys.partition("sdc", "sdc1", "8:33");
+    sys.label("MY\\x20CARD", "sdc1");
+    sys.mount("8:33", "labelled", "exfat", "/dev/sdc1");            // removable, labelled
+    sys.disk("mmcblk0", "179:0", "0", "SD");
+    sys.partition("mmcblk0", "mmcblk0p1", "179:1");
+    sys.mount("179:1", "sd", "vfat", "/dev/mmcblk0p1");             // SD card in a built-in reader
+    sys.disk("mmcblk1", "179:8", "0", "MMC");
+    sys.partition("mmcblk1", "mmcblk1p1", "179:9");
+    sys.mount("179:9", "emmc", "ext4", "/dev/mmcblk1p1");           // built-in eMMC: fixed
+    sys.disk("sdd", "8:48", "0");
+    sys.partition("sdd", "sdd1", "8:49");
+    sys.label("BACKUP", "sdd1");
+    sys.mount("8:49", "usbdisk", "ext4", "/dev/sdd1");              // USB hard disk reported fixed
+    sys.mount("0:30", "tmp", "tmpfs", "tmpfs");
+    sys.disk("loop0", "7:0", "0");
+    sys.mount("7:0", "snap", "squashfs", "/dev/loop0");
+    sys.mount("8:17", "card bind", "vfat", "/dev/sdb1");            // bind duplicate of the card
+    sys.mount("0:50", "net", "nfs4", "server:/share");
+    sys.mount("8:2", "/boot", "ext4", "/dev/sda2");
+    sys.disk("sde", "8:64", "1");
+    sys.partition("sde", "sde1", "8:65");
+    sys.mount("8:65", "gone", "vfat", "/dev/sde1", /*ready=*/false);
+
+    const std::vector<DriveInfo> drives = sys.drives();
+    ASSERT_EQ(drives.size(), 7u);
+    auto expect = [&](size_t i, const QString &name, int type, const QString &label, bool ready) {
+        EXPECT_EQ(drives[i].root, sys.mountPoint(name) + "/") << i;
+        EXPECT_EQ(drives[i].type, type) << i;
+        EXPECT_EQ(drives[i].label, label) << i;
+        EXPECT_EQ(drives[i].ready, ready) << i;
+    };
+    expect(0, "root", kDriveFixed, "", true);
+    expect(1, "card one", kDriveRemovable, "", true);
+    expect(2, "labelled", kDriveRemovable, "MY CARD", true);
+    expect(3, "sd", kDriveRemovable, "", true);
+    expect(4, "emmc", kDriveFixed, "", true);
+    expect(5, "usbdisk", kDriveFixed, "BACKUP", true);
+    expect(6, "gone", kDriveRemovable, "", false);
+
+    PosixFileSystem fs(sys.root.path());
+    const Lists lists = fill(fs);
+    EXPECT_EQ(lists.cardTexts, QStringList({"Removable Disk (" + sys.mountPoint("card one") + ")",
+                                            "MY CARD (" + sys.mountPoint("labelled") + ")",
+                                            "Removable Disk (" + sys.mountPoint("sd") + ")"}));
+    EXPECT_EQ(lists.cardEntries[1], sys.mountPoint("labelled") + "/|MySep!!|MY CARD");
+    EXPECT_EQ(lists.diskEntries, QStringList({sys.mountPoint("root") + "/|MySep!!|Local Disk",
+                                              sys.mountPoint("emmc") + "/|MySep!!|Local Disk",
+                                              sys.mountPoint("usbdisk") + "/|MySep!!|BACKUP"}));
+}
+
+TEST(DriveDiscovery, HomeFolderIsTheRootOfTheDriveThatHoldsIt)
+{
+    FakeSystem sys;
+    sys.disk("sda", "8:0", "0");
+    sys.mount("8:0", "disk", "ext4", "/dev/sda");
+    const QString home = sys.root.mkdir("mnt/disk/home/alice");
+    const QByteArray oldHome = qgetenv("HOME");
+    qputenv("HOME", home.toUtf8());
+    const std::vector<DriveInfo> drives = sys.drives();
+    qputenv("HOME", oldHome);
+    ASSERT_EQ(drives.size(), 1u);
+    EXPECT_EQ(drives[0].root, home + "/");
+}
+
+TEST(DriveDiscovery, TwoCardsWithOneLabelDifferOnlyInTheirRoot)
+{
+    FakeSystem sys;
+    for (const char *d : {"sdb", "sdc"}) {
+        const QString disk = d;
+        const QString mm = disk == "sdb" ? "8:16" : "8:32";
+        sys.disk(disk, mm, "1");
+        sys.label(disk == "sdb" ? "DATA" : "DATA\\x2f", disk); // udev adds a suffix to the second
+        sys.mount(mm, disk, "vfat", "/dev/" + disk);
+    }
+    PosixFileSystem fs(sys.root.path());
+    const Lists lists = fill(fs);
+    ASSERT_EQ(lists.cardTexts.size(), 2);
+    EXPECT_EQ(lists.cardTexts[0], "DATA (" + sys.mountPoint("sdb") + ")");
+    EXPECT_NE(lists.cardEntries[0].section("|MySep!!|", 0, 0), lists.cardEntries[1].section("|MySep!!|", 0, 0));
+}
+
+TEST(DriveDiscovery, AFailingQueryStopsThereKeepingWhatWasListed)
+{
+    FakeSystem sys;
+    sys.disk("sdb", "8:16", "1");
+    sys.mount("8:16", "first", "vfat", "/dev/sdb");
+    sys.disk("sdc", "8:32", nullptr); // its type cannot be read
+    sys.mount("8:32", "broken", "vfat", "/dev/sdc");
+    sys.disk("sdd", "8:48", "1");
+    sys.mount("8:48", "after", "vfat", "/dev/sdd");
+    PosixFileSystem fs(sys.root.path());
+    Lists lists;
+    DriveListTargets targets{[&](const QString &e, const QString &) { lists.cardEntries << e; },
+                             [&](const QString &e, const QString &) { lists.diskEntries << e; }};
+    EXPECT_THROW(FillDriveLists(fs, targets), AppError);
+    EXPECT_EQ(lists.cardEntries, QStringList{sys.mountPoint("first") + "/|MySep!!|Removable Disk"});
+}
+
+TEST(DriveDiscovery, MountTableEscapesAndLabelEscapesDecode)
+{
+    EXPECT_EQ(decodeMountEscapes("/media/a\\040b\\011c"), "/media/a b\tc");
+    EXPECT_EQ(decodeUdevLabel("MY\\x20CARD\\x21"), "MY CARD!");
+    EXPECT_EQ(decodeUdevLabel("plain"), "plain");
+}
+
+TEST(DriveEntries, ItemTextsAndEntriesPerKind)
+{
+    EXPECT_EQ(driveItemText({"/media/alice/CARD/", kDriveRemovable, true, "CARD"}), "CARD (/media/alice/CARD)");
+    EXPECT_EQ(driveItemText({"/media/alice/1234-ABCD/", kDriveRemovable, true, ""}),
+              "Removable Disk (/media/alice/1234-ABCD)");
+    EXPECT_EQ(driveItemText({"/home/alice/", kDriveFixed, true, ""}), "Local Disk (/home/alice)");
+    EXPECT_EQ(driveItemText({"/", kDriveFixed, true, ""}), "Local Disk (/)");
+    EXPECT_EQ(splitDriveEntry("/media/x/|MySep!!|A|MySep!!|B"), QStringList({"/media/x/", "A", "B"}));
+}
+
+TEST(Destinations, FoldersFromThePickedDrives)
+{
+    const QString disk = makeDriveEntry("/home/alice/", "Local Disk");
+    const QString card = makeDriveEntry("/media/alice/DATA/", "DATA");
+    EXPECT_EQ(resultsFolderForCard(disk, card), "/home/alice/DATA/");
+    EXPECT_EQ(resultsFolderForDisk(disk), "/home/alice/");
+    EXPECT_EQ(cardRootFolder(card), "/media/alice/DATA/");
+    EXPECT_EQ(cardTransferFolder(card), "/media/alice/DATA/From_PC/");
+    EXPECT_EQ(resultsFolderFromPicked("/"), "/");
+    EXPECT_EQ(resultsFolderFromPicked("/home/alice/Photos"), "/home/alice/Photos/");
+}
+
+TEST(Form1Drives, ListsFilledInOrderWithNothingSelected)
+{
+    FormFixture f;
+    Form1 &form = f.load();
+    EXPECT_EQ(form.Combo1->count(), 1);
+    EXPECT_EQ(form.Combo3->itemText(0), "CARD (" + f.card.path() + ")");
+    EXPECT_EQ(form.Combo2->itemText(0), "Local Disk (" + f.disk.path() + ")");
+    EXPECT_EQ(form.CardSourceDrives, form.CardTargetDrives);
+    EXPECT_EQ(form.HardDiskDrives, QStringList{f.disk.path() + "/|MySep!!|Local Disk"});
+    for (QComboBox *box : {form.Combo1, form.Combo2, form.Combo3}) {
+        EXPECT_EQ(box->currentIndex(), -1);
+        EXPECT_FALSE(box->isEditable());
+    }
+    EXPECT_TRUE(form.Text1->text().isEmpty());
+}
+
+TEST(Form1Drives, FailureAtDiscoveryIsReportedAt134AndStartUpGoesOn)
+{
+    FormFixture f;
+    f.fs.driveFailureAfterListed = AppError(57, "Input/output error: /sys/block/sdz");
+    Form1 &form = f.load();
+    ASSERT_EQ(f.ui.boxes.size(), 1u);
+    EXPECT_TRUE(f.ui.boxes[0].text.startsWith("Input/output error: /sys/block/sdz\nin Tesmarin2016/11/03.Form1.Form_Load at line 134\n\n"));
+    EXPECT_EQ(form.Combo1->count(), 1);
+    EXPECT_EQ(form.transferList().columnCount(), 2); // line 136 onward ran
+}
+
+TEST(Form1Drives, PickOrderDecidesTheResultsFolder)
+{
+    FormFixture f;
+    Form1 &form = f.load();
+    form.Combo1->setCurrentIndex(0); // card first: no hard drive yet, nothing changes
+    EXPECT_TRUE(form.Text1->text().isEmpty());
+    EXPECT_TRUE(form.Text2->text().isEmpty());
+    form.Combo2->setCurrentIndex(0);
+    EXPECT_EQ(form.Text1->text(), f.disk.path() + "/");
+    EXPECT_EQ(form.Text2->text(), f.card.path() + "/");
+
+    FormFixture g;
+    Form1 &other = g.load();
+    g.pickCardToComputer(); // hard drive first, then the card
+    EXPECT_EQ(other.Text1->text(), g.disk.path() + "/CARD/");
+    EXPECT_EQ(other.Text2->text(), g.card.path() + "/");
+    g.pickCardTarget();
+    EXPECT_EQ(other.Text3->text(), g.card.path() + "/From_PC/");
+}
+
+TEST(Form1FolderPicker, CancelRootAndOrdinaryFolder)
+{
+    FormFixture f;
+    Form1 &form = f.load();
+    form.Text1->setText("/keep/");
+    form.PushButton2_Click(); // cancelled
+    EXPECT_EQ(form.Text1->text(), "/keep/");
+    EXPECT_EQ(f.ui.folderPrompts, std::vector<QString>{"Please select folder:"});
+    f.ui.folderPicks = {"/", "/home/alice/Photos"};
+    form.PushButton2_Click();
+    EXPECT_EQ(form.Text1->text(), "/");
+    form.PushButton2_Click();
+    EXPECT_EQ(form.Text1->text(), "/home/alice/Photos/");
+    form.Combo2->setCurrentIndex(0); // a later pick replaces the chosen folder
+    form.Combo1->setCurrentIndex(0);
+    EXPECT_EQ(form.Text1->text(), f.disk.path() + "/CARD/");
+    EXPECT_TRUE(f.ui.boxes.empty());
+}

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "platform/AppError.h"
+#include "platform/PosixFileSystem.h"
+
+#include <functional>
+#include <mutex>
+#include <optional>
+
+namespace halvorix::test {
+
+// The real file system with failures injected where a test says, and drives from a script.
+// Root can read anything, so tests that need "permission denied" ask for it here.
+class FaultyFileSystem : public PosixFileSystem {
+public:
+    // Called before an operation on a path; throw AppError to make it fail.
+    std::function<void(const char *operation, const QString &path)> before;
+    std::optional<std::vector<DriveInfo>> drives;
+    std::optional<AppError> driveFailureAfterListed; // thrown after the scripted drives
+
+    static void denyIf(bool condition, const QString &path)
+    {
+        if (condition)
+            throw AppError(kPermissionDenied, "Permission denied: " + path);
+    }
+
+    std::vector<ListedName> list(const QString &pattern, int mask) override
+    {
+        hook("list", pattern);
+        return PosixFileSystem::list(pattern, mask);
+    }
+    int attributes(const QString &path) override
+    {
+        hook("attributes", path);
+        return PosixFileSystem::attributes(path);
+    }
+    QDateTime modificationTime(const QString &path) override
+    {
+        hook("modificationTime", path);
+        return PosixFileSystem::modificationTime(path);
+    }
+    void createFolder(const QString &path) override
+    {
+        hook("createFolder", path);
+        PosixFileSystem::createFolder(path);
+    }
+    void forEachSubFolder(const QString &path, const std::function<void(const QString &)> &onName) override
+    {
+        hook("forEachSubFolder", path);
+        PosixFileSystem::forEachSubFolder(path, onName);
+    }
+    void copyFile(const QString &source, const QString &destination, CopySession &session) override
+    {
+        try {
+            hook("copyFile", source);
+        } catch (const AppError &error) {
+            session.addFailure(source, error.description().section(':', 0, 0));
+            throw;
+        }
+        PosixFileSystem::copyFile(source, destination, session);
+    }
+    void forEachDrive(const std::function<void(const DriveInfo &)> &onDrive) override
+    {
+        if (!drives)
+            return PosixFileSystem::forEachDrive(onDrive);
+        for (const DriveInfo &drive : *drives)
+            onDrive(drive);
+        if (driveFailureAfterListed)
+            throw *driveFailureAfterListed;
+    }
+
+private:
+    void hook(const char *operation, const QString &path)
+    {
+        if (before) {
+            const std::lock_guard<std::mutex> lock(mutex_); // copies call in from the worker
+            before(operation, path);
+        }
+    }
+    std::mutex mutex_;
+};
+
+} // namespace halvorix::test

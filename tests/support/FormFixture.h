@@ -1,0 +1,83 @@
+#pragma once
+
+#include "app/Form1.h"
+#include "support/FakeUi.h"
+#include "support/FaultyFileSystem.h"
+#include "support/TempTree.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <memory>
+
+namespace halvorix::test {
+
+// A main window over a scripted user, a real file system with scripted drives, and an
+// application folder of its own.
+class FormFixture {
+public:
+    TempTree appFolder;
+    TempTree disk;   // the fixed drive's root
+    TempTree card;   // a card's root
+    FakeUi ui;
+    FaultyFileSystem fs;
+    std::unique_ptr<Form1> form;
+    int homePageDraw = 42;
+
+    FormFixture()
+    {
+        fs.drives = std::vector<DriveInfo>{
+            {card.path() + "/", kDriveRemovable, true, "CARD"},
+            {disk.path() + "/", kDriveFixed, true, ""},
+        };
+    }
+
+    Form1 &load()
+    {
+        form = std::make_unique<Form1>(fs, ui, appFolder.path(), [this] { return homePageDraw; });
+        form->Form_Load();
+        return *form;
+    }
+
+    // Picks the first card and the fixed drive: Text1 becomes the drive's root plus "CARD/".
+    void pickCardToComputer()
+    {
+        form->Combo2->setCurrentIndex(0);
+        form->Combo1->setCurrentIndex(0);
+    }
+
+    void pickCardTarget()
+    {
+        form->Option2->setChecked(true);
+        form->Combo3->setCurrentIndex(0);
+    }
+
+    static void moveMouseOver(QWidget *widget)
+    {
+        QMouseEvent move(QEvent::MouseMove, QPointF(2, 2), QPointF(2, 2), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QCoreApplication::sendEvent(widget, &move);
+    }
+
+    QStringList rowTexts() const
+    {
+        QStringList texts;
+        for (const auto &item : form->transferList().items())
+            texts << item.Text;
+        return texts;
+    }
+    QStringList rowMarkers() const
+    {
+        QStringList markers;
+        for (const auto &item : form->transferList().items())
+            markers << item.Marker;
+        return markers;
+    }
+};
+
+} // namespace halvorix::test
