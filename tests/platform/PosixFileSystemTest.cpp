@@ -1,0 +1,188 @@
+#include "platform/AppError.h"
+#include "platform/PosixFileSystem.h"
+#include "platform/QtUi.h"
+#include "platform/Wildcard.h"
+#include "support/TempTree.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+using namespace halvorix;
+using namespace halvorix::test;
+
+namespace {
+QStringList names(const std::vector<ListedName> &listed)
+{
+    QStringList out;
+    for (const auto &n : listed)
+        out << n.name;
+    out.sort();
+    return out;
+}
+} // namespace
+
+TEST(Wildcard, DriveLetterRules)
+{
+    EXPECT_TRUE(matchesWildcard(u"*.*", u"README"));  // dotless names too
+    EXPECT_TRUE(matchesWildcard(u"*.*", u".hidden"));
+    EXPECT_TRUE(matchesWildcard(u"IMG_????.JPG", u"IMG_0001.JPG"));
+    EXPECT_FALSE(matchesWildcard(u"IMG_????.JPG", u"IMG_001.JPG"));
+    EXPECT_TRUE(matchesWildcard(u"Photos*", u"Photos 2019"));
+    EXPECT_FALSE(matchesWildcard(u"photos*", u"Photos"));  // case matters on Linux
+    EXPECT_TRUE(matchesWildcard(u"a*b*c", u"aXXbYYbZc"));
+    EXPECT_FALSE(matchesWildcard(u"a*b*c", u"aXXbYY"));
+    EXPECT_EQ(splitPattern("/a/b/*.*").folder, "/a/b/");
+    EXPECT_EQ(splitPattern("/a/b/*.*").namePattern, "*.*");
+}
+
+class Listing : public ::testing::Test {
+protected:
+    TempTree tree;
+    PosixFileSystem fs{"/"};
+    void SetUp() override
+    {
+        tree.write("plain.txt");
+        tree.write("README");
+        tree.write(".hidden");
+        tree.mkdir("folder");
+        tree.mkdir(".hiddenfolder");
+        QFile::link(tree.path("folder"), tree.path("linkToFolder"));
+        QFile::link(tree.path("plain.txt"), tree.path("linkToFile"));
+        QFile::link(tree.path("nowhere"), tree.path("dangling"));
+        ASSERT_EQ(::mkfifo(tree.path("pipe").toUtf8().constData(), 0600), 0);
+    }
+};
+
+TEST_F(Listing, MasksDecideHiddenAndFolderEntries)
+{
+    const QString all = tree.path("*.*");
+    EXPECT_EQ(names(fs.list(all, 0)), QStringList({"README", "dangling", "linkToFile", "pipe", "plain.txt"}));
+    EXPECT_EQ(names(fs.list(all, 6)),
+              QStringList({".hidden", "README", "dangling", "linkToFile", "pipe", "plain.txt"}));
+    EXPECT_EQ(names(fs.list(all, 16)),
+              QStringList({"README", "dangling", "folder", "linkToFile", "linkToFolder", "pipe", "plain.txt"}));
+    EXPECT_EQ(names(fs.list(tree.path("*.txt"), 0)), QStringList({"plain.txt"}));
+    EXPECT_TRUE(fs.list(tree.path("missing/*.*"), 6).empty());
+}
+
+TEST_F(Listing, OpenProbeAnswersWithoutOpeningAnything)
+{
+    for (const ListedName &n : fs.list(tree.path("*.*"), 6)) {
+        const bool expected = n.name == "plain.txt" || n.name == "README" || n.name == ".hidden"
+            || n.name == "linkToFile";
+        EXPECT_EQ(n.opensAsFile, expected) << n.name.toStdString();
+        EXPECT_EQ(fs.opensAsFile(tree.path(n.name)), expected) << n.name.toStdString();
+    }
+    EXPECT_FALSE(fs.opensAsFile(tree.path("folder")));
+    EXPECT_FALSE(fs.opensAsFile(tree.path("missing")));
+}
+
+TEST_F(Listing, SingleEntryPatternsNameTheEntryItself)
+{
+    EXPECT_EQ(names(fs.list(tree.path("folder"), 16)), QStringList{"folder"});
+    EXPECT_EQ(names(fs.list(tree.path("folder/"), 16)), QStringList{"folder"});
+    EXPECT_TRUE(fs.list(tree.path("folder"), 0).empty());
+    EXPECT_TRUE(fs.list(tree.path(".hiddenfolder"), 16).empty()); // hidden needs bit 2
+    EXPECT_EQ(fs.list("/", 16).size(), 1u);
+}
+
+TEST_F(Listing, AttributesInClassicBits)
+{
+    EXPECT_EQ(fs.attributes(tree.path("plain.txt")), kAttrArchive);
+    EXPECT_EQ(fs.attributes(tree.path(".hidden")), kAttrArchive | kAttrHidden);
+    EXPECT_EQ(fs.attributes(tree.path("folder")), kAttrDirectory);
+    EXPECT_EQ(fs.attributes(tree.path("linkToFolder")), kAttrDirectory | kAttrReparsePoint);
+    EXPECT_EQ(fs.attributes(tree.path("linkToFile")), kAttrArchive | kAttrReparsePoint);
+    ::chmod(tree.path("plain.txt").toUtf8().constData(), 0444);
+    EXPECT_EQ(fs.attributes(tree.path("plain.txt")), kAttrArchive | kAttrReadOnly);
+    try {
+        fs.attributes(tree.path("missing"));
+        FAIL();
+    } catch (const AppError &e) {
+        EXPECT_EQ(e.code(), kFileNotFound);
+        EXPECT_EQ(e.description(), "No such file or directory: " + tree.path("missing"));
+    }
+    try {
+        fs.attributes(tree.path("nofolder/file"));
+        FAIL();
+    } catch (const AppError &e) {
+        EXPECT_EQ(e.code(), kPathNotFound);
+    }
+}
+
+TEST_F(Listing, CreateFolderIsOneLevel)
+{
+    fs.createFolder(tree.path("new"));
+    EXPECT_TRUE(QFileInfo(tree.path("new")).isDir());
+    EXPECT_THROW(fs.createFolder(tree.path("a/b")), AppError);
+    try {
+        fs.createFolder(tree.path("new"));
+        FAIL();
+    } catch (const AppError &e) {
+        EXPECT_EQ(e.code(), kFileAlreadyExists);
+    }
+}
+
+TEST_F(Listing, SubFoldersIncludeLinksToFoldersAndSkipFiles)
+{
+    QStringList subs;
+    fs.forEachSubFolder(tree.path(), [&](const QString &n) { subs << n; });
+    subs.sort();
+    EXPECT_EQ(subs, QStringList({".hiddenfolder", "folder", "linkToFolder"}));
+    EXPECT_THROW(fs.forEachSubFolder(tree.path("missing"), [](const QString &) {}), AppError);
+    EXPECT_EQ(fs.folderIdentity(tree.path("folder")), fs.folderIdentity(tree.path("linkToFolder")));
+    EXPECT_TRUE(fs.isRootFolder("/"));
+    EXPECT_FALSE(fs.isRootFolder(tree.path("folder")));
+}
+
+TEST(UndecodableNames, NeverOpenByTheirText)
+{
+    TempTree tree;
+    const QByteArray bad = tree.path().toUtf8() + "/bad\xff\xfe.txt";
+    QFile file(QString::fromUtf8(bad));
+    FILE *raw = ::fopen(bad.constData(), "w");
+    ASSERT_NE(raw, nullptr);
+    ::fclose(raw);
+    PosixFileSystem fs("/");
+    const auto listed = fs.list(tree.path("*.*"), 6);
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_TRUE(listed[0].name.contains(QChar::ReplacementCharacter));
+    EXPECT_FALSE(listed[0].opensAsFile);
+    EXPECT_FALSE(fs.opensAsFile(tree.path(listed[0].name)));
+}
+
+TEST(QtUiCursor, HotSpotComesFromTheCursorHeader)
+{
+    TempTree tree;
+    QImage image(32, 32, QImage::Format_ARGB32);
+    image.fill(Qt::black);
+    QByteArray ico;
+    QBuffer buffer(&ico);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(image.save(&buffer, "ICO"));
+    ico[2] = 2;   // a cursor file
+    ico[10] = 5;  // hot spot x
+    ico[12] = 9;  // hot spot y
+    QtUi ui;
+    const QCursor cursor = ui.loadCursorFile(tree.write("HAND-M.CUR", ico));
+    EXPECT_EQ(cursor.hotSpot(), QPoint(5, 9));
+    EXPECT_THROW(ui.loadCursorFile(tree.write("bad.cur", "not a picture")), AppError);
+    EXPECT_THROW(ui.loadCursorFile(tree.path("missing.cur")), AppError);
+}
+
+TEST(QtUiSettings, IniFileNamedAfterTheApplicationWrittenAtOnce)
+{
+    TempTree tree;
+    const QByteArray old = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", tree.path().toUtf8());
+    QtUi ui;
+    EXPECT_EQ(ui.getSetting("Brackwen", "Halvorix", "Option1", "True"), "True");
+    ui.saveSetting("Brackwen", "Halvorix", "Option1", "False");
+    const QByteArray text = TempTree::read(tree.path("Brackwen.conf"));
+    EXPECT_TRUE(text.contains("[Halvorix]\nOption1=False")) << text.toStdString();
+    EXPECT_EQ(ui.getSetting("Brackwen", "Halvorix", "Option1", "True"), "False");
+    qputenv("XDG_CONFIG_HOME", old);
+    EXPECT_EQ(QtUi::toQtFilter("All Files (*.*)|*.*|"), "All Files (*)");
+}
