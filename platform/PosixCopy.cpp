@@ -65,13 +65,6 @@ QString reasonOf(int err)
     throw AppError(codeForErrno(err, where), reasonOf(err) + QStringLiteral(": ") + where);
 }
 
-[[noreturn]] void failItem(CopySession &session, const QString &item, int code, const QString &reason,
-                           const QString &where)
-{
-    session.addFailure(item, reason);
-    throw AppError(code, reason + QStringLiteral(": ") + where);
-}
-
 QString joinPath(const QString &folder, const QString &name)
 {
     return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;

@@ -168,8 +168,9 @@ TEST_P(Form1Direction, RestoredFromTheSettingAndWrittenBack)
     EXPECT_EQ(f.ui.setting("Option1"), c.cardToComputer ? "True" : "False");
     EXPECT_EQ(reportedAtLine(f.ui, "Form_Load", 144), c.reportAt144);
     EXPECT_EQ(f.ui.boxes.size(), c.reportAt144 ? 1u : 0u);
-    if (c.cardToComputer)
+    if (c.cardToComputer) {
         EXPECT_EQ(form.Frame1->height(), tw(2300));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Settings, Form1Direction,

@@ -1,0 +1,238 @@
+#include "platform/AppError.h"
+#include "transferlist/AddFolder.h"
+#include "transferlist/PathText.h"
+#include "support/FakeUi.h"
+#include "support/FaultyFileSystem.h"
+#include "support/TempTree.h"
+
+#include <QDir>
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace halvorix;
+using namespace halvorix::test;
+
+namespace {
+
+QStringList relative(const TempTree &tree, const QStringList &paths)
+{
+    QStringList out;
+    for (const QString &p : paths)
+        out << QString(p).remove(0, tree.path().size());
+    return out;
+}
+
+void makeSocket(const QString &path)
+{
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.toUtf8().constData(), sizeof(address.sun_path) - 1);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof(address)), 0);
+    ::close(fd);
+}
+
+void makeRawFolder(const TempTree &tree, const QByteArray &relativeName)
+{
+    ASSERT_EQ(::mkdir((tree.path().toUtf8() + "/" + relativeName).constData(), 0755), 0);
+}
+
+} // namespace
+
+TEST(FixRootSeparator, CollapsesDoubledSeparators)
+{
+    EXPECT_EQ(FixRootSeparator("//photo.jpg"), "/photo.jpg");
+    EXPECT_EQ(FixRootSeparator("/media/CARD//DCIM//a.jpg"), "/media/CARD/DCIM/a.jpg");
+    EXPECT_EQ(FixRootSeparator("/plain/path"), "/plain/path");
+    EXPECT_EQ(lastPathPiece("/a/b/c.txt"), "c.txt");
+    EXPECT_EQ(lastPathPiece("name"), "name");
+}
+
+TEST(NameHasBadChars, ControlCharactersAndUndecodableNames)
+{
+    EXPECT_FALSE(NameHasBadChars("Photos 2019"));
+    EXPECT_FALSE(NameHasBadChars("what?"));   // an ordinary Linux name
+    EXPECT_FALSE(NameHasBadChars("Ærø"));
+    EXPECT_FALSE(NameHasBadChars(""));
+    EXPECT_TRUE(NameHasBadChars("tab\there"));
+    EXPECT_TRUE(NameHasBadChars(QString("x") + QChar(0x85)));
+    EXPECT_TRUE(NameHasBadChars(QString("bad") + QChar::ReplacementCharacter));
+}
+
+class FolderWalk : public ::testing::Test {
+protected:
+    TempTree tree;
+    FaultyFileSystem fs;
+    FakeUi ui;
+
+    QStringList walk(const QString &seed)
+    {
+        FolderCollection folders{seed};
+        CollectSubFolders(fs, ui, folders, true);
+        return relative(tree, folders);
+    }
+};
+
+TEST_F(FolderWalk, BreadthFirstWithHiddenTildeAndQuestionMarkFoldersKept)
+{
+    tree.mkdir("a/a1/a11");
+    tree.mkdir("b/b1");
+    tree.mkdir(".hidden/inner");
+    tree.mkdir("~temp");
+    tree.mkdir("what?");
+    const QStringList result = walk(tree.path() + "/");
+    ASSERT_EQ(result.first(), "/");
+    auto depth = [](const QString &p) { return p.count('/') - 1; };
+    for (qsizetype i = 1; i < result.size(); ++i)
+        EXPECT_LE(depth(result[i - 1]), depth(result[i])) << "not breadth-first at " << i;
+    QStringList sorted = result;
+    sorted.sort();
+    EXPECT_EQ(sorted, QStringList({"/", "/.hidden/", "/.hidden/inner/", "/a/", "/a/a1/", "/a/a1/a11/", "/b/",
+                                   "/b/b1/", "/what?/", "/~temp/"}));
+    EXPECT_GE(ui.yields, 10);
+}
+
+TEST_F(FolderWalk, SeedWithoutSubFoldersIsLeftAsItWas)
+{
+    tree.write("only.txt");
+    EXPECT_EQ(walk(tree.path() + "/"), QStringList{"/"});
+}
+
+TEST_F(FolderWalk, UnusableNamesAreLeftOutWithTheirSubtrees)
+{
+    makeRawFolder(tree, "bad\xff");
+    makeRawFolder(tree, "bad\xff/below");
+    makeRawFolder(tree, "ctl\x01");
+    tree.mkdir("good/deeper");
+    QStringList result = walk(tree.path() + "/");
+    result.sort();
+    EXPECT_EQ(result, QStringList({"/", "/good/", "/good/deeper/"}));
+}
+
+TEST_F(FolderWalk, LinksNeverMakeTheWalkLoop)
+{
+    tree.mkdir("photos/2019");
+    ASSERT_TRUE(QFile::link(tree.path(), tree.path("photos/2019/up")));      // back to the top
+    ASSERT_TRUE(QFile::link(tree.path("elsewhere"), tree.path("shortcut")));  // dangling: no folder
+    tree.mkdir("target/inside");
+    ASSERT_TRUE(QFile::link(tree.path("target"), tree.path("photos/linked"))); // reached twice
+    QStringList result = walk(tree.path() + "/");
+    result.sort();
+    EXPECT_EQ(result, QStringList({"/", "/photos/", "/photos/2019/", "/target/", "/target/inside/"}));
+}
+
+TEST_F(FolderWalk, PipesAndSocketsNeverHangTheWalkOrTheListing)
+{
+    tree.mkdir("sub");
+    ASSERT_EQ(::mkfifo(tree.path("sub/pipe").toUtf8().constData(), 0600), 0);
+    makeSocket(tree.path("sub/sock"));
+    tree.write("sub/file.txt");
+    EXPECT_EQ(walk(tree.path() + "/"), QStringList({"/", "/sub/"}));
+    EXPECT_EQ(ListFolderFiles(fs, tree.path("sub"), "*.*"), QStringList{"file.txt"});
+}
+
+TEST_F(FolderWalk, DeniedFoldersAreRemovedWithTheirSubtreesSiblingsStay)
+{
+    tree.mkdir("open/inner");
+    tree.mkdir("closed1/inner");
+    tree.mkdir("closed2/inner");
+    tree.mkdir("open2");
+    fs.before = [&](const char *op, const QString &path) {
+        FaultyFileSystem::denyIf(QString(op) == "forEachSubFolder" && path.contains("/closed"), path);
+    };
+    QStringList result = walk(tree.path() + "/");
+    result.sort();
+    EXPECT_EQ(result, QStringList({"/", "/open/", "/open/inner/", "/open2/"}));
+}
+
+TEST_F(FolderWalk, OtherEnumerationFailuresKeepTheFolder)
+{
+    tree.mkdir("flaky/inner");
+    fs.before = [&](const char *op, const QString &path) {
+        if (QString(op) == "forEachSubFolder" && path.endsWith("/flaky/"))
+            throw AppError(kDeviceIoError, "Input/output error: " + path);
+    };
+    QStringList result = walk(tree.path() + "/");
+    result.sort();
+    EXPECT_EQ(result, QStringList({"/", "/flaky/"}));
+}
+
+TEST_F(FolderWalk, DeniedSeedIsRemoved)
+{
+    fs.before = [&](const char *op, const QString &path) { FaultyFileSystem::denyIf(QString(op) == "forEachSubFolder", path); };
+    EXPECT_TRUE(walk(tree.path() + "/").isEmpty());
+}
+
+TEST_F(FolderWalk, AFolderDeletedDuringTheWalkEndsItWithAFailure)
+{
+    tree.mkdir("a/gone");
+    tree.mkdir("b");
+    // Yields 1 to 3: the seed, then its two sub-folders as they are met. Then "a" goes.
+    ui.onYield = [&] {
+        if (ui.yields == 3)
+            QDir(tree.path("a")).removeRecursively();
+    };
+    FolderCollection folders{tree.path() + "/"};
+    EXPECT_THROW(CollectSubFolders(fs, ui, folders, true), AppError);
+}
+
+TEST_F(FolderWalk, RealPermissionDenialAsAnUnprivilegedUser)
+{
+    tree.mkdir("readable/inner");
+    tree.mkdir("locked/inner");
+    ::chmod(tree.path().toUtf8().constData(), 0755);
+    ::chmod(tree.path("readable").toUtf8().constData(), 0755);
+    ::chmod(tree.path("readable/inner").toUtf8().constData(), 0755);
+    ::chmod(tree.path("locked").toUtf8().constData(), 0700);
+    if (::geteuid() != 0 && ::access(tree.path("locked/inner").toUtf8().constData(), F_OK) == 0)
+        GTEST_SKIP() << "needs root (to drop to nobody) or an ordinary user";
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::geteuid() == 0 && ::setuid(65534) != 0)
+            ::_exit(2);
+        PosixFileSystem real("/");
+        FakeUi quiet;
+        FolderCollection folders{tree.path() + "/"};
+        CollectSubFolders(real, quiet, folders, true);
+        folders.sort();
+        const QStringList expected = {tree.path() + "/", tree.path() + "/readable/", tree.path() + "/readable/inner/"};
+        ::_exit(folders == expected ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the denied folder was not left out as expected";
+}
+
+TEST(ListFolderFiles, HiddenFilesIncludedFoldersNeverEmptyGivesNothing)
+{
+    TempTree tree;
+    FaultyFileSystem fs;
+    tree.mkdir("empty");
+    EXPECT_TRUE(ListFolderFiles(fs, tree.path("empty"), "*.*").isEmpty());
+    tree.write("f/.hidden");
+    tree.write("f/shown");
+    tree.mkdir("f/sub");
+    QStringList names = ListFolderFiles(fs, tree.path("f/"), "*.*");
+    names.sort();
+    EXPECT_EQ(names, QStringList({".hidden", "shown"}));
+    for (int i = 0; i < 150; ++i)
+        tree.write(QString("many/%1.dat").arg(i));
+    EXPECT_EQ(ListFolderFiles(fs, tree.path("many"), "*.*").size(), 150);
+}
+
+TEST(IsExistingFile, TrueOnlyForFilesThatOpen)
+{
+    TempTree tree;
+    FaultyFileSystem fs;
+    EXPECT_TRUE(IsExistingFile(fs, tree.write("a")));
+    EXPECT_TRUE(IsExistingFile(fs, tree.write(".hidden")));
+    EXPECT_FALSE(IsExistingFile(fs, tree.mkdir("d")));
+    EXPECT_FALSE(IsExistingFile(fs, tree.path("missing")));
+    EXPECT_FALSE(IsExistingFile(fs, tree.path("bad") + QChar::ReplacementCharacter));
+}
