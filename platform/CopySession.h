@@ -30,6 +30,8 @@ public:
     qint64 chunkBytes = 8 << 20;
     // Called by the engine before every chunk (tests use it to act in the middle of a file).
     std::function<void()> beforeChunk;
+    // Called before a file is opened; an AppError thrown here fails that file as the system would.
+    std::function<void(const QString &source)> beforeFile;
 
     std::atomic<qint64> bytesDone{0};
     std::atomic<qint64> bytesTotal{0};

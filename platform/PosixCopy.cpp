@@ -210,6 +210,8 @@ void copyLink(const QString &source, const QString &destination)
 // Copies one non-folder entry. Throws AppError (not recorded) on failure.
 void copyEntryFile(const QString &source, const QString &destination, CopySession &session)
 {
+    if (session.beforeFile)
+        session.beforeFile(source);
     const QByteArray sourceBytes = encodePath(source);
     struct stat linkSt {};
     if (::lstat(sourceBytes.constData(), &linkSt) != 0)

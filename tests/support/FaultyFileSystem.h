@@ -3,6 +3,7 @@
 #include "platform/AppError.h"
 #include "platform/PosixFileSystem.h"
 
+#include <atomic>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -49,15 +50,31 @@ public:
         hook("forEachSubFolder", path);
         PosixFileSystem::forEachSubFolder(path, onName);
     }
+    // Installed on every copy session: fail single files, act between chunks.
+    std::function<void(const QString &source)> beforeEachFile;
+    std::function<void(CopySession &)> beforeEachChunk;
+    qint64 chunkBytes = 0;
+
     void copyFile(const QString &source, const QString &destination, CopySession &session) override
     {
-        try {
-            hook("copyFile", source);
-        } catch (const AppError &error) {
-            session.addFailure(source, error.description().section(':', 0, 0));
-            throw;
-        }
+        instrument(session);
         PosixFileSystem::copyFile(source, destination, session);
+    }
+    void copyMatchingFiles(const QString &pattern, const QString &destinationFolder, CopySession &session) override
+    {
+        instrument(session);
+        PosixFileSystem::copyMatchingFiles(pattern, destinationFolder, session);
+    }
+    int copyMatchingFolders(const QString &pattern, const QString &destinationFolder, CopySession &session) override
+    {
+        instrument(session);
+        return PosixFileSystem::copyMatchingFolders(pattern, destinationFolder, session);
+    }
+    std::atomic<int> flushes{0};
+    void flushDestinations(CopySession &session) override
+    {
+        ++flushes;
+        PosixFileSystem::flushDestinations(session);
     }
     void forEachDrive(const std::function<void(const DriveInfo &)> &onDrive) override
     {
@@ -70,6 +87,15 @@ public:
     }
 
 private:
+    void instrument(CopySession &session)
+    {
+        if (beforeEachFile)
+            session.beforeFile = beforeEachFile;
+        if (beforeEachChunk)
+            session.beforeChunk = [this, &session] { beforeEachChunk(session); };
+        if (chunkBytes > 0)
+            session.chunkBytes = chunkBytes;
+    }
     void hook(const char *operation, const QString &path)
     {
         if (before) {

@@ -1,0 +1,297 @@
+#include "app/StepRunner.h"
+#include "support/FormFixture.h"
+
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <gtest/gtest.h>
+#include <thread>
+
+using namespace halvorix;
+using namespace halvorix::test;
+
+namespace {
+
+const QDateTime kOld = QDateTime(QDate(2020, 2, 29), QTime(8, 0, 0), Qt::UTC);
+
+class CopyRun : public ::testing::Test {
+protected:
+    FormFixture f;
+    TempTree pc;
+    Form1 *form = nullptr;
+
+    void SetUp() override
+    {
+        TempTree::setModified(f.card.write("IMG_0001.JPG", "first photo"), kOld);
+        TempTree::setModified(f.card.write("DCIM/100/IMG_0002.JPG", "second photo"), kOld);
+        form = &f.load();
+    }
+    QString results() const { return f.disk.path("CARD/"); }
+    QString fromPc() const { return f.card.path("From_PC/"); }
+    QStringList texts() const { return f.ui.boxTexts(); }
+    bool reportedAt(int line) const
+    {
+        const QString where = QString("PushButton1_Click at line %1").arg(line);
+        for (const auto &box : f.ui.boxes)
+            if (box.title == "Application Error" && box.text.endsWith(where))
+                return true;
+        return false;
+    }
+    static bool anyTemporaryFile(const QString &root)
+    {
+        QDirIterator it(root, {".halvorix-*"}, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        return it.hasNext();
+    }
+    void addRows(const QStringList &texts, const QString &marker)
+    {
+        for (const QString &t : texts)
+            form->transferList().append({t, marker});
+    }
+};
+
+} // namespace
+
+TEST_F(CopyRun, CardToComputerChecksTheChoicesFirst)
+{
+    form->PushButton1_Click();
+    EXPECT_EQ(texts(), QStringList{"You must select USB Flash Drive."});
+    EXPECT_EQ(f.ui.boxes[0].style, kStyleWarning);
+    form->Combo1->setCurrentIndex(0);
+    form->PushButton1_Click();
+    EXPECT_EQ(texts().last(), "You must select Hard Drive.");
+    form->Combo2->setCurrentIndex(0);
+    form->Text1->setText("   ");
+    form->PushButton1_Click();
+    EXPECT_EQ(texts().last(), "Could not copy.");
+    EXPECT_EQ(f.ui.boxes.size(), 3u);
+    EXPECT_EQ(form->MousePointer(), 0);
+    EXPECT_FALSE(QFile::exists(results()));
+}
+
+TEST_F(CopyRun, CardToComputerCopiesEverythingAndSaysDone)
+{
+    TempTree::setModified(f.card.write(".hidden", "h"), kOld);
+    int flushesBeforeDone = -1;
+    f.ui.onBox = [&](const MessageBoxRequest &box) {
+        if (box.text == "Done.")
+            flushesBeforeDone = f.fs.flushes;
+    };
+    f.pickCardToComputer();
+    ASSERT_EQ(form->Text1->text(), results());
+    form->PushButton1_Click();
+    EXPECT_EQ(texts(), QStringList{"Done."});
+    EXPECT_EQ(f.ui.boxes[0].style, kStyleOk);
+    EXPECT_EQ(TempTree::read(results() + "IMG_0001.JPG"), "first photo");
+    EXPECT_EQ(TempTree::read(results() + "DCIM/100/IMG_0002.JPG"), "second photo");
+    EXPECT_EQ(QFileInfo(results() + "DCIM/100/IMG_0002.JPG").lastModified(), kOld);
+    EXPECT_EQ(TempTree::read(results() + ".hidden"), "h");
+    EXPECT_EQ(flushesBeforeDone, 1); // on the medium before "Done." is said
+    EXPECT_EQ(form->MousePointer(), 0);
+    EXPECT_EQ(form->ProgressBar1->value(), 0);
+    form->PushButton1_Click(); // again: existing files are replaced, still "Done."
+    EXPECT_EQ(texts().last(), "Done.");
+}
+
+TEST_F(CopyRun, CardWithoutFoldersOrWithOnlyHiddenFilesIsNoFailure)
+{
+    TempTree onlyHidden;
+    onlyHidden.write(".nomedia", "");
+    f.fs.drives->at(0).root = onlyHidden.path() + "/";
+    Form1 fresh(f.fs, f.ui, f.appFolder.path(), [] { return 1; });
+    fresh.Form_Load();
+    fresh.Combo2->setCurrentIndex(0);
+    fresh.Combo1->setCurrentIndex(0);
+    fresh.PushButton1_Click();
+    EXPECT_EQ(f.ui.boxTexts(), QStringList{"Done."});
+    EXPECT_TRUE(QFileInfo(f.disk.path("CARD")).isDir());
+    EXPECT_FALSE(QFile::exists(f.disk.path("CARD/.nomedia"))); // the listing found no ordinary file
+}
+
+TEST_F(CopyRun, MissingParentReportsEachStepAndNeverSaysDone)
+{
+    f.pickCardToComputer();
+    form->Text1->setText(f.disk.path("no/such/parent/"));
+    form->PushButton1_Click();
+    EXPECT_TRUE(reportedAt(122));
+    EXPECT_TRUE(reportedAt(126));
+    EXPECT_TRUE(reportedAt(136));
+    EXPECT_FALSE(texts().contains("Done."));
+    EXPECT_TRUE(texts().last().startsWith("Done, but 2 item(s) could not be copied:\n"));
+    EXPECT_EQ(f.ui.boxes.back().style, kStyleWarning);
+    for (const auto &box : f.ui.boxes)
+        EXPECT_FALSE(box.text.contains("Please email")); // the short form
+}
+
+TEST_F(CopyRun, UnreadableFileOnTheCardIsReportedOnceAndNamedAtTheEnd)
+{
+    f.card.write("DCIM/100/IMG_0003.JPG", "third");
+    f.fs.beforeEachFile = [](const QString &source) {
+        if (source.endsWith("IMG_0003.JPG"))
+            throw AppError(kPermissionDenied, "Permission denied: " + source);
+    };
+    f.pickCardToComputer();
+    form->PushButton1_Click();
+    ASSERT_EQ(f.ui.boxes.size(), 2u);
+    EXPECT_TRUE(reportedAt(136));
+    EXPECT_EQ(texts().last(), "Done, but 1 item(s) could not be copied:\n" + f.card.path("DCIM/100/IMG_0003.JPG")
+                                  + " (Permission denied)");
+    EXPECT_EQ(TempTree::read(results() + "DCIM/100/IMG_0002.JPG"), "second photo");
+}
+
+TEST_F(CopyRun, ComputerToCardChecksAndEmptyList)
+{
+    form->Option2->setChecked(true);
+    form->PushButton1_Click();
+    EXPECT_EQ(texts(), QStringList{"You must select USB Flash Drive."});
+    form->Combo3->setCurrentIndex(0);
+    form->PushButton1_Click();
+    EXPECT_EQ(texts().last(), "No files added.");
+    EXPECT_TRUE(QFileInfo(fromPc()).isDir()); // created before the list was looked at
+    EXPECT_EQ(form->ProgressBar1->value(), 0);
+    form->Text3->setText(" ");
+    form->PushButton1_Click();
+    EXPECT_EQ(texts().last(), "Could not copy.");
+}
+
+TEST_F(CopyRun, ComputerToCardCopiesRowsExactly)
+{
+    TempTree::setModified(pc.write("Work/Photos/a.jpg", "A"), kOld);
+    pc.write("Work/Photos/sub/b.jpg", "B");
+    pc.write("Work/Photos 2019/c.jpg", "C"); // a sibling whose name starts the same
+    pc.write("Work/Other/d.jpg", "D");
+    pc.write("one/same.txt", "from one");
+    pc.write("two/same.txt", "from two");
+    TempTree::setModified(pc.write("dropped.txt", "E"), kOld);
+    f.pickCardTarget();
+    addRows({pc.path("Work/Photos/"), pc.path("Work/Other")}, "Is Folder");
+    addRows({pc.path("one/same.txt"), pc.path("two/same.txt")}, "Is File");
+    addRows({pc.path("dropped.txt")}, "");
+    f.card.write("From_PC/dropped.txt", "an older copy");
+    form->PushButton1_Click();
+    EXPECT_EQ(texts(), QStringList{"Done."});
+    EXPECT_EQ(TempTree::read(fromPc() + "Photos/a.jpg"), "A");
+    EXPECT_EQ(QFileInfo(fromPc() + "Photos/a.jpg").lastModified(), kOld);
+    EXPECT_EQ(TempTree::read(fromPc() + "Photos/sub/b.jpg"), "B");
+    EXPECT_EQ(TempTree::read(fromPc() + "Other/d.jpg"), "D");
+    EXPECT_FALSE(QFile::exists(fromPc() + "Photos 2019"));
+    EXPECT_EQ(TempTree::read(fromPc() + "same.txt"), "from two"); // the later row wins
+    EXPECT_EQ(TempTree::read(fromPc() + "dropped.txt"), "E");
+    EXPECT_EQ(form->transferList().count(), 5); // the list stays
+    EXPECT_EQ(TempTree::read(pc.path("Work/Photos/a.jpg")), "A");
+}
+
+TEST_F(CopyRun, SubFolderRowsLandAgainDirectlyInTheDestination)
+{
+    pc.write("top/mid/x.txt", "x");
+    f.pickCardTarget();
+    addRows({pc.path("top/"), pc.path("top/mid/")}, "Is Folder");
+    form->PushButton1_Click();
+    EXPECT_TRUE(QFile::exists(fromPc() + "top/mid/x.txt"));
+    EXPECT_TRUE(QFile::exists(fromPc() + "mid/x.txt"));
+    EXPECT_EQ(texts(), QStringList{"Done."});
+}
+
+TEST_F(CopyRun, VanishedRowsAreCountedAndNamed)
+{
+    f.pickCardTarget();
+    addRows({pc.path("gone.txt")}, "Is File");
+    addRows({pc.path("gone-folder/")}, "Is Folder");
+    pc.write("here.txt", "here");
+    addRows({pc.path("here.txt")}, "Is File");
+    form->PushButton1_Click();
+    EXPECT_TRUE(reportedAt(176)); // the folder row reports; the file row is quiet
+    EXPECT_EQ(f.ui.boxes.size(), 2u);
+    const QString closing = texts().last();
+    EXPECT_TRUE(closing.startsWith("Done, but 2 item(s) could not be copied:\n"));
+    EXPECT_TRUE(closing.contains(pc.path("gone.txt") + " (No such file or directory)"));
+    EXPECT_TRUE(closing.contains(pc.path("gone-folder")));
+    EXPECT_EQ(TempTree::read(fromPc() + "here.txt"), "here");
+}
+
+TEST_F(CopyRun, ALinkLoopAndAPipeInAListedFolderNeverHang)
+{
+    pc.write("folder/a.txt", "a");
+    ASSERT_TRUE(QFile::link(pc.path("folder"), pc.path("folder/again")));
+    ASSERT_EQ(::mkfifo(pc.path("folder/pipe").toUtf8().constData(), 0600), 0);
+    f.pickCardTarget();
+    addRows({pc.path("folder/")}, "Is Folder");
+    form->PushButton1_Click();
+    EXPECT_EQ(TempTree::read(fromPc() + "folder/a.txt"), "a");
+    EXPECT_FALSE(QFile::exists(fromPc() + "folder/again/a.txt"));
+    EXPECT_TRUE(texts().last().contains(pc.path("folder/pipe")));
+}
+
+TEST_F(CopyRun, WindowKeepsPaintingAndProgressMovesDuringTheCopy)
+{
+    pc.write("big.bin", QByteArray(4 << 20, 'b'));
+    f.pickCardTarget();
+    addRows({pc.path("big.bin")}, "Is File");
+    f.fs.chunkBytes = 64 << 10;
+    std::atomic<int> chunks{0};
+    std::atomic<bool> answered{false};
+    int progressSeen = 0;
+    f.fs.beforeEachChunk = [&](CopySession &) {
+        if (++chunks != 32)
+            return;
+        // Half way: the window's thread must still handle events, and show progress.
+        QMetaObject::invokeMethod(
+            form,
+            [&] {
+                QElapsedTimer waited;
+                waited.start();
+                while (form->ProgressBar1->value() == 0 && waited.elapsed() < 5000)
+                    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+                progressSeen = form->ProgressBar1->value();
+                // Input is refused meanwhile: a click on "Clear List" does nothing.
+                for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+                    QMouseEvent click(type, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton,
+                                      type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                                      Qt::NoModifier);
+                    QCoreApplication::sendEvent(form->PushButton6, &click);
+                }
+                answered = true;
+            },
+            Qt::QueuedConnection);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!answered && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+    };
+    form->show(); // clicks reach visible buttons only
+    form->PushButton1_Click();
+    EXPECT_TRUE(answered) << "the window's thread did not answer during the copy";
+    EXPECT_GT(progressSeen, 300); // about half of 1000 had been copied
+    EXPECT_LT(progressSeen, 1000);
+    EXPECT_EQ(texts(), QStringList{"Done."});
+    EXPECT_EQ(form->ProgressBar1->value(), 0);
+    EXPECT_EQ(TempTree::read(fromPc() + "big.bin").size(), 4 << 20);
+    EXPECT_EQ(form->transferList().count(), 1);
+    // Once the copy is over, the same click clears the list.
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent click(type, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton,
+                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(form->PushButton6, &click);
+    }
+    EXPECT_EQ(form->transferList().count(), 0);
+}
+
+TEST_F(CopyRun, CloseDuringALongCopyLeavesNeitherAPartialNorATemporaryFile)
+{
+    pc.write("big.bin", QByteArray(2 << 20, 'n'));
+    f.card.write("From_PC/big.bin", "the old copy");
+    f.pickCardTarget();
+    addRows({pc.path("big.bin")}, "Is File");
+    f.fs.chunkBytes = 64 << 10;
+    std::atomic<int> chunks{0};
+    f.fs.beforeEachChunk = [&](CopySession &session) {
+        if (++chunks == 3) {
+            QMetaObject::invokeMethod(form, [&] { form->close(); }, Qt::QueuedConnection);
+            while (!session.isAbandoned())
+                std::this_thread::yield();
+        }
+    };
+    EXPECT_THROW(form->PushButton1_Click(), ProgramEnded);
+    EXPECT_TRUE(f.ui.programEnded);
+    EXPECT_EQ(TempTree::read(fromPc() + "big.bin"), "the old copy");
+    EXPECT_FALSE(anyTemporaryFile(f.card.path()));
+    EXPECT_TRUE(f.ui.boxes.empty()); // no "Done."
+}

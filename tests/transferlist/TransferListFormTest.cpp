@@ -1,0 +1,291 @@
+#include "app/StepRunner.h"
+#include "transferlist/CommonDialog.h"
+#include "support/FormFixture.h"
+
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QMimeData>
+#include <QUrl>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+using namespace halvorix;
+using namespace halvorix::test;
+
+namespace {
+
+class TransferListForm : public ::testing::Test {
+protected:
+    FormFixture f;
+    TempTree src;
+    Form1 *form = nullptr;
+
+    void SetUp() override
+    {
+        form = &f.load();
+        form->Option2->setChecked(true);
+    }
+    QStringList relativeRows() const
+    {
+        QStringList rows = f.rowTexts();
+        for (QString &r : rows)
+            r.remove(0, src.path().size());
+        return rows;
+    }
+    void select(int row)
+    {
+        form->ListView1->selectionModel()->select(form->transferList().index(row, 0),
+                                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
+};
+
+} // namespace
+
+TEST_F(TransferListForm, AddFilesOneSeveralBadAndCancelled)
+{
+    const QString a = src.write("a.txt"), b = src.write("b.txt");
+    form->PushButton5_Click(); // cancelled
+    EXPECT_EQ(form->transferList().count(), 0);
+    ASSERT_EQ(f.ui.fileDialogs.size(), 1u);
+    EXPECT_EQ(f.ui.fileDialogs[0].title, "Add File(s) - Hold Ctrl to select multiple files");
+    EXPECT_EQ(f.ui.fileDialogs[0].filter, "All Files (*.*)|*.*|");
+    EXPECT_TRUE(f.ui.fileDialogs[0].multiSelect);
+
+    f.ui.fileDialogResults = {{a}, {a, src.path("bad") + QChar::ReplacementCharacter, b}, {a}};
+    form->PushButton5_Click();
+    form->PushButton5_Click();
+    form->PushButton5_Click(); // the same file again: a second row
+    EXPECT_EQ(relativeRows(), QStringList({"/a.txt", "/a.txt", "/b.txt", "/a.txt"}));
+    EXPECT_EQ(f.rowMarkers(), QStringList(4, "Is File"));
+    ASSERT_EQ(f.ui.boxes.size(), 1u);
+    EXPECT_EQ(f.ui.boxes[0].rawText, src.path("bad") + QChar::ReplacementCharacter
+                                         + "\r\rwas not added because it has bad characters in the filename.");
+    EXPECT_EQ(f.ui.boxes[0].style, kStyleOk);
+    EXPECT_EQ(f.ui.boxes[0].title, "Halvorix");
+}
+
+TEST_F(TransferListForm, SeveralFilesInTheRootFolderKeepOneSeparator)
+{
+    EXPECT_EQ(combinedFileName({"/a", "/b"}), QString("/") + QChar(0) + "a" + QChar(0) + "b");
+    EXPECT_EQ(combinedFileName({"/x/a"}), "/x/a");
+    CommonDialog dialog;
+    dialog.Flags = CommonDialog::kAllowMultiSelect;
+    FakeUi ui;
+    ui.fileDialogResults = {{"/etc/hostname", "/etc/hosts"}};
+    dialog.ShowOpen(ui, nullptr);
+    EXPECT_EQ(dialog.FileName.split(QChar(0)), QStringList({"/etc", "hostname", "hosts"}));
+}
+
+TEST_F(TransferListForm, TooManyFilesAddNothingThousandsFit)
+{
+    QStringList many;
+    for (int i = 0; i < 5000; ++i)
+        many << src.path(QString("photo_%1_with_a_longish_name.jpg").arg(i, 5, 10, QChar('0')));
+    CommonDialog dialog;
+    FakeUi ui;
+    ui.fileDialogResults = {many};
+    EXPECT_NO_THROW(dialog.ShowOpen(ui, nullptr)); // thousands of names fit
+
+    QStringList tooMany;
+    for (int i = 0; i < 30000; ++i)
+        tooMany << src.path(QString("a_rather_long_file_name_number_%1.jpg").arg(i, 6, 10, QChar('0')));
+    f.ui.fileDialogResults = {tooMany};
+    form->PushButton5_Click();
+    EXPECT_EQ(form->transferList().count(), 0);
+    ASSERT_EQ(f.ui.boxes.size(), 1u);
+    EXPECT_EQ(f.ui.boxes[0].rawText,
+              "You've selected too many files to add.\r\rPlease try adding via the \"Add All\" button.");
+}
+
+TEST_F(TransferListForm, AddFolderModeRows)
+{
+    form->Option4->setChecked(true);
+    f.ui.folderPicks = {"/", src.path("Photos"), ""};
+    form->PushButton5_Click();
+    form->PushButton5_Click();
+    form->PushButton5_Click(); // cancelled
+    EXPECT_EQ(f.rowTexts(), QStringList({"/", src.path("Photos/")}));
+    EXPECT_EQ(f.rowMarkers(), QStringList(2, "Is Folder"));
+    EXPECT_EQ(form->MousePointer(), 0);
+    EXPECT_TRUE(f.ui.boxes.empty());
+}
+
+TEST_F(TransferListForm, AddAllFilesInFolderSkipsTildeNamesAndKeepsHiddenFiles)
+{
+    src.write("top.txt");
+    src.write("~lock.txt");
+    src.write(".hidden");
+    src.write("sub/inner.txt");
+    src.write("sub/~tmp");
+    src.write("sub/deeper/last.txt");
+    src.mkdir("empty");
+    f.ui.folderPicks = {src.path(), src.path() + "/"}; // the second ends with "/" as a root does
+    form->PushButton4_Click();
+    QStringList rows = relativeRows();
+    rows.sort();
+    EXPECT_EQ(rows, QStringList({"/.hidden", "/sub/deeper/last.txt", "/sub/inner.txt", "/top.txt"}));
+    EXPECT_EQ(relativeRows().mid(0, 2).filter("sub").size(), 0); // the chosen folder's files come first
+    form->PushButton4_Click();
+    EXPECT_EQ(form->transferList().count(), 8); // twice the same folder: listed twice
+    for (const QString &row : f.rowTexts())
+        EXPECT_FALSE(row.contains("//")) << row.toStdString();
+    EXPECT_EQ(f.rowMarkers(), QStringList(8, "Is File"));
+    EXPECT_EQ(form->MousePointer(), 0);
+}
+
+TEST_F(TransferListForm, AddAllFilesInAnEmptyFolderAddsNothingShowsNothing)
+{
+    f.ui.folderPicks = {src.path()};
+    form->PushButton4_Click();
+    EXPECT_EQ(form->transferList().count(), 0);
+    EXPECT_TRUE(f.ui.boxes.empty());
+}
+
+TEST_F(TransferListForm, AddAllFoldersInFolderRowsInWalkOrder)
+{
+    src.mkdir("a/a1");
+    src.mkdir("b");
+    form->Option4->setChecked(true);
+    f.ui.folderPicks = {src.path(), src.path("b")};
+    form->PushButton4_Click();
+    const QStringList rows = relativeRows();
+    ASSERT_EQ(rows.size(), 4);
+    EXPECT_EQ(rows[0], "/");
+    EXPECT_EQ(QStringList({rows[1], rows[2]}).size(), 2);
+    EXPECT_EQ(rows[3], "/a/a1/");
+    form->PushButton4_Click(); // a folder without sub-folders: exactly one row
+    EXPECT_EQ(relativeRows().last(), "/b/");
+    EXPECT_EQ(f.rowMarkers(), QStringList(5, "Is Folder"));
+}
+
+TEST_F(TransferListForm, ListingFailureIsReportedAndTheOtherFoldersStillAdd)
+{
+    src.write("ok/file.txt");
+    src.write("broken/file.txt");
+    f.fs.before = [&](const char *op, const QString &path) {
+        if (QString(op) == "list" && path.contains("/broken/"))
+            throw AppError(kDeviceIoError, "Input/output error: " + path);
+    };
+    f.ui.folderPicks = {src.path()};
+    form->PushButton4_Click();
+    EXPECT_EQ(relativeRows(), QStringList{"/ok/file.txt"});
+    ASSERT_EQ(f.ui.boxes.size(), 1u);
+    EXPECT_TRUE(f.ui.boxes[0].text.contains("PushButton4_Click at line 116"));
+}
+
+TEST_F(TransferListForm, DropOfAFileAndAFolder)
+{
+    const QString loose = src.write(".loose-hidden"); // hidden + archive, dropped itself: added
+    src.write("dir/keep.txt");
+    src.write("dir/~skip.txt");
+    src.write("dir/.hiddenfile"); // exactly hidden + archive inside a dropped folder: left out
+    src.write("dir/sub/deep.txt");
+    src.mkdir("emptydir");
+    form->Option3->setChecked(true);
+    form->ListView1_OLEDragDrop({loose, src.path("dir"), src.path("emptydir")});
+    QStringList rows = relativeRows();
+    ASSERT_EQ(rows.size(), 3);
+    EXPECT_EQ(rows[0], "/.loose-hidden");
+    rows.removeFirst();
+    rows.sort();
+    EXPECT_EQ(rows, QStringList({"/dir/keep.txt", "/dir/sub/deep.txt"}));
+    EXPECT_EQ(f.rowMarkers(), QStringList(3, ""));
+    form->Option4->setChecked(true);
+    form->ListView1_OLEDragDrop({src.path("dir/")});
+    EXPECT_EQ(form->transferList().count(), 5);
+    EXPECT_EQ(form->MousePointer(), 0);
+}
+
+TEST_F(TransferListForm, DragOverRefusesAnythingButLocalFiles)
+{
+    QMimeData text;
+    text.setText("just words");
+    EXPECT_FALSE(form->ListView1_OLEDragOver(&text));
+    QMimeData web;
+    web.setUrls({QUrl("https://example.org/a.jpg")});
+    EXPECT_FALSE(form->ListView1_OLEDragOver(&web));
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(src.write("x"))});
+    EXPECT_TRUE(form->ListView1_OLEDragOver(&files));
+}
+
+TEST_F(TransferListForm, DoubleClickRemovesTheSelectedRowUnlessBusy)
+{
+    form->ListView1_DblClick(); // empty list: nothing
+    form->ListView1_OLEDragDrop({"/one", "/two", "/three"});
+    form->ListView1_DblClick(); // nothing selected
+    EXPECT_EQ(form->transferList().count(), 3);
+    select(1);
+    form->setMousePointer(Form1::kPointerBusy);
+    form->ListView1_DblClick();
+    EXPECT_EQ(form->transferList().count(), 3);
+    form->setMousePointer(Form1::kPointerDefault);
+    form->ListView1_DblClick();
+    EXPECT_EQ(f.rowTexts(), QStringList({"/one", "/three"}));
+    form->PushButton6_Click();
+    EXPECT_EQ(form->transferList().count(), 0);
+    form->PushButton6_Click(); // empty: nothing, no message
+    EXPECT_TRUE(f.ui.boxes.empty());
+}
+
+TEST_F(TransferListForm, ClearListAndDoubleClickDuringAWalk)
+{
+    src.write("a/file.txt");
+    src.write("b/file.txt");
+    form->ListView1_OLEDragDrop({"/earlier"});
+    select(0);
+    f.ui.onYield = [&] {
+        if (f.ui.yields == 1) {
+            form->ListView1_DblClick(); // busy: refused
+            EXPECT_EQ(form->transferList().count(), 1);
+            form->PushButton6_Click();  // carried out
+        }
+    };
+    f.ui.folderPicks = {src.path()};
+    form->PushButton4_Click();
+    QStringList rows = relativeRows();
+    rows.sort();
+    EXPECT_EQ(rows, QStringList({"/a/file.txt", "/b/file.txt"})); // the walk's rows stay
+}
+
+TEST_F(TransferListForm, CloseDuringAWalkEndsTheProgramAtOnce)
+{
+    src.mkdir("a/b/c");
+    f.ui.onYield = [&] {
+        if (f.ui.yields == 2)
+            form->close();
+    };
+    f.ui.folderPicks = {src.path()};
+    EXPECT_THROW(form->PushButton4_Click(), ProgramEnded);
+    EXPECT_TRUE(f.ui.programEnded);
+    EXPECT_EQ(f.ui.yields, 2);
+    EXPECT_EQ(form->transferList().count(), 0);
+}
+
+TEST_F(TransferListForm, SampleFilesAddedAndTheirFolderOffered)
+{
+    f.appFolder.write("Samples/one.txt");
+    f.appFolder.write("Samples/.hidden.txt");
+    f.appFolder.mkdir("Samples/sub");
+    f.ui.boxAnswers = {kAnswerYes, kAnswerNo};
+    form->PushButton3_Click();
+    QStringList rows = f.rowTexts();
+    rows.sort();
+    EXPECT_EQ(rows, QStringList({f.appFolder.path("Samples/.hidden.txt"), f.appFolder.path("Samples/one.txt")}));
+    EXPECT_EQ(f.rowMarkers(), QStringList(2, ""));
+    ASSERT_EQ(f.ui.boxes.size(), 1u);
+    EXPECT_EQ(f.ui.boxes[0].style, kStyleYesNo);
+    EXPECT_TRUE(f.ui.boxes[0].text.startsWith("Would you like this software to open the folder"));
+    EXPECT_EQ(f.ui.shellOpened, std::vector<QString>{f.appFolder.path("Samples/")});
+    form->PushButton3_Click(); // No: rows stay, nothing opened; pressing twice lists twice
+    EXPECT_EQ(form->transferList().count(), 4);
+    EXPECT_EQ(f.ui.shellOpened.size(), 1u);
+}
+
+TEST_F(TransferListForm, MissingSampleFolderAddsNothingButStillAsks)
+{
+    form->PushButton3_Click();
+    EXPECT_EQ(form->transferList().count(), 0);
+    EXPECT_EQ(f.ui.boxes.size(), 1u);
+    EXPECT_EQ(f.ui.boxes[0].title, "Halvorix");
+}
