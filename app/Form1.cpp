@@ -618,10 +618,7 @@ void Form1::addAllFilesInFolder(StepRunner &run)
     if (run.test(104, [&] { return path.isEmpty(); }))
         return;
     run.step(106, [&] { setMousePointer(kPointerBusy); });
-    const NumberedStep step = [&run](int line, const std::function<void()> &action) {
-        return run.step(line, action);
-    };
-    std::vector<TransferItem> rows = fileRowsForFolder(fs_, ui_, path, step);
+    std::vector<TransferItem> rows = fileRowsForFolder(fs_, ui_, path, run);
     run.step(124, [&] { transferList_.appendBatch(std::move(rows)); });
     run.step(132, [&] { setMousePointer(kPointerDefault); });
 }

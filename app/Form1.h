@@ -27,7 +27,6 @@ class FileSystemService;
 class UiService;
 class StepRunner;
 class CopyJob;
-class CopySession;
 
 // ListView1: the transfer list in report view. Drag-and-drop and the double-click are handed to
 // the window's handlers.
@@ -133,7 +132,6 @@ private:
     void copyComputerToCard(StepRunner &run);
     void runCopy(CopyJob &job, const std::function<void()> &work);
     void showClosingMessage(const CopyJob &job, const QString &doneText);
-    void copyListedFolder(const QString &source, const QString &target, CopySession &session);
 
     FileSystemService &fs_;
     UiService &ui_;

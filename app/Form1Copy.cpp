@@ -3,6 +3,7 @@
 
 #include "app/StepRunner.h"
 #include "copy/CopyJob.h"
+#include "copy/CopyRun.h"
 #include "copy/ModCopy.h"
 #include "platform/AppError.h"
 #include "platform/FileSystemService.h"
@@ -18,14 +19,7 @@
 namespace halvorix {
 
 namespace {
-
 const QString kStartCopyingLocation = QStringLiteral("in Tesmarin2016/11/03.Form1.PushButton1_Click ");
-
-QString withoutTrailingSeparator(const QString &path)
-{
-    return path.endsWith(QLatin1Char('/')) ? path.chopped(1) : path;
-}
-
 } // namespace
 
 void Form1::PushButton1_Click()
@@ -87,15 +81,7 @@ void Form1::copyCardToComputer(StepRunner &run)
     CopyJob job(ui_, this, /*followLinks=*/false); // links on a card are never followed
     runCopy(job, [&] {
         StepRunner work(job.workUi(), kStartCopyingLocation, ReportForm::Short);
-        CopySession &session = job.session;
-        fs_.measure(cardRoot + QStringLiteral("*"), true, session);
-        if (work.test(120, [&] { return !IsExistingFolder(fs_, results); }))
-            work.step(122, [&] { fs_.createFolder(results); });
-        if (work.test(124, [&] { return !fs_.list(cardRoot + QStringLiteral("*.*"), 0).empty(); }))
-            work.step(126, [&] { fs_.copyMatchingFiles(cardRoot + QStringLiteral("*.*"), results, session); });
-        // A card without folders gives this copy nothing to do, which is no failure.
-        work.step(136, [&] { fs_.copyMatchingFolders(cardRoot + QStringLiteral("*"), results, session); });
-        work.step(136, [&] { fs_.flushDestinations(session); });
+        copyCardToResults(fs_, cardRoot, results, job.session, work);
     });
     run.step(138, [&] { setMousePointer(kPointerDefault); });
     run.step(140, [&] { showClosingMessage(job, QStringLiteral("Done.")); });
@@ -123,30 +109,7 @@ void Form1::copyComputerToCard(StepRunner &run)
     CopyJob job(ui_, this, /*followLinks=*/true); // a card cannot hold links: copy what they lead to
     runCopy(job, [&] {
         StepRunner work(job.workUi(), kStartCopyingLocation, ReportForm::Short);
-        CopySession &session = job.session;
-        for (const TransferItem &row : rows) {
-            const QString source = row.isFolderRow() ? withoutTrailingSeparator(row.Text) : row.Text;
-            fs_.measure(source, row.isFolderRow(), session);
-        }
-        if (work.test(158, [&] { return !IsExistingFolder(fs_, target); }))
-            work.step(160, [&] { fs_.createFolder(target); });
-        listHasRows = true;
-        if (!work.test(162, [&] { return !rows.empty(); })) {
-            listHasRows = false;
-            return;
-        }
-        for (const TransferItem &row : rows) {
-            QString path, source, destination;
-            work.step(166, [&] { path = row.Text; });
-            if (work.test(168, [&] { return row.Marker == markerIsFolder(); })) {
-                work.step(170, [&] { source = withoutTrailingSeparator(path); });
-                work.step(176, [&] { copyListedFolder(source, target, session); });
-            } else {
-                work.step(180, [&] { destination = target + lastPathPiece(path); });
-                work.step(186, [&] { CopyFileIgnoringErrors(fs_, path, destination, session); });
-            }
-        }
-        work.step(188, [&] { fs_.flushDestinations(session); });
+        listHasRows = copyRowsToCard(fs_, rows, target, job.session, work);
     });
     if (listHasRows)
         run.step(190, [&] { showClosingMessage(job, QStringLiteral("Done.")); });
@@ -158,19 +121,6 @@ void Form1::copyComputerToCard(StepRunner &run)
         });
     run.step(194, [&] { setMousePointer(kPointerDefault); });
     run.step(196, [&] { ProgressBar1->setValue(0); });
-}
-
-void Form1::copyListedFolder(const QString &source, const QString &target, CopySession &session)
-{
-    // A folder row copies exactly that folder (never its siblings whose names start the same).
-    if (source.isEmpty()) {
-        session.addFailure(QStringLiteral("/"), QStringLiteral("A whole drive cannot be copied as one folder"));
-        throw AppError(kPathFileAccessError, QStringLiteral("A whole drive cannot be copied as one folder: /"));
-    }
-    if (fs_.copyMatchingFolders(source, target, session) == 0) {
-        session.addFailure(source, QStringLiteral("No such folder"));
-        throw AppError(kPathNotFound, QStringLiteral("Path not found: ") + source);
-    }
 }
 
 void Form1::PushButton3_Click()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/ErrorReport.h"
+#include "platform/Steps.h"
 
 #include <functional>
 
@@ -16,7 +17,7 @@ struct ProgramEnded {};
 //   StepRunner run(ui, "in ...PushButton2_Click ", ReportForm::Full);
 //   run.step(100, [&] { path = PickFolder(...); });
 //   if (run.test(102, [&] { return path.isEmpty(); })) return;
-class StepRunner {
+class StepRunner : public Steps {
 public:
     StepRunner(UiService &ui, QString location, ReportForm form);
 
@@ -25,11 +26,11 @@ public:
     void setInterceptor(std::function<bool(const FailureRecord &)> interceptor);
 
     // Runs one numbered statement. Returns false when it failed (already reported).
-    bool step(int line, const std::function<void()> &action);
+    bool step(int line, const std::function<void()> &action) override;
 
     // A numbered condition test. A test that fails counts as true: resume-next continues with
     // the first statement under the condition, so the statements it guards run.
-    bool test(int line, const std::function<bool()> &condition);
+    bool test(int line, const std::function<bool()> &condition) override;
 
     bool ended() const { return ended_; }
     int failureCount() const { return failures_; }

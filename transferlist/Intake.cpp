@@ -14,13 +14,6 @@ QString withoutLastCharacter(const QString &entry)
 }
 } // namespace
 
-bool runEachStep(int line, const std::function<void()> &action)
-{
-    Q_UNUSED(line);
-    action();
-    return true;
-}
-
 bool IsBadFileName(FileSystemService &fs, const QString &path)
 {
     try {
@@ -37,12 +30,12 @@ QString badFileNameMessage(const QString &path)
 }
 
 void appendFolderFileRows(FileSystemService &fs, const FolderCollection &folders,
-                          std::vector<TransferItem> &rows, const NumberedStep &step)
+                          std::vector<TransferItem> &rows, Steps &steps)
 {
     for (const QString &entry : folders) {
         const QString folder = withoutLastCharacter(entry);
         QStringList names;
-        step(116, [&] { names = ListFolderFiles(fs, folder, QStringLiteral("*.*")); });
+        steps.step(116, [&] { names = ListFolderFiles(fs, folder, QStringLiteral("*.*")); });
         for (const QString &name : std::as_const(names)) {
             if (name.startsWith(QLatin1Char('~')))
                 continue;
@@ -52,12 +45,12 @@ void appendFolderFileRows(FileSystemService &fs, const FolderCollection &folders
 }
 
 std::vector<TransferItem> fileRowsForFolder(FileSystemService &fs, UiService &ui,
-                                            const QString &chosenFolder, const NumberedStep &step)
+                                            const QString &chosenFolder, Steps &steps)
 {
     FolderCollection folders{chosenFolder + QLatin1Char('/')};
-    step(110, [&] { CollectSubFolders(fs, ui, folders, true); });
+    steps.step(110, [&] { CollectSubFolders(fs, ui, folders, true); });
     std::vector<TransferItem> rows;
-    appendFolderFileRows(fs, folders, rows, step);
+    appendFolderFileRows(fs, folders, rows, steps);
     return rows;
 }
 

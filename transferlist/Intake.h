@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Steps.h"
 #include "transferlist/AddFolder.h"
 #include "transferlist/TransferItem.h"
 
@@ -11,24 +12,19 @@ namespace halvorix {
 class FileSystemService;
 class UiService;
 
-// A numbered statement: runs `action` under `line` and reports a failure in the caller's way.
-// Returns false when the action failed. Plain callers pass runEachStep.
-using NumberedStep = std::function<bool(int line, const std::function<void()> &action)>;
-bool runEachStep(int line, const std::function<void()> &action); // no report: failures pass on
-
 // True when the file's attributes cannot be read: such a name cannot be added.
 bool IsBadFileName(FileSystemService &fs, const QString &path);
 QString badFileNameMessage(const QString &path);
 
 // "Add All File(s) In Folder": for each folder of the walked collection, in order, its files
 // (names starting with "~" skipped) as "Is File" rows with cleaned paths. A folder whose listing
-// fails is reported through `step` (line 116) and contributes nothing.
+// fails is reported through `steps` (line 116) and contributes nothing.
 void appendFolderFileRows(FileSystemService &fs, const FolderCollection &folders,
-                          std::vector<TransferItem> &rows, const NumberedStep &step);
+                          std::vector<TransferItem> &rows, Steps &steps);
 
 // The whole file-mode intake of a chosen folder: walk, listings, rows.
 std::vector<TransferItem> fileRowsForFolder(FileSystemService &fs, UiService &ui,
-                                            const QString &chosenFolder, const NumberedStep &step);
+                                            const QString &chosenFolder, Steps &steps);
 
 // What a drop of one folder adds: the files of the folder and of all its sub-folders, except
 // names starting with "~" and files whose attribute value is exactly hidden + archive (34).
