@@ -60,17 +60,22 @@ public:
     // devices, pipes (never opened, so it never blocks) and names that do not survive decoding.
     virtual bool opensAsFile(const QString &path) = 0;
 
-    // Identity of the folder a path leads to (device and inode, links followed), so a walk can
-    // tell when two paths lead to one folder. Throws when it does not exist.
-    virtual QString folderIdentity(const QString &path) = 0;
+    // A folder's attribute bits and identity (device and inode, links followed, so a walk can
+    // tell when two paths lead to one folder) in one query. Throws when it does not exist.
+    struct FolderFacts {
+        int attributes = 0;
+        QString identity;
+    };
+    virtual FolderFacts examineFolder(const QString &path) = 0;
 
     // Whether the folder is the root of its drive (a mount point).
     virtual bool isRootFolder(const QString &path) = 0;
     // Calls `onName` for every direct sub-folder of `path` in the file system's order
     // (symbolic links to folders included, "." and ".." left out). Throws when the folder cannot
-    // be read; what was handed out before the failure stays handed out.
-    virtual void forEachSubFolder(const QString &path,
-                                  const std::function<void(const QString &name)> &onName) = 0;
+    // be read; what was handed out before the failure stays handed out. With `files`, the same
+    // read also hands back every other entry, as list(path + "/*.*", 6) would.
+    virtual void forEachSubFolder(const QString &path, const std::function<void(const QString &name)> &onName,
+                                  std::vector<ListedName> *files = nullptr) = 0;
 
     // --- Copies. Every file is written under a temporary name in its destination folder and
     // renamed into place when complete; modification times are kept; sockets, pipes and devices

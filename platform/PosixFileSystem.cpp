@@ -155,19 +155,14 @@ std::vector<ListedName> PosixFileSystem::list(const QString &pattern, int mask)
     return names;
 }
 
-int PosixFileSystem::attributes(const QString &path)
+namespace {
+
+// Attribute bits from what lstat said of the path and, for a link, what stat said of its target.
+int attributesFrom(const struct stat &linkSt, const struct stat &st, const QString &path)
 {
-    const QByteArray bytes = encodePath(path);
-    struct stat linkSt {};
-    if (::lstat(bytes.constData(), &linkSt) != 0)
-        throwSystemError(errno, path);
     int attrs = 0;
-    struct stat st = linkSt;
-    if (S_ISLNK(linkSt.st_mode)) {
+    if (S_ISLNK(linkSt.st_mode))
         attrs |= kAttrReparsePoint;
-        if (::stat(bytes.constData(), &st) != 0)
-            st = linkSt; // dangling: describe the link itself
-    }
     if (S_ISDIR(st.st_mode))
         attrs |= kAttrDirectory;
     if (S_ISREG(st.st_mode))
@@ -177,6 +172,34 @@ int PosixFileSystem::attributes(const QString &path)
     if (lastComponent(path).startsWith(QLatin1Char('.')))
         attrs |= kAttrHidden;
     return attrs;
+}
+
+// lstat, then stat through a link (a dangling link describes itself). Throws when missing.
+void statBoth(const QString &path, struct stat &linkSt, struct stat &st)
+{
+    const QByteArray bytes = encodePath(path);
+    if (::lstat(bytes.constData(), &linkSt) != 0)
+        throwSystemError(errno, path);
+    st = linkSt;
+    if (S_ISLNK(linkSt.st_mode) && ::stat(bytes.constData(), &st) != 0)
+        st = linkSt;
+}
+
+} // namespace
+
+int PosixFileSystem::attributes(const QString &path)
+{
+    struct stat linkSt {}, st {};
+    statBoth(path, linkSt, st);
+    return attributesFrom(linkSt, st, path);
+}
+
+FileSystemService::FolderFacts PosixFileSystem::examineFolder(const QString &path)
+{
+    struct stat linkSt {}, st {};
+    statBoth(path, linkSt, st);
+    return {attributesFrom(linkSt, st, path),
+            QString::number(st.st_dev) + QLatin1Char(':') + QString::number(st.st_ino)};
 }
 
 QDateTime PosixFileSystem::modificationTime(const QString &path)
@@ -202,14 +225,6 @@ bool PosixFileSystem::opensAsFile(const QString &path)
     return ::stat(encodePath(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-QString PosixFileSystem::folderIdentity(const QString &path)
-{
-    struct stat st {};
-    if (::stat(encodePath(path).constData(), &st) != 0)
-        throwSystemError(errno, path);
-    return QString::number(st.st_dev) + QLatin1Char(':') + QString::number(st.st_ino);
-}
-
 bool PosixFileSystem::isRootFolder(const QString &path)
 {
     struct stat self {}, parent {};
@@ -222,7 +237,8 @@ bool PosixFileSystem::isRootFolder(const QString &path)
 }
 
 void PosixFileSystem::forEachSubFolder(const QString &path,
-                                       const std::function<void(const QString &name)> &onName)
+                                       const std::function<void(const QString &name)> &onName,
+                                       std::vector<ListedName> *files)
 {
     DirHandle dir = openFolder(path);
     if (!dir)
@@ -230,8 +246,14 @@ void PosixFileSystem::forEachSubFolder(const QString &path,
     const int dirFd = ::dirfd(dir.get());
     errno = 0;
     while (const dirent *entry = ::readdir(dir.get())) {
-        if (!isDotOrDotDot(entry->d_name) && classifyEntry(dirFd, entry).folder)
-            onName(decodeName(entry->d_name, std::strlen(entry->d_name)));
+        if (isDotOrDotDot(entry->d_name))
+            continue;
+        const size_t length = std::strlen(entry->d_name);
+        const EntryKind kind = classifyEntry(dirFd, entry);
+        if (kind.folder)
+            onName(decodeName(entry->d_name, length));
+        else if (files)
+            files->push_back({decodeName(entry->d_name, length), kind.regular && nameRoundTrips(entry->d_name, length)});
         errno = 0;
     }
     if (errno != 0)

@@ -17,10 +17,10 @@ public:
     QDateTime modificationTime(const QString &path) override;
     void createFolder(const QString &path) override;
     bool opensAsFile(const QString &path) override;
-    QString folderIdentity(const QString &path) override;
+    FolderFacts examineFolder(const QString &path) override;
     bool isRootFolder(const QString &path) override;
-    void forEachSubFolder(const QString &path,
-                          const std::function<void(const QString &name)> &onName) override;
+    void forEachSubFolder(const QString &path, const std::function<void(const QString &name)> &onName,
+                          std::vector<ListedName> *files = nullptr) override;
     void copyFile(const QString &source, const QString &destination, CopySession &session) override;
     void copyMatchingFiles(const QString &pattern, const QString &destinationFolder,
                            CopySession &session) override;

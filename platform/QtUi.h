@@ -2,6 +2,8 @@
 
 #include "platform/UiService.h"
 
+#include <QElapsedTimer>
+
 namespace halvorix {
 
 // The real user-interface service: Qt's message box and dialogs, QSettings in INI form at
@@ -32,6 +34,7 @@ protected:
 
 private:
     QWidget *owner_ = nullptr;
+    QElapsedTimer sinceEvents_;
 };
 
 } // namespace halvorix

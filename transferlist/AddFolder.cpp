@@ -4,6 +4,7 @@
 #include "platform/FileSystemService.h"
 #include "platform/UiService.h"
 
+#include <QHash>
 #include <QSet>
 
 namespace halvorix {
@@ -13,9 +14,8 @@ namespace {
 constexpr int kSystemHiddenFolder = kAttrDirectory | kAttrSystem | kAttrHidden; // 22
 constexpr int kSystemHiddenLink = kSystemHiddenFolder | kAttrReparsePoint;     // 1046
 
-bool isEligible(FileSystemService &fs, const QString &folder)
+bool isEligible(FileSystemService &fs, const QString &folder, int attrs)
 {
-    const int attrs = fs.attributes(folder);
     return (attrs != kSystemHiddenFolder && attrs != kSystemHiddenLink) || fs.isRootFolder(folder);
 }
 
@@ -30,43 +30,61 @@ bool isUsableSubFolderName(const QString &name)
 // One folder's direct sub-folders appended to `found`. Permission denied removes the folder
 // from `folders`; any other enumeration failure keeps it.
 void collectDirectSubFolders(FileSystemService &fs, UiService &ui, FolderCollection &folders,
-                             const QString &folder, FolderCollection &found)
+                             const QString &folder, FolderCollection &found, FilesByFolder *files)
 {
+    std::vector<ListedName> *keep = files ? &(*files)[folder] : nullptr;
     try {
-        fs.forEachSubFolder(folder, [&](const QString &name) {
-            ui.yield();
-            if (isUsableSubFolderName(name))
-                found.append(folder + name + QLatin1Char('/'));
-        });
+        fs.forEachSubFolder(
+            folder,
+            [&](const QString &name) {
+                ui.yield();
+                if (isUsableSubFolderName(name))
+                    found.append(folder + name + QLatin1Char('/'));
+            },
+            keep);
     } catch (const AppError &error) {
+        if (files)
+            files->remove(folder); // read partly: the listing reads it again and reports
         if (error.code() == kPermissionDenied)
             folders.removeOne(folder);
     }
 }
 
+// What one walk remembers across its levels.
+struct WalkMemory {
+    QSet<QString> visited;           // identities of the folders walked
+    QHash<QString, int> attributes;  // of the folders examined, for the check when handing back
+    FilesByFolder *files = nullptr;  // what the reads met besides folders, when asked for
+};
+
 void collectLevel(FileSystemService &fs, UiService &ui, FolderCollection &folders, bool recursive,
-                  QSet<QString> &visited)
+                  WalkMemory &memory)
 {
     FolderCollection found;
     const FolderCollection walked = folders; // entries may be removed while we go
     for (const QString &folder : walked) {
         ui.yield();
-        if (!isEligible(fs, folder))
+        const FileSystemService::FolderFacts facts = fs.examineFolder(folder);
+        memory.attributes.insert(folder, facts.attributes);
+        if (!isEligible(fs, folder, facts.attributes))
             continue;
         // A folder reached a second time (through a link) is dropped with its subtree: a link
         // back up the tree would otherwise be walked again and again.
-        if (visited.contains(fs.folderIdentity(folder))) {
+        if (memory.visited.contains(facts.identity)) {
             folders.removeOne(folder);
             continue;
         }
-        visited.insert(fs.folderIdentity(folder));
-        collectDirectSubFolders(fs, ui, folders, folder, found);
+        memory.visited.insert(facts.identity);
+        collectDirectSubFolders(fs, ui, folders, folder, found, memory.files);
     }
     if (recursive && !found.isEmpty())
-        collectLevel(fs, ui, found, true, visited);
+        collectLevel(fs, ui, found, true, memory);
     for (const QString &subFolder : std::as_const(found)) {
         ui.yield();
-        if (isEligible(fs, subFolder))
+        // Examined by the level below when the walk went on; asked again otherwise.
+        const auto known = memory.attributes.constFind(subFolder);
+        const int attrs = known != memory.attributes.cend() ? *known : fs.attributes(subFolder);
+        if (isEligible(fs, subFolder, attrs))
             folders.append(subFolder);
     }
 }
@@ -75,8 +93,31 @@ void collectLevel(FileSystemService &fs, UiService &ui, FolderCollection &folder
 
 void CollectSubFolders(FileSystemService &fs, UiService &ui, FolderCollection &folders, bool recursive)
 {
-    QSet<QString> visited;
-    collectLevel(fs, ui, folders, recursive, visited);
+    WalkMemory memory;
+    collectLevel(fs, ui, folders, recursive, memory);
+}
+
+void CollectSubFoldersKeepingFiles(FileSystemService &fs, UiService &ui, FolderCollection &folders,
+                                   bool recursive, FilesByFolder &files)
+{
+    WalkMemory memory;
+    memory.files = &files;
+    collectLevel(fs, ui, folders, recursive, memory);
+}
+
+QStringList ListWalkedFolderFiles(FileSystemService &fs, const QString &entry, FilesByFolder &files)
+{
+    const auto kept = files.find(entry);
+    if (kept == files.end())
+        return ListFolderFiles(fs, entry.left(entry.size() - 1), QStringLiteral("*.*"));
+    QStringList names;
+    names.reserve(static_cast<qsizetype>(kept->size()));
+    for (ListedName &listed : *kept) {
+        if (listed.opensAsFile)
+            names.append(std::move(listed.name));
+    }
+    files.erase(kept); // each entry is listed once; a second equal entry reads again
+    return names;
 }
 
 QStringList ListFolderFiles(FileSystemService &fs, const QString &folder, const QString &pattern)

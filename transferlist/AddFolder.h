@@ -1,8 +1,12 @@
 #pragma once
 
+#include "platform/FileSystemService.h"
+
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <vector>
 
 namespace halvorix {
 
@@ -21,6 +25,18 @@ using FolderCollection = QStringList;
 // it walks, every sub-folder it meets and every entry it hands back. Throws AppError when an
 // entry cannot be examined at all (it no longer exists): the walk ends there.
 void CollectSubFolders(FileSystemService &fs, UiService &ui, FolderCollection &folders, bool recursive);
+
+// The entries other than folders that a walk met, by collection entry, from the reads the walk
+// made anyway: listing each folder again afterwards would read every folder twice.
+using FilesByFolder = QHash<QString, std::vector<ListedName>>;
+
+// CollectSubFolders, keeping what it read of each folder's files in `files`.
+void CollectSubFoldersKeepingFiles(FileSystemService &fs, UiService &ui, FolderCollection &folders,
+                                   bool recursive, FilesByFolder &files);
+
+// ListFolderFiles(entry without its "/", "*.*") answered from what the walk kept, or read now
+// for a folder the walk did not read whole.
+QStringList ListWalkedFolderFiles(FileSystemService &fs, const QString &entry, FilesByFolder &files);
 
 // The names of the files in `folder` that match `pattern` and open as files: hidden files
 // included, folders never. In the file system's order. Throws AppError when the listing fails.

@@ -29,13 +29,13 @@ QString badFileNameMessage(const QString &path)
     return path + QStringLiteral("\r\rwas not added because it has bad characters in the filename.");
 }
 
-void appendFolderFileRows(FileSystemService &fs, const FolderCollection &folders,
+void appendFolderFileRows(FileSystemService &fs, const FolderCollection &folders, FilesByFolder &walked,
                           std::vector<TransferItem> &rows, Steps &steps)
 {
     for (const QString &entry : folders) {
         const QString folder = withoutLastCharacter(entry);
         QStringList names;
-        steps.step(116, [&] { names = ListFolderFiles(fs, folder, QStringLiteral("*.*")); });
+        steps.step(116, [&] { names = ListWalkedFolderFiles(fs, entry, walked); });
         for (const QString &name : std::as_const(names)) {
             if (name.startsWith(QLatin1Char('~')))
                 continue;
@@ -48,9 +48,10 @@ std::vector<TransferItem> fileRowsForFolder(FileSystemService &fs, UiService &ui
                                             const QString &chosenFolder, Steps &steps)
 {
     FolderCollection folders{chosenFolder + QLatin1Char('/')};
-    steps.step(110, [&] { CollectSubFolders(fs, ui, folders, true); });
+    FilesByFolder walked;
+    steps.step(110, [&] { CollectSubFoldersKeepingFiles(fs, ui, folders, true, walked); });
     std::vector<TransferItem> rows;
-    appendFolderFileRows(fs, folders, rows, steps);
+    appendFolderFileRows(fs, folders, walked, rows, steps);
     return rows;
 }
 
@@ -68,13 +69,14 @@ bool isDroppedFolder(FileSystemService &fs, const QString &path)
 std::vector<TransferItem> droppedFolderRows(FileSystemService &fs, UiService &ui, const QString &folder)
 {
     FolderCollection folders{folder + QLatin1Char('/')};
-    CollectSubFolders(fs, ui, folders, true);
+    FilesByFolder walked;
+    CollectSubFoldersKeepingFiles(fs, ui, folders, true, walked);
     std::vector<TransferItem> rows;
     for (const QString &entry : std::as_const(folders)) {
         const QString parent = withoutLastCharacter(entry);
         QStringList names;
         try {
-            names = ListFolderFiles(fs, parent, QStringLiteral("*.*"));
+            names = ListWalkedFolderFiles(fs, entry, walked);
         } catch (const std::exception &) {
             continue; // a drop reports nothing: an unreadable folder adds no rows
         }

@@ -19,7 +19,7 @@ QString badFileNameMessage(const QString &path);
 // "Add All File(s) In Folder": for each folder of the walked collection, in order, its files
 // (names starting with "~" skipped) as "Is File" rows with cleaned paths. A folder whose listing
 // fails is reported through `steps` (line 116) and contributes nothing.
-void appendFolderFileRows(FileSystemService &fs, const FolderCollection &folders,
+void appendFolderFileRows(FileSystemService &fs, const FolderCollection &folders, FilesByFolder &walked,
                           std::vector<TransferItem> &rows, Steps &steps);
 
 // The whole file-mode intake of a chosen folder: walk, listings, rows.

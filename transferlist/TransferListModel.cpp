@@ -50,8 +50,8 @@ void TransferListModel::appendBatch(std::vector<TransferItem> &&items)
     if (items_.empty()) {
         items_ = std::move(items);
     } else {
-        items_.reserve(items_.size() + items.size());
-        std::move(items.begin(), items.end(), std::back_inserter(items_));
+        // insert() grows the vector geometrically: many batches cost no repeated copying.
+        items_.insert(items_.end(), std::make_move_iterator(items.begin()), std::make_move_iterator(items.end()));
     }
     endInsertRows();
     items.clear();

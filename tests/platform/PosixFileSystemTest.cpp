@@ -132,7 +132,8 @@ TEST_F(Listing, SubFoldersIncludeLinksToFoldersAndSkipFiles)
     subs.sort();
     EXPECT_EQ(subs, QStringList({".hiddenfolder", "folder", "linkToFolder"}));
     EXPECT_THROW(fs.forEachSubFolder(tree.path("missing"), [](const QString &) {}), AppError);
-    EXPECT_EQ(fs.folderIdentity(tree.path("folder")), fs.folderIdentity(tree.path("linkToFolder")));
+    EXPECT_EQ(fs.examineFolder(tree.path("folder")).identity, fs.examineFolder(tree.path("linkToFolder")).identity);
+    EXPECT_EQ(fs.examineFolder(tree.path("linkToFolder")).attributes, kAttrDirectory | kAttrReparsePoint);
     EXPECT_TRUE(fs.isRootFolder("/"));
     EXPECT_FALSE(fs.isRootFolder(tree.path("folder")));
 }

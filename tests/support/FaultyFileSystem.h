@@ -45,10 +45,11 @@ public:
         hook("createFolder", path);
         PosixFileSystem::createFolder(path);
     }
-    void forEachSubFolder(const QString &path, const std::function<void(const QString &)> &onName) override
+    void forEachSubFolder(const QString &path, const std::function<void(const QString &)> &onName,
+                          std::vector<ListedName> *files = nullptr) override
     {
         hook("forEachSubFolder", path);
-        PosixFileSystem::forEachSubFolder(path, onName);
+        PosixFileSystem::forEachSubFolder(path, onName, files);
     }
     // Installed on every copy session: fail single files, act between chunks.
     std::function<void(const QString &source)> beforeEachFile;
