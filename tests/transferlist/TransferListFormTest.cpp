@@ -163,7 +163,8 @@ TEST_F(TransferListForm, ListingFailureIsReportedAndTheOtherFoldersStillAdd)
     src.write("ok/file.txt");
     src.write("broken/file.txt");
     f.fs.before = [&](const char *op, const QString &path) {
-        if (QString(op) == "list" && path.contains("/broken/"))
+        // A folder that fails to read: the walk keeps it, its listing then fails too.
+        if ((QString(op) == "list" || QString(op) == "forEachSubFolder") && path.contains("/broken/"))
             throw AppError(kDeviceIoError, "Input/output error: " + path);
     };
     f.ui.folderPicks = {src.path()};

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Times halvorix-copy-bench against cp, a tar pipe and rsync on one data set, interleaved, each
+# into a new destination folder and followed by sync; prints the medians and our ratio to the
+# fastest tool.
+#   bench/compare-copy.sh BUILD-DIR SRC DEST-PARENT [RUNS] [--to-card]
+set -euo pipefail
+build=$1 src=$2 parent=$3 runs=${4:-5} mode=${5:-}
+now() { date +%s.%N; }
+mkdir -p "$parent"
+declare -A times
+run() { # name command...
+  local name=$1; shift
+  local dst="$parent/run-$name-$RANDOM$RANDOM"
+  mkdir -p "$dst"
+  sync
+  local t0; t0=$(now)
+  DST=$dst "$@" >/dev/null
+  sync
+  local t1; t1=$(now)
+  times[$name]+="$(echo "$t1 - $t0" | bc -l) "
+  # Removed in the background of the next runs would skew them: remove now, outside the timing.
+  rm -rf "$dst"; sync
+}
+for _ in $(seq "$runs"); do
+  run halvorix bash -c '"$0" "$1" "$DST" $2' "$build/bench/halvorix-copy-bench" "$src" "$mode"
+  run cp bash -c 'cp -r "$0/." "$DST"' "$src"
+  run tar bash -c 'tar -C "$0" -cf - . | tar -C "$DST" -xf -' "$src"
+  command -v rsync >/dev/null && run rsync bash -c 'rsync -a "$0/" "$DST/"' "$src"
+done
+median() { printf '%s\n' $1 | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+best=""
+for name in "${!times[@]}"; do
+  m=$(median "${times[$name]}")
+  printf '%-9s median %.3f s\n' "$name" "$m"
+  if [ "$name" != halvorix ] && { [ -z "$best" ] || (( $(echo "$m < $best" | bc -l) )); }; then best=$m; fi
+done
+ours=$(median "${times[halvorix]}")
+printf 'ratio to the fastest tool: %.2f\n' "$(echo "$ours / $best" | bc -l)"
