@@ -157,6 +157,13 @@ void Form1::buildControls()
         auto *button = new QRadioButton(caption, parent);
         button->setObjectName(QLatin1String(name));
         place(button, l, t, w, h);
+        // Font metrics differ a little from the designer's: a caption a few pixels too wide is
+        // set a little tighter rather than clipped (its neighbour leaves no room to grow).
+        QFont tighter = button->font();
+        for (int spacing = 99; spacing >= 92 && button->sizeHint().width() > button->width(); --spacing) {
+            tighter.setLetterSpacing(QFont::PercentageSpacing, spacing);
+            button->setFont(tighter);
+        }
         return button;
     };
     auto label = [&](int index, QWidget *parent, const QString &caption, int l, int t, int w, int h) {

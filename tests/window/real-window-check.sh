@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Drives the real program in a real window, as a person would with the mouse and keyboard: copies
+# a fake card to a results folder, then the sample files to the card's From_PC folder, and
+# compares the trees. Screenshots of both directions land in SHOTS.
+#   tests/window/real-window-check.sh PROGRAM SHOTS    (runs itself under xvfb-run)
+set -euo pipefail
+program=$(realpath "$1") shots=$(realpath -m "$2")
+if [ -z "${HALVORIX_CHECK_DISPLAY:-}" ]; then
+  HALVORIX_CHECK_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
+fi
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d)
+trap 'kill $pid 2>/dev/null || true; rm -rf "$work"' EXIT
+mkdir -p "$shots"
+"$here/fake-system.sh" "$work/sys"
+card=$work/sys/mnt/CARD home=$work/sys/mnt/disk/home/user
+
+fail() { echo "real-window check: $*" >&2; exit 1; }
+wait_for() { # seconds condition...
+  local limit=$1; shift
+  for _ in $(seq $((limit * 10))); do "$@" && return 0; sleep 0.1; done
+  return 1
+}
+windows() { xdotool search --onlyvisible --name '^Halvorix$' 2>/dev/null | wc -l; }
+at_least() { [ "$(windows)" -ge "$1" ]; }
+exactly() { [ "$(windows)" -eq "$1" ]; }
+click() { xdotool mousemove $((wx + $1)) $((wy + $2)) click 1; sleep 0.3; }
+# Positions inside the window, from the designed layout in pixels (twips / 15).
+pick_first() { click "$1" "$2"; xdotool key Return; sleep 0.3; }
+close_box() { wait_for 60 at_least 2 || fail "no message box appeared"; sleep 0.3; shot "$1"; xdotool key "$2"; wait_for 10 exactly 1; }
+shot() { import -window root "$shots/$1.png"; }
+
+XDG_CONFIG_HOME=$work/config HALVORIX_SYSROOT=$work/sys HOME=$home "$program" &
+pid=$!
+wait_for 20 at_least 1 || fail "the window did not appear"
+eval "$(xdotool search --onlyvisible --name '^Halvorix$' getwindowgeometry --shell | head -4)"
+wx=$X wy=$Y
+sleep 0.5
+
+# Memory Card To Computer: the hard drive first, then the card, then Start Copying.
+pick_first 327 142   # Combo2
+pick_first 327 102   # Combo1
+xdotool mousemove 5 5; sleep 0.2
+shot card-to-computer
+click 268 239        # Start Copying
+close_box card-to-computer-done Return
+diff -r "$card" "$home/CARD" || fail "the results folder differs from the card"
+[ "$(stat -c %Y "$card/notes.txt")" = "$(stat -c %Y "$home/CARD/notes.txt")" ] || fail "a modification time was lost"
+echo "card copied to $home/CARD"
+
+# Computer To Memory Card: the sample files, the card, Start Copying.
+click 284 37         # Option2
+click 392 245        # Load Sample/Example Files
+close_box sample-question Escape   # No: do not open the folder
+pick_first 351 281   # Combo3
+xdotool mousemove 5 5; sleep 0.2
+shot computer-to-card
+click 268 364        # Start Copying
+close_box computer-to-card-done Return
+samples=$(dirname "$program")/Samples
+diff -r "$samples" "$card/From_PC" || fail "From_PC differs from the sample files"
+echo "samples copied to $card/From_PC"
+echo "screenshots in $shots"
