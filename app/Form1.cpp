@@ -238,6 +238,8 @@ void Form1::buildControls()
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
 
+    nameForScreenReaders();
+
     // Option buttons, frames and labels share the window's white background.
     for (QWidget *control : findChildren<QWidget *>()) {
         if (qobject_cast<QRadioButton *>(control) || qobject_cast<QGroupBox *>(control)
@@ -290,6 +292,25 @@ void Form1::buildControls()
         control->setMouseTracking(true);
         control->installEventFilter(this);
     }
+}
+
+void Form1::nameForScreenReaders()
+{
+    // Buttons, option buttons and frames are named by their captions (Qt does that itself); a
+    // list or text box is named by the label beside it.
+    const std::pair<QLabel *, QWidget *> labelled[] = {{Label1[1], Combo1}, {Label1[0], Combo2},
+                                                       {Label1[2], Text1},  {Label1[3], Combo3},
+                                                       {Label1[4], Text3}};
+    for (const auto &[label, control] : labelled) {
+        label->setBuddy(control);
+        control->setAccessibleName(label->text());
+    }
+    PushButton2->setAccessibleName(QStringLiteral("Choose the folder to save results to"));
+    ListView1->setAccessibleName(QStringLiteral("Files and folders to copy to the memory card"));
+    ListView1->setAccessibleDescription(kListToolTip);
+    ProgressBar1->setAccessibleName(QStringLiteral("Copy progress"));
+    Text2->setAccessibleName(QStringLiteral("Memory card to copy from"));
+    setAccessibleName(QString::fromUtf8(kProductName));
 }
 
 void Form1::setTabOrderAsDesigned()

@@ -117,6 +117,7 @@ protected:
 private:
     void buildControls();
     void setTabOrderAsDesigned();
+    void nameForScreenReaders();
     void applyPointerShape();
     void setOuterHeightTwips(int twips);
     void setTop(QWidget *control, int topTwips);

@@ -49,6 +49,30 @@ TEST(Form1Layout, ControlsSitWhereDesignedWithTheirCaptionsAndFonts)
     EXPECT_EQ(backgroundColour(*form.Option1), QColor(Qt::white));
 }
 
+TEST(Form1Layout, EveryControlHasANameForScreenReaders)
+{
+    FormFixture f;
+    Form1 &form = f.load();
+    for (QWidget *control : form.findChildren<QWidget *>()) {
+        if (control->parentWidget() != form.Frame1 && control->parentWidget() != form.Frame2
+            && control->parentWidget() != form.Frame3 && control->parentWidget() != &form)
+            continue; // parts inside a control (scroll bars, the list's header)
+        if (qobject_cast<QLabel *>(control))
+            continue; // a label is read as text
+        QString name = control->accessibleName();
+        if (name.isEmpty()) {
+            if (auto *button = qobject_cast<QAbstractButton *>(control))
+                name = button->text();
+            else if (auto *frame = qobject_cast<QGroupBox *>(control))
+                name = frame->title();
+        }
+        EXPECT_FALSE(name.isEmpty()) << control->objectName().toStdString();
+    }
+    EXPECT_EQ(form.Combo1->accessibleName(), "Copy From M Card:");
+    EXPECT_EQ(form.Text3->accessibleName(), "Save Results To This Folder:");
+    EXPECT_EQ(form.Label1[3]->buddy(), form.Combo3);
+}
+
 TEST(Form1Layout, TabOrderFollowsTheDesignedIndexes)
 {
     FormFixture f;

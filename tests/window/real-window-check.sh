@@ -4,7 +4,7 @@
 # compares the trees. Screenshots of both directions land in SHOTS.
 #   tests/window/real-window-check.sh PROGRAM SHOTS    (runs itself under xvfb-run)
 set -euo pipefail
-program=$(realpath "$1") shots=$(realpath -m "$2")
+program=$(realpath -s "$1") shots=$(realpath -m "$2")  # a link stays a link: run as a user would
 if [ -z "${HALVORIX_CHECK_DISPLAY:-}" ]; then
   HALVORIX_CHECK_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
 fi
@@ -57,7 +57,7 @@ xdotool mousemove 5 5; sleep 0.2
 shot computer-to-card
 click 268 364        # Start Copying
 close_box computer-to-card-done Return
-samples=$(dirname "$program")/Samples
+samples=$(dirname "$(realpath "$program")")/Samples
 diff -r "$samples" "$card/From_PC" || fail "From_PC differs from the sample files"
 echo "samples copied to $card/From_PC"
 echo "screenshots in $shots"
