@@ -16,11 +16,11 @@ QString applicationErrorText(const QString &location, const FailureRecord &failu
     return text;
 }
 
-void ShowApplicationError(UiService &ui, const QString &location, const FailureRecord &failure,
-                          ReportForm form)
+void ShowApplicationError(
+    UiService &ui, const QString &location, const FailureRecord &failure, ReportForm form)
 {
-    ui.msgBox(applicationErrorText(location, failure, form), kStyleWarning,
-              QStringLiteral("Application Error"));
+    ui.msgBox(
+        applicationErrorText(location, failure, form), kStyleWarning, QStringLiteral("Application Error"));
 }
 
 bool showTooManyFilesInstead(UiService &ui, const FailureRecord &failure)
@@ -29,7 +29,7 @@ bool showTooManyFilesInstead(UiService &ui, const FailureRecord &failure)
         return false;
     ui.msgBox(QStringLiteral("You've selected too many files to add.\r\rPlease try adding via the "
                              "\"Add All\" button."),
-              kStyleOk);
+        kStyleOk);
     return true;
 }
 

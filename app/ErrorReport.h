@@ -20,8 +20,8 @@ struct FailureRecord {
 QString applicationErrorText(const QString &location, const FailureRecord &failure, ReportForm form);
 
 // Shows the report (style 48, title "Application Error") and returns when it is closed.
-void ShowApplicationError(UiService &ui, const QString &location, const FailureRecord &failure,
-                          ReportForm form);
+void ShowApplicationError(
+    UiService &ui, const QString &location, const FailureRecord &failure, ReportForm form);
 
 // Add File(s) asks this before the report: a selection that did not fit the file dialog's buffer
 // gets its own box instead. True when it was that case (the handler then ends).

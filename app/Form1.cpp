@@ -121,20 +121,21 @@ Form1::Form1(FileSystemService &fs, UiService &ui, QString appFolder, DrawOneToH
     : fs_(fs), ui_(ui), appFolder_(std::move(appFolder)), homePageDraw_(std::move(homePageDraw))
 {
     setObjectName(QStringLiteral("Form1"));
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+        | Qt::WindowCloseButtonHint);
     QFont font(QStringLiteral("Arial"));
     font.setPointSizeF(9);
     font.setBold(true);
     setFont(font);
     buildControls();
     // Frames with their caption on the border line, as the window was designed.
-    setStyleSheet(styleSheet() + QStringLiteral(
-        "QWidget { font-family: Arial; font-size: 9pt; font-weight: bold; }"
-        "QPushButton { font-size: 11.25pt; }"
-        "QGroupBox { border: 1px solid #aab4bf; border-radius: 3px; margin-top: 7px; padding-top: 4px; }"
-        "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 7px; "
-        "padding: 0 3px; }"));
+    setStyleSheet(styleSheet()
+        + QStringLiteral(
+            "QWidget { font-family: Arial; font-size: 9pt; font-weight: bold; }"
+            "QPushButton { font-size: 11.25pt; }"
+            "QGroupBox { border: 1px solid #aab4bf; border-radius: 3px; margin-top: 7px; padding-top: 4px; }"
+            "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 7px; "
+            "padding: 0 3px; }"));
     setBackgroundColour(*this, Qt::white);
     setTabOrderAsDesigned();
     setOuterHeightTwips(kDesignedNonClientTwips + 6315);
@@ -189,13 +190,14 @@ void Form1::buildControls()
     };
     QFont buttonFont = font();
     buttonFont.setPointSizeF(11.25);
-    auto pushButton = [&](const char *name, QWidget *parent, const QString &caption, int l, int t, int w, int h) {
-        auto *button = new QPushButton(caption, parent);
-        button->setObjectName(QLatin1String(name));
-        button->setFont(buttonFont);
-        place(button, l, t, w, h);
-        return button;
-    };
+    auto pushButton
+        = [&](const char *name, QWidget *parent, const QString &caption, int l, int t, int w, int h) {
+              auto *button = new QPushButton(caption, parent);
+              button->setObjectName(QLatin1String(name));
+              button->setFont(buttonFont);
+              place(button, l, t, w, h);
+              return button;
+          };
 
     Frame3 = frame("Frame3", QStringLiteral("Option"), 120, 120, 7800, 735);
     Option1 = option("Option1", Frame3, QStringLiteral("Memory Card To Computer"), 270, 300, 2790, 285);
@@ -213,8 +215,10 @@ void Form1::buildControls()
     Text2 = textBox("Text2", Frame1, 915, 2340, 4470, 375);
 
     Frame2 = frame("Frame2", QStringLiteral("Computer To Memory Card"), 120, 960, 7800, 4170);
-    Option3 = option("Option3", Frame2, QStringLiteral("Select File(s) To Copy To Memory Card"), 180, 300, 3540, 285);
-    Option4 = option("Option4", Frame2, QStringLiteral("Select Folder(s) To Copy To Memory Card"), 3800, 300, 3780, 285);
+    Option3 = option(
+        "Option3", Frame2, QStringLiteral("Select File(s) To Copy To Memory Card"), 180, 300, 3540, 285);
+    Option4 = option(
+        "Option4", Frame2, QStringLiteral("Select Folder(s) To Copy To Memory Card"), 3800, 300, 3780, 285);
     Option3->setChecked(true);
     ListView1 = new TransferListView(Frame2);
     ListView1->setObjectName(QStringLiteral("ListView1"));
@@ -222,9 +226,11 @@ void Form1::buildControls()
     ListView1->setModel(&transferList_);
     ListView1->setToolTip(kListToolTip);
     PushButton5 = pushButton("PushButton5", Frame2, QStringLiteral("Add File(s)"), 240, 2010, 3600, 405);
-    PushButton4 = pushButton("PushButton4", Frame2, QStringLiteral("Add All File(s) In Folder"), 3960, 2010, 3600, 405);
+    PushButton4 = pushButton(
+        "PushButton4", Frame2, QStringLiteral("Add All File(s) In Folder"), 3960, 2010, 3600, 405);
     PushButton6 = pushButton("PushButton6", Frame2, QStringLiteral("Clear List"), 240, 2520, 3600, 405);
-    PushButton3 = pushButton("PushButton3", Frame2, QStringLiteral("Load Sample/Example Files"), 3960, 2520, 3600, 405);
+    PushButton3 = pushButton(
+        "PushButton3", Frame2, QStringLiteral("Load Sample/Example Files"), 3960, 2520, 3600, 405);
     label(3, Frame2, QStringLiteral("To Memory Card:"), 180, 3135, 1695, 225);
     Combo3 = combo("Combo3", Frame2, 2760, 3090, 4770, 345);
     label(4, Frame2, QStringLiteral("Save Results To This Folder:"), 180, 3615, 2535, 225);
@@ -247,10 +253,22 @@ void Form1::buildControls()
             setBackgroundColour(*control, Qt::white);
     }
 
-    connect(Option1, &QRadioButton::toggled, this, [this](bool on) { if (on) quietly([this] { Option1_Click(); }); });
-    connect(Option2, &QRadioButton::toggled, this, [this](bool on) { if (on) quietly([this] { Option2_Click(); }); });
-    connect(Option3, &QRadioButton::toggled, this, [this](bool on) { if (on) quietly([this] { Option3_Click(); }); });
-    connect(Option4, &QRadioButton::toggled, this, [this](bool on) { if (on) quietly([this] { Option4_Click(); }); });
+    connect(Option1, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            quietly([this] { Option1_Click(); });
+    });
+    connect(Option2, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            quietly([this] { Option2_Click(); });
+    });
+    connect(Option3, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            quietly([this] { Option3_Click(); });
+    });
+    connect(Option4, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            quietly([this] { Option4_Click(); });
+    });
     for (QComboBox *box : {Combo1, Combo2, Combo3}) {
         auto handler = [this, box] {
             quietly([this, box] {
@@ -281,8 +299,7 @@ void Form1::buildControls()
     // Pointer rules: every control reports its mouse moves to the window, which applies the rule
     // of that control: the arrow over the surfaces, the hand over buttons, nothing elsewhere.
     for (QWidget *surface : std::initializer_list<QWidget *>{this, Frame1, Frame2, Frame3, ListView1,
-                                                              ListView1->viewport(),
-                                                              ListView1->header()->viewport(), Text1})
+             ListView1->viewport(), ListView1->header()->viewport(), Text1})
         pointerRules_.insert(surface, PointerRule::Arrow);
     for (QWidget *button : {PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton6})
         pointerRules_.insert(button, PointerRule::Hand);
@@ -299,8 +316,7 @@ void Form1::nameForScreenReaders()
     // Buttons, option buttons and frames are named by their captions (Qt does that itself); a
     // list or text box is named by the label beside it.
     const std::pair<QLabel *, QWidget *> labelled[] = {{Label1[1], Combo1}, {Label1[0], Combo2},
-                                                       {Label1[2], Text1},  {Label1[3], Combo3},
-                                                       {Label1[4], Text3}};
+        {Label1[2], Text1}, {Label1[3], Combo3}, {Label1[4], Text3}};
     for (const auto &[label, control] : labelled) {
         label->setBuddy(control);
         control->setAccessibleName(label->text());
@@ -316,9 +332,8 @@ void Form1::nameForScreenReaders()
 void Form1::setTabOrderAsDesigned()
 {
     // Designed tab indexes 0 to 16 of the controls that take the focus.
-    const std::vector<QWidget *> order = {Combo1, Combo2, Text1, PushButton2, Option3, Option4,
-                                          ListView1, PushButton5, PushButton4, PushButton6, PushButton3,
-                                          Combo3, Text3, PushButton1, Option1, Option2};
+    const std::vector<QWidget *> order = {Combo1, Combo2, Text1, PushButton2, Option3, Option4, ListView1,
+        PushButton5, PushButton4, PushButton6, PushButton3, Combo3, Text3, PushButton1, Option1, Option2};
     for (size_t i = 0; i + 1 < order.size(); ++i)
         setTabOrder(order[i], order[i + 1]);
     Text2->setFocusPolicy(Qt::NoFocus); // below Frame1's edge: never seen
@@ -430,7 +445,8 @@ void Form1::Form_Load()
     run.step(140, [&] { ListView1->setColumnWidth(0, tw(6500)); });
     run.step(142, [&] { ListView1->setColumnWidth(1, tw(1)); });
     run.step(144, [&] {
-        const QString stored = ui_.getSetting(kSettingsApp, kSettingsSection, kSettingsKey, QStringLiteral("True"));
+        const QString stored
+            = ui_.getSetting(kSettingsApp, kSettingsSection, kSettingsKey, QStringLiteral("True"));
         setOptionValue(Option1, ToBoolean(stored));
     });
     if (run.test(146, [&] { return !Option1->isChecked(); }))
@@ -478,7 +494,7 @@ void Form1::FillDriveLists()
 void Form1::Option1_Click()
 {
     ui_.saveSetting(kSettingsApp, kSettingsSection, kSettingsKey,
-                    Option1->isChecked() ? QStringLiteral("True") : QStringLiteral("False"));
+        Option1->isChecked() ? QStringLiteral("True") : QStringLiteral("False"));
     Frame1->setVisible(true);
     Frame2->setVisible(false);
     Frame1->resize(Frame1->width(), tw(2300));
@@ -490,7 +506,7 @@ void Form1::Option1_Click()
 void Form1::Option2_Click()
 {
     ui_.saveSetting(kSettingsApp, kSettingsSection, kSettingsKey,
-                    Option1->isChecked() ? QStringLiteral("True") : QStringLiteral("False"));
+        Option1->isChecked() ? QStringLiteral("True") : QStringLiteral("False"));
     Frame1->setVisible(false);
     Frame2->setVisible(true);
     setTop(PushButton1, 5260);
@@ -578,7 +594,8 @@ void Form1::PushButton6_Click()
 void Form1::PushButton5_Click()
 {
     StepRunner run(ui_, location("PushButton5_Click"), ReportForm::Full);
-    run.setInterceptor([this](const FailureRecord &failure) { return showTooManyFilesInstead(ui_, failure); });
+    run.setInterceptor(
+        [this](const FailureRecord &failure) { return showTooManyFilesInstead(ui_, failure); });
     if (run.test(100, [&] { return Option3->isChecked(); }))
         addChosenFiles(run);
     else if (run.test(146, [&] { return Option4->isChecked(); }))
@@ -591,7 +608,9 @@ void Form1::addChosenFiles(StepRunner &run)
     QStringList parts;
     run.step(102, [&] { CommonDialog1.FileName.clear(); });
     run.step(104, [&] { CommonDialog1.Flags = 0x00280201; });
-    run.step(106, [&] { CommonDialog1.DialogTitle = QStringLiteral("Add File(s) - Hold Ctrl to select multiple files"); });
+    run.step(106, [&] {
+        CommonDialog1.DialogTitle = QStringLiteral("Add File(s) - Hold Ctrl to select multiple files");
+    });
     run.step(108, [&] { CommonDialog1.Filter = QStringLiteral("All Files (*.*)|*.*|"); });
     run.step(110, [&] { CommonDialog1.ShowOpen(ui_, this); });
     if (run.test(112, [&] { return CommonDialog1.FileName.isEmpty(); }))

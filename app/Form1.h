@@ -52,7 +52,7 @@ class Form1 : public QWidget {
     Q_OBJECT
 public:
     Form1(FileSystemService &fs, UiService &ui, QString appFolder,
-          DrawOneToHundred homePageDraw = drawFromTimeOfDay);
+        DrawOneToHundred homePageDraw = drawFromTimeOfDay);
     ~Form1() override;
 
     // Start-up, lines 102 to 150. Runs once before the window is first shown.

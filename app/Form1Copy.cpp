@@ -133,10 +133,11 @@ void Form1::PushButton3_Click()
     for (const QString &name : std::as_const(names))
         run.step(104, [&] { appendRow(samples + QLatin1Char('/') + name, markerNone()); });
     run.step(106, [&] {
-        answer = ui_.msgBox(QStringLiteral("Would you like this software to open the folder where these sample "
-                                           "files are stored (so that you can view them before working with "
-                                           "them)?"),
-                            kStyleYesNo);
+        answer
+            = ui_.msgBox(QStringLiteral("Would you like this software to open the folder where these sample "
+                                        "files are stored (so that you can view them before working with "
+                                        "them)?"),
+                kStyleYesNo);
     });
     if (answer == kAnswerYes)
         run.step(108, [&] { ui_.shellOpen(samples + QLatin1Char('/')); });

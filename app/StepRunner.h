@@ -9,7 +9,7 @@ namespace halvorix {
 
 // Thrown by a test double of UiService::endProgram to unwind a handler the way the real program
 // ends at once. Deliberately not a std::exception: no step runner may swallow it.
-struct ProgramEnded {};
+struct ProgramEnded { };
 
 // Resume-next for one numbered handler. Each step runs under its line number; a failure shows the
 // "Application Error" report with that number and the handler goes on with its next step.

@@ -29,8 +29,8 @@ inline void setBackgroundColour(QWidget &widget, const QColor &colour)
     const qsizetype from = sheet.indexOf(begin);
     if (from >= 0)
         sheet.remove(from, sheet.indexOf(end, from) + end.size() - from);
-    sheet += begin + QStringLiteral("QWidget#") + widget.objectName() + QStringLiteral(" { background-color: ")
-        + colour.name() + QStringLiteral("; }") + end;
+    sheet += begin + QStringLiteral("QWidget#") + widget.objectName()
+        + QStringLiteral(" { background-color: ") + colour.name() + QStringLiteral("; }") + end;
     widget.setProperty("halvorixBackground", colour);
     widget.setStyleSheet(sheet);
 }

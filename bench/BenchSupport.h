@@ -15,12 +15,15 @@ public:
     QStringList openFileNames(QWidget *, const FileDialogRequest &) override { return {}; }
     QString pickFolder(QWidget *, const QString &) override { return {}; }
     void yield() override { QCoreApplication::processEvents(); }
-    QString getSetting(const QString &, const QString &, const QString &, const QString &d) override { return d; }
-    void saveSetting(const QString &, const QString &, const QString &, const QString &) override {}
+    QString getSetting(const QString &, const QString &, const QString &, const QString &d) override
+    {
+        return d;
+    }
+    void saveSetting(const QString &, const QString &, const QString &, const QString &) override { }
     QCursor loadCursorFile(const QString &) override { return {}; }
-    void runProgram(const QString &, const QStringList &) override {}
-    void shellOpen(const QString &) override {}
-    void endProgram() override {}
+    void runProgram(const QString &, const QStringList &) override { }
+    void shellOpen(const QString &) override { }
+    void endProgram() override { }
 
 protected:
     int showMessageBox(const MessageBoxRequest &) override { return kAnswerOk; }

@@ -31,9 +31,11 @@ int main(int argc, char **argv)
     if (toCard) {
         std::vector<TransferItem> rows;
         const QDir top(source);
-        for (const QFileInfo &entry : top.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
-            rows.push_back(entry.isDir() ? TransferItem{entry.absoluteFilePath() + QLatin1Char('/'), markerIsFolder()}
-                                         : TransferItem{entry.absoluteFilePath(), markerIsFile()});
+        for (const QFileInfo &entry :
+            top.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
+            rows.push_back(entry.isDir()
+                    ? TransferItem{entry.absoluteFilePath() + QLatin1Char('/'), markerIsFolder()}
+                    : TransferItem{entry.absoluteFilePath(), markerIsFile()});
         copyRowsToCard(fs, rows, destination, session, steps);
     } else {
         copyCardToResults(fs, source, destination, session, steps);
@@ -47,6 +49,6 @@ int main(int argc, char **argv)
         ++files;
     }
     std::printf("files %ld bytes %lld seconds %.3f failures %zu\n", files,
-                static_cast<long long>(session.bytesDone.load()), seconds, session.failureCount());
+        static_cast<long long>(session.bytesDone.load()), seconds, session.failureCount());
     return session.failureCount() == 0 ? 0 : 1;
 }

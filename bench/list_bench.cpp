@@ -49,7 +49,7 @@ int main(int argc, char **argv)
     constexpr size_t kBatch = 10000;
     for (size_t from = 0; from < half; from += kBatch) {
         std::vector<TransferItem> batch(std::make_move_iterator(rows.begin() + long(from)),
-                                        std::make_move_iterator(rows.begin() + long(std::min(from + kBatch, half))));
+            std::make_move_iterator(rows.begin() + long(std::min(from + kBatch, half))));
         model.appendBatch(std::move(batch));
     }
     const double batchSeconds = bench::secondsSince(start);
@@ -61,7 +61,7 @@ int main(int argc, char **argv)
     std::printf("batched-half-seconds %.3f\n", batchSeconds);
     std::printf("rows %d seconds %.3f model-bytes-beyond-text %lld (%.1f MB) resident-growth %.1f MB "
                 "path-text %.1f MB\n",
-                model.count(), seconds, static_cast<long long>(modelBytes), double(modelBytes) / 1e6,
-                double(bench::residentBytes() - before) / 1e6, double(textBytes) / 1e6);
+        model.count(), seconds, static_cast<long long>(modelBytes), double(modelBytes) / 1e6,
+        double(bench::residentBytes() - before) / 1e6, double(textBytes) / 1e6);
     return 0;
 }

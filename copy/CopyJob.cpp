@@ -55,8 +55,11 @@ public:
     {
         return target_.openFileNames(owner, request);
     }
-    QString pickFolder(QWidget *owner, const QString &prompt) override { return target_.pickFolder(owner, prompt); }
-    void yield() override {}
+    QString pickFolder(QWidget *owner, const QString &prompt) override
+    {
+        return target_.pickFolder(owner, prompt);
+    }
+    void yield() override { }
     QString getSetting(const QString &a, const QString &s, const QString &k, const QString &d) override
     {
         return target_.getSetting(a, s, k, d);

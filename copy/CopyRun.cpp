@@ -16,7 +16,7 @@ QString withoutTrailingSeparator(const QString &path)
 } // namespace
 
 void copyCardToResults(FileSystemService &fs, const QString &cardRoot, const QString &results,
-                       CopySession &session, Steps &steps)
+    CopySession &session, Steps &steps)
 {
     fs.measure(cardRoot + QStringLiteral("*"), true, session);
     if (steps.test(120, [&] { return !IsExistingFolder(fs, results); }))
@@ -29,10 +29,11 @@ void copyCardToResults(FileSystemService &fs, const QString &cardRoot, const QSt
 }
 
 bool copyRowsToCard(FileSystemService &fs, const std::vector<TransferItem> &rows, const QString &target,
-                    CopySession &session, Steps &steps)
+    CopySession &session, Steps &steps)
 {
     for (const TransferItem &row : rows)
-        fs.measure(row.isFolderRow() ? withoutTrailingSeparator(row.Text) : row.Text, row.isFolderRow(), session);
+        fs.measure(
+            row.isFolderRow() ? withoutTrailingSeparator(row.Text) : row.Text, row.isFolderRow(), session);
     if (steps.test(158, [&] { return !IsExistingFolder(fs, target); }))
         steps.step(160, [&] { fs.createFolder(target); });
     if (!steps.test(162, [&] { return !rows.empty(); }))
@@ -52,12 +53,15 @@ bool copyRowsToCard(FileSystemService &fs, const std::vector<TransferItem> &rows
     return true;
 }
 
-void copyListedFolder(FileSystemService &fs, const QString &source, const QString &target, CopySession &session)
+void copyListedFolder(
+    FileSystemService &fs, const QString &source, const QString &target, CopySession &session)
 {
     if (source.isEmpty()) {
         // The root folder's row: a whole drive is no folder to put on a card.
-        session.addFailure(QStringLiteral("/"), QStringLiteral("A whole drive cannot be copied as one folder"));
-        throw AppError(kPathFileAccessError, QStringLiteral("A whole drive cannot be copied as one folder: /"));
+        session.addFailure(
+            QStringLiteral("/"), QStringLiteral("A whole drive cannot be copied as one folder"));
+        throw AppError(
+            kPathFileAccessError, QStringLiteral("A whole drive cannot be copied as one folder: /"));
     }
     if (fs.copyMatchingFolders(source, target, session) == 0) {
         session.addFailure(source, QStringLiteral("No such folder"));

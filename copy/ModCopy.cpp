@@ -5,8 +5,8 @@
 
 namespace halvorix {
 
-void CopyFileIgnoringErrors(FileSystemService &fs, const QString &source, const QString &destination,
-                            CopySession &session)
+void CopyFileIgnoringErrors(
+    FileSystemService &fs, const QString &source, const QString &destination, CopySession &session)
 {
     try {
         fs.copyFile(source, destination, session);
@@ -20,7 +20,8 @@ QString closingWarningText(const std::vector<CopyFailure> &failures)
     QString text = QStringLiteral("Done, but %1 item(s) could not be copied:").arg(failures.size());
     const size_t shown = std::min(failures.size(), size_t(kClosingWarningLines));
     for (size_t i = 0; i < shown; ++i)
-        text += QLatin1Char('\r') + failures[i].path + QStringLiteral(" (") + failures[i].reason + QLatin1Char(')');
+        text += QLatin1Char('\r') + failures[i].path + QStringLiteral(" (") + failures[i].reason
+            + QLatin1Char(')');
     if (failures.size() > shown)
         text += QStringLiteral("\rand %1 more.").arg(failures.size() - shown);
     return text;

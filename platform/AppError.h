@@ -7,8 +7,8 @@ namespace halvorix {
 
 // Failure codes. The classic numbers are kept wherever the program tests them.
 enum ErrorCode : int {
-    kTypeMismatch = 13,      // a stored setting that is no truth value
-    kDeviceIoError = 57,     // the medium failed to read or write
+    kTypeMismatch = 13, // a stored setting that is no truth value
+    kDeviceIoError = 57, // the medium failed to read or write
     kFileNotFound = 53,
     kFileAlreadyExists = 58,
     kDiskFull = 61,
@@ -24,7 +24,9 @@ enum ErrorCode : int {
 class AppError : public std::runtime_error {
 public:
     AppError(int code, const QString &description)
-        : std::runtime_error(description.toStdString()), code_(code), description_(description) {}
+        : std::runtime_error(description.toStdString()), code_(code), description_(description)
+    {
+    }
 
     int code() const { return code_; }
     const QString &description() const { return description_; }

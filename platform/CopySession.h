@@ -17,7 +17,7 @@ struct CopyFailure {
 
 // Thrown inside a copy when the session was abandoned (the program is closing). The engine has
 // removed its temporary file by the time it leaves the engine.
-struct CopyAbandoned {};
+struct CopyAbandoned { };
 
 // The state one copy run shares between its steps, its worker thread and the window.
 class CopySession {

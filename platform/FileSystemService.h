@@ -12,11 +12,11 @@ namespace halvorix {
 // Attribute bits in their classic values, so the program's attribute arithmetic
 // (masks 0, 6, 16; the values 22, 34, 1046) works unchanged.
 enum Attribute : int {
-    kAttrReadOnly = 1,   // the owner has no write permission
-    kAttrHidden = 2,     // the name starts with "."
-    kAttrSystem = 4,     // never set on this platform
+    kAttrReadOnly = 1, // the owner has no write permission
+    kAttrHidden = 2, // the name starts with "."
+    kAttrSystem = 4, // never set on this platform
     kAttrDirectory = 16, // a folder, following symbolic links
-    kAttrArchive = 32,   // every regular file
+    kAttrArchive = 32, // every regular file
     kAttrReparsePoint = 1024, // the path itself is a symbolic link
 };
 
@@ -24,7 +24,7 @@ enum DriveType : int { kDriveUnknown = 0, kDriveRemovable = 1, kDriveFixed = 2 }
 
 // One drive as the enumeration reports it.
 struct DriveInfo {
-    QString root;  // the drive's "letter": its root folder with a trailing "/"
+    QString root; // the drive's "letter": its root folder with a trailing "/"
     int type = kDriveUnknown;
     bool ready = false;
     QString label; // volume label, empty when none
@@ -75,7 +75,8 @@ public:
     // be read; what was handed out before the failure stays handed out. With `files`, the same
     // read also hands back every other entry, as list(path + "/*.*", 6) would.
     virtual void forEachSubFolder(const QString &path, const std::function<void(const QString &name)> &onName,
-                                  std::vector<ListedName> *files = nullptr) = 0;
+        std::vector<ListedName> *files = nullptr)
+        = 0;
 
     // --- Copies. Every file is written under a temporary name in its destination folder and
     // renamed into place when complete; modification times are kept; sockets, pipes and devices
@@ -86,13 +87,15 @@ public:
     // Copies every file matching `pattern` into the existing folder `destinationFolder`,
     // replacing files. Goes on past a file that fails; afterwards throws one AppError when
     // anything failed or nothing matched.
-    virtual void copyMatchingFiles(const QString &pattern, const QString &destinationFolder,
-                                   CopySession &session) = 0;
+    virtual void copyMatchingFiles(
+        const QString &pattern, const QString &destinationFolder, CopySession &session)
+        = 0;
     // The same for folders, each landing under its own name with its whole contents. A folder is
     // never copied into itself. Returns how many folders matched; throws one AppError afterwards
     // when anything failed.
-    virtual int copyMatchingFolders(const QString &pattern, const QString &destinationFolder,
-                                    CopySession &session) = 0;
+    virtual int copyMatchingFolders(
+        const QString &pattern, const QString &destinationFolder, CopySession &session)
+        = 0;
     // Adds the bytes of the matching files, and of the matching folders' trees, to the session's
     // bytes to do. Never fails: what cannot be measured counts nothing.
     virtual void measure(const QString &pattern, bool foldersToo, CopySession &session) = 0;

@@ -20,9 +20,15 @@ namespace {
 bool isExcludedFileSystem(const QString &fsType)
 {
     static const QSet<QString> excluded = {
-        QStringLiteral("squashfs"), QStringLiteral("iso9660"), QStringLiteral("udf"),
-        QStringLiteral("tmpfs"),    QStringLiteral("overlay"), QStringLiteral("proc"),
-        QStringLiteral("sysfs"),    QStringLiteral("devtmpfs"), QStringLiteral("swap"),
+        QStringLiteral("squashfs"),
+        QStringLiteral("iso9660"),
+        QStringLiteral("udf"),
+        QStringLiteral("tmpfs"),
+        QStringLiteral("overlay"),
+        QStringLiteral("proc"),
+        QStringLiteral("sysfs"),
+        QStringLiteral("devtmpfs"),
+        QStringLiteral("swap"),
     };
     return excluded.contains(fsType);
 }
@@ -49,7 +55,7 @@ QString readTrimmed(const QString &path, bool *ok)
 bool rootIsReady(const QString &mountPoint)
 {
     const QByteArray bytes = encodePath(mountPoint);
-    struct statvfs vfs {};
+    struct statvfs vfs { };
     if (::statvfs(bytes.constData(), &vfs) != 0)
         return false;
     DIR *dir = ::opendir(bytes.constData());
@@ -120,13 +126,12 @@ std::vector<MountRecord> parseMountInfo(const QByteArray &text)
         if (fields.size() < 7 || dash < 0 || dash + 2 >= fields.size())
             continue;
         records.push_back(MountRecord{QString::fromLatin1(fields[2]), decodeMountEscapes(fields[4]),
-                                      QString::fromUtf8(fields[dash + 1]),
-                                      decodeMountEscapes(fields[dash + 2])});
+            QString::fromUtf8(fields[dash + 1]), decodeMountEscapes(fields[dash + 2])});
     }
     return records;
 }
 
-LinuxDriveSource::LinuxDriveSource(QString sysroot) : sysroot_(std::move(sysroot)) {}
+LinuxDriveSource::LinuxDriveSource(QString sysroot) : sysroot_(std::move(sysroot)) { }
 
 QString LinuxDriveSource::under(const QString &absolutePath) const
 {
@@ -139,7 +144,8 @@ QHash<QString, QString> LinuxDriveSource::labelsByKernelName() const
 {
     QHash<QString, QString> labels;
     const QDir byLabel(under(QStringLiteral("/dev/disk/by-label")));
-    for (const QFileInfo &link : byLabel.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+    for (const QFileInfo &link :
+        byLabel.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
         if (!link.isSymLink())
             continue;
         // The link points at the device node ("../../sdb1"): its last part is the kernel name.
@@ -151,8 +157,8 @@ QHash<QString, QString> LinuxDriveSource::labelsByKernelName() const
 
 // Fills `drive` for one mount. False when the mount is no drive at all; throws AppError
 // when a query about a drive fails.
-bool LinuxDriveSource::describe(const MountRecord &mount, const QHash<QString, QString> &labels,
-                                DriveInfo &drive) const
+bool LinuxDriveSource::describe(
+    const MountRecord &mount, const QHash<QString, QString> &labels, DriveInfo &drive) const
 {
     const QString node = under(QStringLiteral("/sys/dev/block/") + mount.majorMinor);
     const QString deviceDir = QFileInfo(node).canonicalFilePath();
@@ -173,7 +179,7 @@ bool LinuxDriveSource::describe(const MountRecord &mount, const QHash<QString, Q
     const QString removableFlag = readTrimmed(diskDir + QStringLiteral("/removable"), &ok);
     if (!ok)
         throw AppError(kDeviceIoError,
-                       QStringLiteral("Cannot read the drive type: ") + diskDir + QStringLiteral("/removable"));
+            QStringLiteral("Cannot read the drive type: ") + diskDir + QStringLiteral("/removable"));
     bool sdCard = false;
     if (diskName.startsWith(QLatin1String("mmcblk"))) {
         bool typeOk = false;
@@ -192,8 +198,7 @@ void LinuxDriveSource::forEachDrive(const std::function<void(const DriveInfo &)>
     const QString mountInfoPath = under(QStringLiteral("/proc/self/mountinfo"));
     QFile mountInfo(mountInfoPath);
     if (!mountInfo.open(QIODevice::ReadOnly))
-        throw AppError(kPathFileAccessError,
-                       QStringLiteral("Cannot read the mount table: ") + mountInfoPath);
+        throw AppError(kPathFileAccessError, QStringLiteral("Cannot read the mount table: ") + mountInfoPath);
     const std::vector<MountRecord> mounts = parseMountInfo(mountInfo.readAll());
     const QHash<QString, QString> labels = labelsByKernelName();
 

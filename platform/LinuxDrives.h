@@ -11,7 +11,7 @@ struct MountRecord {
     QString majorMinor; // "8:1"
     QString mountPoint; // escapes decoded
     QString fsType;
-    QString source;     // "/dev/sda1"
+    QString source; // "/dev/sda1"
 };
 
 // Parses mountinfo text; lines that do not parse are skipped.
@@ -33,8 +33,7 @@ public:
 private:
     QString under(const QString &absolutePath) const;
     QHash<QString, QString> labelsByKernelName() const;
-    bool describe(const MountRecord &mount, const QHash<QString, QString> &labels,
-                  DriveInfo &drive) const;
+    bool describe(const MountRecord &mount, const QHash<QString, QString> &labels, DriveInfo &drive) const;
 
     QString sysroot_;
 };

@@ -24,7 +24,7 @@ constexpr size_t kBufferBytes = 128 << 10; // never slower than 1 MiB here, kind
 
 class Fd {
 public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
+    explicit Fd(int fd = -1) : fd_(fd) { }
     ~Fd() { reset(); }
     Fd(const Fd &) = delete;
     Fd &operator=(const Fd &) = delete;
@@ -91,7 +91,7 @@ QString temporaryNameIn(const QString &folder)
 // Removes the temporary file unless it was renamed into place.
 class TemporaryFile {
 public:
-    explicit TemporaryFile(QString path) : path_(std::move(path)) {}
+    explicit TemporaryFile(QString path) : path_(std::move(path)) { }
     ~TemporaryFile()
     {
         if (!committed_)
@@ -128,8 +128,9 @@ void copyData(int in, int out, const QString &source, const QString &destination
         ssize_t n = 0;
         if (tryCopyRange) {
             n = ::copy_file_range(in, nullptr, out, nullptr, chunk, 0);
-            if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP
-                          || errno == EPERM)) {
+            if (n < 0
+                && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP
+                    || errno == EPERM)) {
                 tryCopyRange = false;
                 continue;
             }
@@ -166,8 +167,8 @@ void copyData(int in, int out, const QString &source, const QString &destination
 }
 
 // Copies one regular file (already opened) to `destination` through a temporary file.
-void copyOpenFile(int in, const struct stat &st, const QString &source, const QString &destination,
-                  CopySession &session)
+void copyOpenFile(
+    int in, const struct stat &st, const QString &source, const QString &destination, CopySession &session)
 {
     TemporaryFile temporary(temporaryNameIn(folderOf(destination)));
     Fd out(::open(encodePath(temporary.path()).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
@@ -203,8 +204,8 @@ void copyLink(const QString &source, const QString &destination)
 
 [[noreturn]] void throwNotAFile(const QString &source)
 {
-    throw AppError(kPathFileAccessError,
-                   QStringLiteral("Not a regular file (pipe, socket or device): ") + source);
+    throw AppError(
+        kPathFileAccessError, QStringLiteral("Not a regular file (pipe, socket or device): ") + source);
 }
 
 // Copies one non-folder entry. Throws AppError (not recorded) on failure.
@@ -213,28 +214,29 @@ void copyEntryFile(const QString &source, const QString &destination, CopySessio
     if (session.beforeFile)
         session.beforeFile(source);
     const QByteArray sourceBytes = encodePath(source);
-    struct stat linkSt {};
+    struct stat linkSt { };
     if (::lstat(sourceBytes.constData(), &linkSt) != 0)
         throwSystemError(errno, source);
     if (S_ISLNK(linkSt.st_mode) && !session.followLinks) {
         copyLink(source, destination);
         return;
     }
-    struct stat st {};
+    struct stat st { };
     if (::stat(sourceBytes.constData(), &st) != 0)
         throwSystemError(errno, source);
     if (S_ISDIR(st.st_mode))
         throwSystemError(EISDIR, source);
     if (!S_ISREG(st.st_mode))
         throwNotAFile(source); // never opened: a pipe would block, a device never ends
-    struct stat destSt {};
+    struct stat destSt { };
     if (::stat(encodePath(destination).constData(), &destSt) == 0 && destSt.st_dev == st.st_dev
         && destSt.st_ino == st.st_ino)
-        throw AppError(kPathFileAccessError, QStringLiteral("Source and destination are the same file: ") + source);
+        throw AppError(
+            kPathFileAccessError, QStringLiteral("Source and destination are the same file: ") + source);
     Fd in(::open(sourceBytes.constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     if (!in.valid())
         throwSystemError(errno, source);
-    struct stat openSt {};
+    struct stat openSt { };
     if (::fstat(in.get(), &openSt) != 0)
         throwSystemError(errno, source);
     if (!S_ISREG(openSt.st_mode))
@@ -248,7 +250,7 @@ enum class Kind { Folder, File, Link, Missing };
 
 Kind kindOf(const QString &path, bool followLinks, struct stat *out = nullptr)
 {
-    struct stat st {};
+    struct stat st { };
     const QByteArray bytes = encodePath(path);
     if (::lstat(bytes.constData(), &st) != 0)
         return Kind::Missing;
@@ -271,7 +273,7 @@ struct TreeCopy {
     // Copies one folder's tree. Failures inside are recorded and do not stop the rest.
     void copyFolder(const QString &source, const QString &destination)
     {
-        struct stat st {};
+        struct stat st { };
         if (::stat(encodePath(source).constData(), &st) != 0) {
             recordFailure(source, errno);
             return;
@@ -285,7 +287,7 @@ struct TreeCopy {
             recordFailure(source, errno);
             return;
         }
-        struct stat destSt {};
+        struct stat destSt { };
         if (::stat(destBytes.constData(), &destSt) != 0 || !S_ISDIR(destSt.st_mode)) {
             recordFailure(source, ENOTDIR);
             return;
@@ -345,8 +347,8 @@ struct MatchedEntry {
 };
 
 // The entries of the pattern's folder whose names match, hidden ones included.
-std::vector<MatchedEntry> matchingEntries(const QString &pattern, bool followLinks, CopySession &session,
-                                         bool recordFailure = true)
+std::vector<MatchedEntry> matchingEntries(
+    const QString &pattern, bool followLinks, CopySession &session, bool recordFailure = true)
 {
     const SplitPattern split = splitPattern(pattern);
     std::vector<MatchedEntry> entries;
@@ -400,7 +402,8 @@ QString canonical(const QString &path)
 
 bool isSameOrInside(const QString &inner, const QString &outer)
 {
-    return inner == outer || inner.startsWith(outer.endsWith(QLatin1Char('/')) ? outer : outer + QLatin1Char('/'));
+    return inner == outer
+        || inner.startsWith(outer.endsWith(QLatin1Char('/')) ? outer : outer + QLatin1Char('/'));
 }
 
 } // namespace
@@ -447,12 +450,14 @@ int copyMatchingFolders(const QString &pattern, const QString &destinationFolder
         ++matched;
         const QString source = joinPath(split.folder, entry.name);
         if (isSameOrInside(destinationCanonical, canonical(source))) {
-            session.addFailure(source, QStringLiteral("Cannot copy a folder into itself (the destination "
-                                                      "%1 is inside it)").arg(destinationFolder));
+            session.addFailure(source,
+                QStringLiteral("Cannot copy a folder into itself (the destination "
+                               "%1 is inside it)")
+                    .arg(destinationFolder));
             continue;
         }
         TreeCopy tree{session, {}, destinationFolder};
-        struct stat destSt {};
+        struct stat destSt { };
         if (::stat(encodePath(destinationFolder).constData(), &destSt) == 0)
             tree.entered.insert(identityOf(destSt));
         tree.copyFolder(source, joinPath(destinationFolder, entry.name));
@@ -465,7 +470,7 @@ namespace {
 
 qint64 treeBytes(const QString &path, bool followLinks, QSet<QString> &entered, int depthLeft)
 {
-    struct stat st {};
+    struct stat st { };
     const Kind kind = kindOf(path, followLinks, &st);
     if (kind == Kind::File)
         return S_ISREG(st.st_mode) ? st.st_size : 0;
@@ -510,7 +515,7 @@ void flushDestinations(CopySession &session)
         Fd dir(::open(encodePath(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (!dir.valid())
             continue; // never created: nothing was written there
-        struct stat st {};
+        struct stat st { };
         if (::fstat(dir.get(), &st) != 0 || flushed.contains(st.st_dev))
             continue;
         flushed.insert(st.st_dev);

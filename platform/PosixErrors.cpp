@@ -16,7 +16,7 @@ bool parentFolderExists(const QString &path)
     const qsizetype slash = trimmed.lastIndexOf(QLatin1Char('/'));
     if (slash <= 0)
         return true;
-    struct stat st {};
+    struct stat st { };
     return ::stat(encodePath(trimmed.left(slash)).constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 

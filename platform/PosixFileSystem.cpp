@@ -44,7 +44,7 @@ EntryKind classifyEntry(int dirFd, const dirent *entry)
         return {false, true};
     case DT_LNK:
     case DT_UNKNOWN: {
-        struct stat st {};
+        struct stat st { };
         if (::fstatat(dirFd, entry->d_name, &st, 0) != 0)
             return {};
         return kindOf(st);
@@ -85,9 +85,9 @@ DirHandle openFolder(const QString &folder)
 std::vector<ListedName> listSingleEntry(const QString &path, const QString &name, int mask)
 {
     const QByteArray bytes = encodePath(path);
-    struct stat st {};
+    struct stat st { };
     if (::stat(bytes.constData(), &st) != 0) {
-        struct stat linkSt {};
+        struct stat linkSt { };
         if (::lstat(bytes.constData(), &linkSt) != 0)
             return {};
         st = linkSt; // a dangling link is listed as a file that does not open
@@ -102,7 +102,7 @@ std::vector<ListedName> listSingleEntry(const QString &path, const QString &name
 
 } // namespace
 
-PosixFileSystem::PosixFileSystem(QString sysroot) : sysroot_(std::move(sysroot)) {}
+PosixFileSystem::PosixFileSystem(QString sysroot) : sysroot_(std::move(sysroot)) { }
 
 QString PosixFileSystem::sysrootFromEnvironment()
 {
@@ -189,22 +189,24 @@ void statBoth(const QString &path, struct stat &linkSt, struct stat &st)
 
 int PosixFileSystem::attributes(const QString &path)
 {
-    struct stat linkSt {}, st {};
+    struct stat linkSt {
+    }, st{};
     statBoth(path, linkSt, st);
     return attributesFrom(linkSt, st, path);
 }
 
 FileSystemService::FolderFacts PosixFileSystem::examineFolder(const QString &path)
 {
-    struct stat linkSt {}, st {};
+    struct stat linkSt {
+    }, st{};
     statBoth(path, linkSt, st);
     return {attributesFrom(linkSt, st, path),
-            QString::number(st.st_dev) + QLatin1Char(':') + QString::number(st.st_ino)};
+        QString::number(st.st_dev) + QLatin1Char(':') + QString::number(st.st_ino)};
 }
 
 QDateTime PosixFileSystem::modificationTime(const QString &path)
 {
-    struct stat st {};
+    struct stat st { };
     if (::stat(encodePath(path).constData(), &st) != 0)
         throwSystemError(errno, path);
     const qint64 ms = qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
@@ -221,13 +223,14 @@ bool PosixFileSystem::opensAsFile(const QString &path)
 {
     if (path.contains(QChar::ReplacementCharacter))
         return false;
-    struct stat st {};
+    struct stat st { };
     return ::stat(encodePath(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 bool PosixFileSystem::isRootFolder(const QString &path)
 {
-    struct stat self {}, parent {};
+    struct stat self {
+    }, parent{};
     const QString trimmed = path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
     if (::stat(encodePath(trimmed).constData(), &self) != 0)
         throwSystemError(errno, path);
@@ -237,8 +240,7 @@ bool PosixFileSystem::isRootFolder(const QString &path)
 }
 
 void PosixFileSystem::forEachSubFolder(const QString &path,
-                                       const std::function<void(const QString &name)> &onName,
-                                       std::vector<ListedName> *files)
+    const std::function<void(const QString &name)> &onName, std::vector<ListedName> *files)
 {
     DirHandle dir = openFolder(path);
     if (!dir)
@@ -253,7 +255,8 @@ void PosixFileSystem::forEachSubFolder(const QString &path,
         if (kind.folder)
             onName(decodeName(entry->d_name, length));
         else if (files)
-            files->push_back({decodeName(entry->d_name, length), kind.regular && nameRoundTrips(entry->d_name, length)});
+            files->push_back(
+                {decodeName(entry->d_name, length), kind.regular && nameRoundTrips(entry->d_name, length)});
         errno = 0;
     }
     if (errno != 0)
@@ -265,14 +268,14 @@ void PosixFileSystem::copyFile(const QString &source, const QString &destination
     posixcopy::copyFile(source, destination, session);
 }
 
-void PosixFileSystem::copyMatchingFiles(const QString &pattern, const QString &destinationFolder,
-                                        CopySession &session)
+void PosixFileSystem::copyMatchingFiles(
+    const QString &pattern, const QString &destinationFolder, CopySession &session)
 {
     posixcopy::copyMatchingFiles(pattern, destinationFolder, session);
 }
 
-int PosixFileSystem::copyMatchingFolders(const QString &pattern, const QString &destinationFolder,
-                                         CopySession &session)
+int PosixFileSystem::copyMatchingFolders(
+    const QString &pattern, const QString &destinationFolder, CopySession &session)
 {
     return posixcopy::copyMatchingFolders(pattern, destinationFolder, session);
 }

@@ -20,12 +20,12 @@ public:
     FolderFacts examineFolder(const QString &path) override;
     bool isRootFolder(const QString &path) override;
     void forEachSubFolder(const QString &path, const std::function<void(const QString &name)> &onName,
-                          std::vector<ListedName> *files = nullptr) override;
+        std::vector<ListedName> *files = nullptr) override;
     void copyFile(const QString &source, const QString &destination, CopySession &session) override;
-    void copyMatchingFiles(const QString &pattern, const QString &destinationFolder,
-                           CopySession &session) override;
-    int copyMatchingFolders(const QString &pattern, const QString &destinationFolder,
-                            CopySession &session) override;
+    void copyMatchingFiles(
+        const QString &pattern, const QString &destinationFolder, CopySession &session) override;
+    int copyMatchingFolders(
+        const QString &pattern, const QString &destinationFolder, CopySession &session) override;
     void measure(const QString &pattern, bool foldersToo, CopySession &session) override;
     void flushDestinations(CopySession &session) override;
     void forEachDrive(const std::function<void(const DriveInfo &)> &onDrive) override;

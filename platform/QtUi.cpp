@@ -81,20 +81,20 @@ void QtUi::yield()
 
 QString QtUi::settingsFilePath(const QString &appName)
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-        + QLatin1Char('/') + appName + QStringLiteral(".conf");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/')
+        + appName + QStringLiteral(".conf");
 }
 
-QString QtUi::getSetting(const QString &appName, const QString &section, const QString &key,
-                         const QString &defaultValue)
+QString QtUi::getSetting(
+    const QString &appName, const QString &section, const QString &key, const QString &defaultValue)
 {
     QSettings settings(settingsFilePath(appName), QSettings::IniFormat);
     settings.beginGroup(section);
     return settings.value(key, defaultValue).toString();
 }
 
-void QtUi::saveSetting(const QString &appName, const QString &section, const QString &key,
-                       const QString &value)
+void QtUi::saveSetting(
+    const QString &appName, const QString &section, const QString &key, const QString &value)
 {
     QSettings settings(settingsFilePath(appName), QSettings::IniFormat);
     settings.beginGroup(section);

@@ -16,9 +16,9 @@ public:
     QString pickFolder(QWidget *owner, const QString &prompt) override;
     void yield() override;
     QString getSetting(const QString &appName, const QString &section, const QString &key,
-                       const QString &defaultValue) override;
-    void saveSetting(const QString &appName, const QString &section, const QString &key,
-                     const QString &value) override;
+        const QString &defaultValue) override;
+    void saveSetting(
+        const QString &appName, const QString &section, const QString &key, const QString &value) override;
     QCursor loadCursorFile(const QString &path) override;
     void runProgram(const QString &program, const QStringList &arguments) override;
     void shellOpen(const QString &folder) override;

@@ -14,7 +14,7 @@ enum MessageBoxAnswer : int { kAnswerOk = 1, kAnswerYes = 6, kAnswerNo = 7 };
 // A message box as the user sees it: title resolved, carriage returns turned into line breaks.
 struct MessageBoxRequest {
     QString rawText; // exactly as the program passed it
-    QString text;    // as shown
+    QString text; // as shown
     int style = kStyleOk;
     QString title;
 };
@@ -22,7 +22,7 @@ struct MessageBoxRequest {
 // What the file-open dialog is asked to show.
 struct FileDialogRequest {
     QString title;
-    QString filter;       // "All Files (*.*)|*.*|" form
+    QString filter; // "All Files (*.*)|*.*|" form
     bool multiSelect = true;
 };
 
@@ -48,10 +48,12 @@ public:
     virtual void yield() = 0;
 
     // The per-user settings store, written to disk as soon as a value changes.
-    virtual QString getSetting(const QString &appName, const QString &section, const QString &key,
-                               const QString &defaultValue) = 0;
-    virtual void saveSetting(const QString &appName, const QString &section, const QString &key,
-                             const QString &value) = 0;
+    virtual QString getSetting(
+        const QString &appName, const QString &section, const QString &key, const QString &defaultValue)
+        = 0;
+    virtual void saveSetting(
+        const QString &appName, const QString &section, const QString &key, const QString &value)
+        = 0;
 
     // A cursor from a .cur file, hot spot from its header. Throws AppError when it cannot be read.
     virtual QCursor loadCursorFile(const QString &path) = 0;

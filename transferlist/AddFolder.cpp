@@ -12,7 +12,7 @@ namespace halvorix {
 namespace {
 
 constexpr int kSystemHiddenFolder = kAttrDirectory | kAttrSystem | kAttrHidden; // 22
-constexpr int kSystemHiddenLink = kSystemHiddenFolder | kAttrReparsePoint;     // 1046
+constexpr int kSystemHiddenLink = kSystemHiddenFolder | kAttrReparsePoint; // 1046
 
 bool isEligible(FileSystemService &fs, const QString &folder, int attrs)
 {
@@ -23,14 +23,14 @@ bool isUsableSubFolderName(const QString &name)
 {
     // On this platform the stand-in for an unrepresentable character is U+FFFD; "?" is an
     // ordinary name character and must not hide a folder.
-    return !NameHasBadChars(name) && !name.contains(QChar::ReplacementCharacter)
-        && name != QLatin1String(".") && name != QLatin1String("..");
+    return !NameHasBadChars(name) && !name.contains(QChar::ReplacementCharacter) && name != QLatin1String(".")
+        && name != QLatin1String("..");
 }
 
 // One folder's direct sub-folders appended to `found`. Permission denied removes the folder
 // from `folders`; any other enumeration failure keeps it.
 void collectDirectSubFolders(FileSystemService &fs, UiService &ui, FolderCollection &folders,
-                             const QString &folder, FolderCollection &found, FilesByFolder *files)
+    const QString &folder, FolderCollection &found, FilesByFolder *files)
 {
     std::vector<ListedName> *keep = files ? &(*files)[folder] : nullptr;
     try {
@@ -52,13 +52,13 @@ void collectDirectSubFolders(FileSystemService &fs, UiService &ui, FolderCollect
 
 // What one walk remembers across its levels.
 struct WalkMemory {
-    QSet<QString> visited;           // identities of the folders walked
-    QHash<QString, int> attributes;  // of the folders examined, for the check when handing back
-    FilesByFolder *files = nullptr;  // what the reads met besides folders, when asked for
+    QSet<QString> visited; // identities of the folders walked
+    QHash<QString, int> attributes; // of the folders examined, for the check when handing back
+    FilesByFolder *files = nullptr; // what the reads met besides folders, when asked for
 };
 
-void collectLevel(FileSystemService &fs, UiService &ui, FolderCollection &folders, bool recursive,
-                  WalkMemory &memory)
+void collectLevel(
+    FileSystemService &fs, UiService &ui, FolderCollection &folders, bool recursive, WalkMemory &memory)
 {
     FolderCollection found;
     const FolderCollection walked = folders; // entries may be removed while we go
@@ -97,8 +97,8 @@ void CollectSubFolders(FileSystemService &fs, UiService &ui, FolderCollection &f
     collectLevel(fs, ui, folders, recursive, memory);
 }
 
-void CollectSubFoldersKeepingFiles(FileSystemService &fs, UiService &ui, FolderCollection &folders,
-                                   bool recursive, FilesByFolder &files)
+void CollectSubFoldersKeepingFiles(
+    FileSystemService &fs, UiService &ui, FolderCollection &folders, bool recursive, FilesByFolder &files)
 {
     WalkMemory memory;
     memory.files = &files;

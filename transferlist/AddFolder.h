@@ -31,8 +31,8 @@ void CollectSubFolders(FileSystemService &fs, UiService &ui, FolderCollection &f
 using FilesByFolder = QHash<QString, std::vector<ListedName>>;
 
 // CollectSubFolders, keeping what it read of each folder's files in `files`.
-void CollectSubFoldersKeepingFiles(FileSystemService &fs, UiService &ui, FolderCollection &folders,
-                                   bool recursive, FilesByFolder &files);
+void CollectSubFoldersKeepingFiles(
+    FileSystemService &fs, UiService &ui, FolderCollection &folders, bool recursive, FilesByFolder &files);
 
 // ListFolderFiles(entry without its "/", "*.*") answered from what the walk kept, or read now
 // for a folder the walk did not read whole.

@@ -33,7 +33,7 @@ void CommonDialog::ShowOpen(UiService &ui, QWidget *owner, qsizetype capacity)
     const QString combined = combinedFileName(ui.openFileNames(owner, request));
     if (combined.size() >= capacity)
         throw AppError(kFileNameBufferTooSmall,
-                       QStringLiteral("The selected file names do not fit in the dialog's buffer"));
+            QStringLiteral("The selected file names do not fit in the dialog's buffer"));
     FileName = combined;
 }
 

@@ -30,7 +30,7 @@ QString badFileNameMessage(const QString &path)
 }
 
 void appendFolderFileRows(FileSystemService &fs, const FolderCollection &folders, FilesByFolder &walked,
-                          std::vector<TransferItem> &rows, Steps &steps)
+    std::vector<TransferItem> &rows, Steps &steps)
 {
     for (const QString &entry : folders) {
         const QString folder = withoutLastCharacter(entry);
@@ -44,8 +44,8 @@ void appendFolderFileRows(FileSystemService &fs, const FolderCollection &folders
     }
 }
 
-std::vector<TransferItem> fileRowsForFolder(FileSystemService &fs, UiService &ui,
-                                            const QString &chosenFolder, Steps &steps)
+std::vector<TransferItem> fileRowsForFolder(
+    FileSystemService &fs, UiService &ui, const QString &chosenFolder, Steps &steps)
 {
     FolderCollection folders{chosenFolder + QLatin1Char('/')};
     FilesByFolder walked;

@@ -20,11 +20,11 @@ QString badFileNameMessage(const QString &path);
 // (names starting with "~" skipped) as "Is File" rows with cleaned paths. A folder whose listing
 // fails is reported through `steps` (line 116) and contributes nothing.
 void appendFolderFileRows(FileSystemService &fs, const FolderCollection &folders, FilesByFolder &walked,
-                          std::vector<TransferItem> &rows, Steps &steps);
+    std::vector<TransferItem> &rows, Steps &steps);
 
 // The whole file-mode intake of a chosen folder: walk, listings, rows.
-std::vector<TransferItem> fileRowsForFolder(FileSystemService &fs, UiService &ui,
-                                            const QString &chosenFolder, Steps &steps);
+std::vector<TransferItem> fileRowsForFolder(
+    FileSystemService &fs, UiService &ui, const QString &chosenFolder, Steps &steps);
 
 // What a drop of one folder adds: the files of the folder and of all its sub-folders, except
 // names starting with "~" and files whose attribute value is exactly hidden + archive (34).

@@ -51,7 +51,8 @@ void TransferListModel::appendBatch(std::vector<TransferItem> &&items)
         items_ = std::move(items);
     } else {
         // insert() grows the vector geometrically: many batches cost no repeated copying.
-        items_.insert(items_.end(), std::make_move_iterator(items.begin()), std::make_move_iterator(items.end()));
+        items_.insert(
+            items_.end(), std::make_move_iterator(items.begin()), std::make_move_iterator(items.end()));
     }
     endInsertRows();
     items.clear();
@@ -85,8 +86,7 @@ int TransferListModel::columnCount(const QModelIndex &parent) const
 
 QVariant TransferListModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= count()
-        || role != Qt::DisplayRole)
+    if (!index.isValid() || index.row() >= count() || role != Qt::DisplayRole)
         return {};
     const TransferItem &item = at(index.row());
     return index.column() == 0 ? item.Text : item.Marker;

@@ -78,9 +78,8 @@ TEST(Form1Layout, TabOrderFollowsTheDesignedIndexes)
     FormFixture f;
     Form1 &form = f.load();
     std::vector<QWidget *> expected = {form.Combo1, form.Combo2, form.Text1, form.PushButton2, form.Option3,
-                                       form.Option4, form.ListView1, form.PushButton5, form.PushButton4,
-                                       form.PushButton6, form.PushButton3, form.Combo3, form.Text3,
-                                       form.PushButton1, form.Option1, form.Option2};
+        form.Option4, form.ListView1, form.PushButton5, form.PushButton4, form.PushButton6, form.PushButton3,
+        form.Combo3, form.Text3, form.PushButton1, form.Option1, form.Option2};
     for (size_t i = 0; i + 1 < expected.size(); ++i) {
         QWidget *next = expected[i]->nextInFocusChain();
         while (next && next->focusPolicy() == Qt::NoFocus)
@@ -109,8 +108,8 @@ TEST(Form1Skin, PresentSkinColoursWindowOptionsFramesAndLabelsOnly)
     EXPECT_TRUE(form.skin().Option(5));
     EXPECT_TRUE(form.skin().Option(10));
     EXPECT_TRUE(form.styleSheet().contains("navy"));
-    for (QWidget *w : std::initializer_list<QWidget *>{&form, form.Option1, form.Option4, form.Frame2,
-                                                      form.Frame3, form.Label1[0], form.Label1[4]})
+    for (QWidget *w : std::initializer_list<QWidget *>{
+             &form, form.Option1, form.Option4, form.Frame2, form.Frame3, form.Label1[0], form.Label1[4]})
         EXPECT_EQ(backgroundColour(*w), face) << w->objectName().toStdString();
     for (QWidget *w : std::initializer_list<QWidget *>{form.PushButton1, form.Combo1, form.Text1})
         EXPECT_NE(backgroundColour(*w), face) << w->objectName().toStdString();
@@ -141,14 +140,18 @@ TEST(Form1Cursor, AbsentPresentAndUnreadable)
         FormFixture f;
         f.appFolder.write("HAND-M.CUR", "cursor");
         QString loaded;
-        f.ui.cursorLoader = [&](const QString &path) { loaded = path; return QCursor(Qt::OpenHandCursor); };
+        f.ui.cursorLoader = [&](const QString &path) {
+            loaded = path;
+            return QCursor(Qt::OpenHandCursor);
+        };
         EXPECT_TRUE(f.load().hasCustomCursor());
         EXPECT_EQ(loaded, f.appFolder.path("HAND-M.CUR"));
     }
     {
         FormFixture f;
         f.appFolder.write("HAND-M.CUR", "not a picture");
-        f.ui.cursorLoader = [](const QString &path) -> QCursor { throw AppError(75, "Invalid picture: " + path); };
+        f.ui.cursorLoader
+            = [](const QString &path) -> QCursor { throw AppError(75, "Invalid picture: " + path); };
         Form1 &form = f.load();
         EXPECT_FALSE(form.hasCustomCursor());
         ASSERT_EQ(f.ui.boxes.size(), 1u);
@@ -173,7 +176,7 @@ struct DirectionCase {
     bool reportAt144;
 };
 
-class Form1Direction : public ::testing::TestWithParam<DirectionCase> {};
+class Form1Direction : public ::testing::TestWithParam<DirectionCase> { };
 
 TEST_P(Form1Direction, RestoredFromTheSettingAndWrittenBack)
 {
@@ -198,10 +201,9 @@ TEST_P(Form1Direction, RestoredFromTheSettingAndWrittenBack)
 }
 
 INSTANTIATE_TEST_SUITE_P(Settings, Form1Direction,
-                         ::testing::Values(DirectionCase{nullptr, true, false}, DirectionCase{"True", true, false},
-                                           DirectionCase{"False", false, false}, DirectionCase{"1", true, false},
-                                           DirectionCase{"0", false, false},
-                                           DirectionCase{"garbage", true, true}));
+    ::testing::Values(DirectionCase{nullptr, true, false}, DirectionCase{"True", true, false},
+        DirectionCase{"False", false, false}, DirectionCase{"1", true, false},
+        DirectionCase{"0", false, false}, DirectionCase{"garbage", true, true}));
 
 TEST(Form1Direction, SwitchingKeepsSelectionsAndTexts)
 {

@@ -1,5 +1,5 @@
-#include "app/ErrorReport.h"
 #include "app/StepRunner.h"
+#include "app/ErrorReport.h"
 #include "platform/AppError.h"
 #include "support/FakeUi.h"
 
@@ -17,11 +17,11 @@ TEST(ErrorReport, FullAndShortFormsByteForByte)
 {
     const FailureRecord failure{"Path not found: /media/CARD/DCIM", 76, 134};
     EXPECT_EQ(applicationErrorText(kLoad, failure, ReportForm::Full),
-              QString("Path not found: /media/CARD/DCIM\r\nin Tesmarin2016/11/03.Form1.Form_Load at line 134"
-                      "\r\rPlease email screenshot of this message to ")
-                  + kSupportEmail);
+        QString("Path not found: /media/CARD/DCIM\r\nin Tesmarin2016/11/03.Form1.Form_Load at line 134"
+                "\r\rPlease email screenshot of this message to ")
+            + kSupportEmail);
     EXPECT_EQ(applicationErrorText(kCopy, failure, ReportForm::Short),
-              "Path not found: /media/CARD/DCIM\r\nin Tesmarin2016/11/03.Form1.PushButton1_Click at line 134");
+        "Path not found: /media/CARD/DCIM\r\nin Tesmarin2016/11/03.Form1.PushButton1_Click at line 134");
 }
 
 TEST(ErrorReport, ShownAsWarningTitledApplicationError)
@@ -32,7 +32,8 @@ TEST(ErrorReport, ShownAsWarningTitledApplicationError)
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].style, kStyleWarning);
     EXPECT_EQ(ui.boxes[0].title, "Application Error");
-    EXPECT_EQ(ui.boxes[0].text, "Disk full: /media/CARD\nin Tesmarin2016/11/03.Form1.PushButton1_Click at line 136");
+    EXPECT_EQ(ui.boxes[0].text,
+        "Disk full: /media/CARD\nin Tesmarin2016/11/03.Form1.PushButton1_Click at line 136");
 }
 
 TEST(StepRunner, TwoFailuresGiveTwoBoxesInOrderAndEveryLaterStepRuns)
@@ -85,7 +86,7 @@ TEST(StepRunner, TooManyFilesShowsItsOwnBoxOnceAndEndsTheHandler)
     EXPECT_TRUE(run.ended());
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].rawText,
-              "You've selected too many files to add.\r\rPlease try adding via the \"Add All\" button.");
+        "You've selected too many files to add.\r\rPlease try adding via the \"Add All\" button.");
     EXPECT_EQ(ui.boxes[0].style, kStyleOk);
     EXPECT_EQ(ui.boxes[0].title, "Halvorix");
 }

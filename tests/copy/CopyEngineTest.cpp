@@ -21,12 +21,12 @@ const QDateTime kOld = QDateTime(QDate(2019, 6, 1), QTime(12, 30, 15), Qt::UTC);
 std::map<QString, std::pair<QByteArray, qint64>> snapshot(const QString &root)
 {
     std::map<QString, std::pair<QByteArray, qint64>> files;
-    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
+    QDirIterator it(
+        root, QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
-        files[path.mid(root.size())] = {TempTree::read(path),
-                                        QFileInfo(path).lastModified().toMSecsSinceEpoch() / 1000};
+        files[path.mid(root.size())]
+            = {TempTree::read(path), QFileInfo(path).lastModified().toMSecsSinceEpoch() / 1000};
     }
     return files;
 }

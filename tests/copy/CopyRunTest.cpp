@@ -133,8 +133,9 @@ TEST_F(CopyRun, UnreadableFileOnTheCardIsReportedOnceAndNamedAtTheEnd)
     form->PushButton1_Click();
     ASSERT_EQ(f.ui.boxes.size(), 2u);
     EXPECT_TRUE(reportedAt(136));
-    EXPECT_EQ(texts().last(), "Done, but 1 item(s) could not be copied:\n" + f.card.path("DCIM/100/IMG_0003.JPG")
-                                  + " (Permission denied)");
+    EXPECT_EQ(texts().last(),
+        "Done, but 1 item(s) could not be copied:\n" + f.card.path("DCIM/100/IMG_0003.JPG")
+            + " (Permission denied)");
     EXPECT_EQ(TempTree::read(results() + "DCIM/100/IMG_0002.JPG"), "second photo");
 }
 
@@ -208,6 +209,31 @@ TEST_F(CopyRun, VanishedRowsAreCountedAndNamed)
     EXPECT_EQ(TempTree::read(fromPc() + "here.txt"), "here");
 }
 
+TEST_F(CopyRun, AFileThatVanishesDuringTheRunIsCountedAndTheRestCopied)
+{
+    pc.write("album/1.jpg", "one");
+    pc.write("album/2.jpg", "two");
+    pc.write("album/3.jpg", "three");
+    f.pickCardTarget();
+    addRows({pc.path("album/")}, "Is Folder");
+    QString vanished;
+    f.fs.beforeEachFile = [&](const QString &source) {
+        if (vanished.isEmpty()) { // while the first file is copied, another one is deleted
+            for (const char *name : {"1.jpg", "2.jpg", "3.jpg"})
+                if (!source.endsWith(name) && vanished.isEmpty() && QFile::remove(pc.path("album/") + name))
+                    vanished = pc.path("album/") + name;
+        }
+    };
+    form->PushButton1_Click();
+    ASSERT_FALSE(vanished.isEmpty());
+    EXPECT_TRUE(reportedAt(176));
+    EXPECT_EQ(texts().last(),
+        "Done, but 1 item(s) could not be copied:\n" + vanished + " (No such file or directory)");
+    QDir copied(fromPc() + "album");
+    EXPECT_EQ(copied.entryList(QDir::Files).size(), 2);
+    EXPECT_FALSE(anyTemporaryFile(f.card.path()));
+}
+
 TEST_F(CopyRun, ALinkLoopAndAPipeInAListedFolderNeverHang)
 {
     pc.write("folder/a.txt", "a");
@@ -245,8 +271,7 @@ TEST_F(CopyRun, WindowKeepsPaintingAndProgressMovesDuringTheCopy)
                 // Input is refused meanwhile: a click on "Clear List" does nothing.
                 for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
                     QMouseEvent click(type, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton,
-                                      type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
-                                      Qt::NoModifier);
+                        type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
                     QCoreApplication::sendEvent(form->PushButton6, &click);
                 }
                 answered = true;
@@ -268,7 +293,7 @@ TEST_F(CopyRun, WindowKeepsPaintingAndProgressMovesDuringTheCopy)
     // Once the copy is over, the same click clears the list.
     for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
         QMouseEvent click(type, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton,
-                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+            type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
         QCoreApplication::sendEvent(form->PushButton6, &click);
     }
     EXPECT_EQ(form->transferList().count(), 0);
@@ -284,7 +309,8 @@ TEST_F(CopyRun, CloseDuringALongCopyLeavesNeitherAPartialNorATemporaryFile)
     std::atomic<int> chunks{0};
     f.fs.beforeEachChunk = [&](CopySession &session) {
         if (++chunks == 3) {
-            QMetaObject::invokeMethod(form, [&] { form->close(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                form, [&] { form->close(); }, Qt::QueuedConnection);
             while (!session.isAbandoned())
                 std::this_thread::yield();
         }

@@ -21,7 +21,8 @@ public:
 
     QString mountPoint(const QString &name) const { return root.path("mnt/" + name); }
 
-    void disk(const QString &name, const QString &majorMinor, const char *removable, const char *mmcType = nullptr)
+    void disk(
+        const QString &name, const QString &majorMinor, const char *removable, const char *mmcType = nullptr)
     {
         const QString dir = root.mkdir("sys/devices/block/" + name);
         if (removable)
@@ -43,7 +44,7 @@ public:
     }
     // Mounts at mnt/<name>; a not-ready drive has no folder behind its mount point.
     void mount(const QString &majorMinor, const QString &name, const QString &fsType, const QString &source,
-               bool ready = true)
+        bool ready = true)
     {
         const QString point = name.startsWith('/') ? name : mountPoint(name);
         if (ready && !name.startsWith('/'))
@@ -80,8 +81,14 @@ struct Lists {
 Lists fill(FileSystemService &fs)
 {
     Lists lists;
-    DriveListTargets targets{[&](const QString &e, const QString &t) { lists.cardEntries << e; lists.cardTexts << t; },
-                             [&](const QString &e, const QString &t) { lists.diskEntries << e; lists.diskTexts << t; }};
+    DriveListTargets targets{[&](const QString &e, const QString &t) {
+                                 lists.cardEntries << e;
+                                 lists.cardTexts << t;
+                             },
+        [&](const QString &e, const QString &t) {
+            lists.diskEntries << e;
+            lists.diskTexts << t;
+        }};
     FillDriveLists(fs, targets);
     return lists;
 }
@@ -93,28 +100,28 @@ TEST(DriveDiscovery, ClassifiesEveryKindOfMountFromTheSystemFiles)
     FakeSystem sys;
     sys.disk("sda", "8:0", "0");
     sys.partition("sda", "sda2", "8:2");
-    sys.mount("8:2", "root", "ext4", "/dev/sda2");                 // fixed, unlabelled
+    sys.mount("8:2", "root", "ext4", "/dev/sda2"); // fixed, unlabelled
     sys.disk("sdb", "8:16", "1");
     sys.partition("sdb", "sdb1", "8:17");
-    sys.mount("8:17", "card one", "vfat", "/dev/sdb1");            // removable through its disk
+    sys.mount("8:17", "card one", "vfat", "/dev/sdb1"); // removable through its disk
     sys.disk("sdc", "8:32", "1");
     sys.partition("sdc", "sdc1", "8:33");
     sys.label("MY\\x20CARD", "sdc1");
-    sys.mount("8:33", "labelled", "exfat", "/dev/sdc1");            // removable, labelled
+    sys.mount("8:33", "labelled", "exfat", "/dev/sdc1"); // removable, labelled
     sys.disk("mmcblk0", "179:0", "0", "SD");
     sys.partition("mmcblk0", "mmcblk0p1", "179:1");
-    sys.mount("179:1", "sd", "vfat", "/dev/mmcblk0p1");             // SD card in a built-in reader
+    sys.mount("179:1", "sd", "vfat", "/dev/mmcblk0p1"); // SD card in a built-in reader
     sys.disk("mmcblk1", "179:8", "0", "MMC");
     sys.partition("mmcblk1", "mmcblk1p1", "179:9");
-    sys.mount("179:9", "emmc", "ext4", "/dev/mmcblk1p1");           // built-in eMMC: fixed
+    sys.mount("179:9", "emmc", "ext4", "/dev/mmcblk1p1"); // built-in eMMC: fixed
     sys.disk("sdd", "8:48", "0");
     sys.partition("sdd", "sdd1", "8:49");
     sys.label("BACKUP", "sdd1");
-    sys.mount("8:49", "usbdisk", "ext4", "/dev/sdd1");              // USB hard disk reported fixed
+    sys.mount("8:49", "usbdisk", "ext4", "/dev/sdd1"); // USB hard disk reported fixed
     sys.mount("0:30", "tmp", "tmpfs", "tmpfs");
     sys.disk("loop0", "7:0", "0");
     sys.mount("7:0", "snap", "squashfs", "/dev/loop0");
-    sys.mount("8:17", "card bind", "vfat", "/dev/sdb1");            // bind duplicate of the card
+    sys.mount("8:17", "card bind", "vfat", "/dev/sdb1"); // bind duplicate of the card
     sys.mount("0:50", "net", "nfs4", "server:/share");
     sys.mount("8:2", "/boot", "ext4", "/dev/sda2");
     sys.disk("sde", "8:64", "1");
@@ -139,13 +146,15 @@ TEST(DriveDiscovery, ClassifiesEveryKindOfMountFromTheSystemFiles)
 
     PosixFileSystem fs(sys.root.path());
     const Lists lists = fill(fs);
-    EXPECT_EQ(lists.cardTexts, QStringList({"Removable Disk (" + sys.mountPoint("card one") + ")",
-                                            "MY CARD (" + sys.mountPoint("labelled") + ")",
-                                            "Removable Disk (" + sys.mountPoint("sd") + ")"}));
+    EXPECT_EQ(lists.cardTexts,
+        QStringList({"Removable Disk (" + sys.mountPoint("card one") + ")",
+            "MY CARD (" + sys.mountPoint("labelled") + ")",
+            "Removable Disk (" + sys.mountPoint("sd") + ")"}));
     EXPECT_EQ(lists.cardEntries[1], sys.mountPoint("labelled") + "/|MySep!!|MY CARD");
-    EXPECT_EQ(lists.diskEntries, QStringList({sys.mountPoint("root") + "/|MySep!!|Local Disk",
-                                              sys.mountPoint("emmc") + "/|MySep!!|Local Disk",
-                                              sys.mountPoint("usbdisk") + "/|MySep!!|BACKUP"}));
+    EXPECT_EQ(lists.diskEntries,
+        QStringList(
+            {sys.mountPoint("root") + "/|MySep!!|Local Disk", sys.mountPoint("emmc") + "/|MySep!!|Local Disk",
+                sys.mountPoint("usbdisk") + "/|MySep!!|BACKUP"}));
 }
 
 TEST(DriveDiscovery, HomeFolderIsTheRootOfTheDriveThatHoldsIt)
@@ -176,7 +185,8 @@ TEST(DriveDiscovery, TwoCardsWithOneLabelDifferOnlyInTheirRoot)
     const Lists lists = fill(fs);
     ASSERT_EQ(lists.cardTexts.size(), 2);
     EXPECT_EQ(lists.cardTexts[0], "DATA (" + sys.mountPoint("sdb") + ")");
-    EXPECT_NE(lists.cardEntries[0].section("|MySep!!|", 0, 0), lists.cardEntries[1].section("|MySep!!|", 0, 0));
+    EXPECT_NE(
+        lists.cardEntries[0].section("|MySep!!|", 0, 0), lists.cardEntries[1].section("|MySep!!|", 0, 0));
 }
 
 TEST(DriveDiscovery, AFailingQueryStopsThereKeepingWhatWasListed)
@@ -191,7 +201,7 @@ TEST(DriveDiscovery, AFailingQueryStopsThereKeepingWhatWasListed)
     PosixFileSystem fs(sys.root.path());
     Lists lists;
     DriveListTargets targets{[&](const QString &e, const QString &) { lists.cardEntries << e; },
-                             [&](const QString &e, const QString &) { lists.diskEntries << e; }};
+        [&](const QString &e, const QString &) { lists.diskEntries << e; }};
     EXPECT_THROW(FillDriveLists(fs, targets), AppError);
     EXPECT_EQ(lists.cardEntries, QStringList{sys.mountPoint("first") + "/|MySep!!|Removable Disk"});
 }
@@ -205,9 +215,10 @@ TEST(DriveDiscovery, MountTableEscapesAndLabelEscapesDecode)
 
 TEST(DriveEntries, ItemTextsAndEntriesPerKind)
 {
-    EXPECT_EQ(driveItemText({"/media/alice/CARD/", kDriveRemovable, true, "CARD"}), "CARD (/media/alice/CARD)");
+    EXPECT_EQ(
+        driveItemText({"/media/alice/CARD/", kDriveRemovable, true, "CARD"}), "CARD (/media/alice/CARD)");
     EXPECT_EQ(driveItemText({"/media/alice/1234-ABCD/", kDriveRemovable, true, ""}),
-              "Removable Disk (/media/alice/1234-ABCD)");
+        "Removable Disk (/media/alice/1234-ABCD)");
     EXPECT_EQ(driveItemText({"/home/alice/", kDriveFixed, true, ""}), "Local Disk (/home/alice)");
     EXPECT_EQ(driveItemText({"/", kDriveFixed, true, ""}), "Local Disk (/)");
     EXPECT_EQ(splitDriveEntry("/media/x/|MySep!!|A|MySep!!|B"), QStringList({"/media/x/", "A", "B"}));
@@ -247,7 +258,8 @@ TEST(Form1Drives, FailureAtDiscoveryIsReportedAt134AndStartUpGoesOn)
     f.fs.driveFailureAfterListed = AppError(57, "Input/output error: /sys/block/sdz");
     Form1 &form = f.load();
     ASSERT_EQ(f.ui.boxes.size(), 1u);
-    EXPECT_TRUE(f.ui.boxes[0].text.startsWith("Input/output error: /sys/block/sdz\nin Tesmarin2016/11/03.Form1.Form_Load at line 134\n\n"));
+    EXPECT_TRUE(f.ui.boxes[0].text.startsWith(
+        "Input/output error: /sys/block/sdz\nin Tesmarin2016/11/03.Form1.Form_Load at line 134\n\n"));
     EXPECT_EQ(form.Combo1->count(), 1);
     EXPECT_EQ(form.transferList().columnCount(), 2); // line 136 onward ran
 }

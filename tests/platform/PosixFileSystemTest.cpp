@@ -1,5 +1,5 @@
-#include "platform/AppError.h"
 #include "platform/PosixFileSystem.h"
+#include "platform/AppError.h"
 #include "platform/QtUi.h"
 #include "platform/Wildcard.h"
 #include "support/TempTree.h"
@@ -25,12 +25,12 @@ QStringList names(const std::vector<ListedName> &listed)
 
 TEST(Wildcard, DriveLetterRules)
 {
-    EXPECT_TRUE(matchesWildcard(u"*.*", u"README"));  // dotless names too
+    EXPECT_TRUE(matchesWildcard(u"*.*", u"README")); // dotless names too
     EXPECT_TRUE(matchesWildcard(u"*.*", u".hidden"));
     EXPECT_TRUE(matchesWildcard(u"IMG_????.JPG", u"IMG_0001.JPG"));
     EXPECT_FALSE(matchesWildcard(u"IMG_????.JPG", u"IMG_001.JPG"));
     EXPECT_TRUE(matchesWildcard(u"Photos*", u"Photos 2019"));
-    EXPECT_FALSE(matchesWildcard(u"photos*", u"Photos"));  // case matters on Linux
+    EXPECT_FALSE(matchesWildcard(u"photos*", u"Photos")); // case matters on Linux
     EXPECT_TRUE(matchesWildcard(u"a*b*c", u"aXXbYYbZc"));
     EXPECT_FALSE(matchesWildcard(u"a*b*c", u"aXXbYY"));
     EXPECT_EQ(splitPattern("/a/b/*.*").folder, "/a/b/");
@@ -60,9 +60,9 @@ TEST_F(Listing, MasksDecideHiddenAndFolderEntries)
     const QString all = tree.path("*.*");
     EXPECT_EQ(names(fs.list(all, 0)), QStringList({"README", "dangling", "linkToFile", "pipe", "plain.txt"}));
     EXPECT_EQ(names(fs.list(all, 6)),
-              QStringList({".hidden", "README", "dangling", "linkToFile", "pipe", "plain.txt"}));
+        QStringList({".hidden", "README", "dangling", "linkToFile", "pipe", "plain.txt"}));
     EXPECT_EQ(names(fs.list(all, 16)),
-              QStringList({"README", "dangling", "folder", "linkToFile", "linkToFolder", "pipe", "plain.txt"}));
+        QStringList({"README", "dangling", "folder", "linkToFile", "linkToFolder", "pipe", "plain.txt"}));
     EXPECT_EQ(names(fs.list(tree.path("*.txt"), 0)), QStringList({"plain.txt"}));
     EXPECT_TRUE(fs.list(tree.path("missing/*.*"), 6).empty());
 }
@@ -70,8 +70,8 @@ TEST_F(Listing, MasksDecideHiddenAndFolderEntries)
 TEST_F(Listing, OpenProbeAnswersWithoutOpeningAnything)
 {
     for (const ListedName &n : fs.list(tree.path("*.*"), 6)) {
-        const bool expected = n.name == "plain.txt" || n.name == "README" || n.name == ".hidden"
-            || n.name == "linkToFile";
+        const bool expected
+            = n.name == "plain.txt" || n.name == "README" || n.name == ".hidden" || n.name == "linkToFile";
         EXPECT_EQ(n.opensAsFile, expected) << n.name.toStdString();
         EXPECT_EQ(fs.opensAsFile(tree.path(n.name)), expected) << n.name.toStdString();
     }
@@ -132,7 +132,8 @@ TEST_F(Listing, SubFoldersIncludeLinksToFoldersAndSkipFiles)
     subs.sort();
     EXPECT_EQ(subs, QStringList({".hiddenfolder", "folder", "linkToFolder"}));
     EXPECT_THROW(fs.forEachSubFolder(tree.path("missing"), [](const QString &) {}), AppError);
-    EXPECT_EQ(fs.examineFolder(tree.path("folder")).identity, fs.examineFolder(tree.path("linkToFolder")).identity);
+    EXPECT_EQ(
+        fs.examineFolder(tree.path("folder")).identity, fs.examineFolder(tree.path("linkToFolder")).identity);
     EXPECT_EQ(fs.examineFolder(tree.path("linkToFolder")).attributes, kAttrDirectory | kAttrReparsePoint);
     EXPECT_TRUE(fs.isRootFolder("/"));
     EXPECT_FALSE(fs.isRootFolder(tree.path("folder")));
@@ -163,9 +164,9 @@ TEST(QtUiCursor, HotSpotComesFromTheCursorHeader)
     QBuffer buffer(&ico);
     buffer.open(QIODevice::WriteOnly);
     ASSERT_TRUE(image.save(&buffer, "ICO"));
-    ico[2] = 2;   // a cursor file
-    ico[10] = 5;  // hot spot x
-    ico[12] = 9;  // hot spot y
+    ico[2] = 2; // a cursor file
+    ico[10] = 5; // hot spot x
+    ico[12] = 9; // hot spot y
     QtUi ui;
     const QCursor cursor = ui.loadCursorFile(tree.write("HAND-M.CUR", ico));
     EXPECT_EQ(cursor.hotSpot(), QPoint(5, 9));

@@ -15,16 +15,16 @@ namespace halvorix::test {
 class FakeUi : public UiService {
 public:
     std::vector<MessageBoxRequest> boxes;
-    std::deque<int> boxAnswers;                 // kAnswerYes / kAnswerNo; default: Ok / No
-    std::deque<QStringList> fileDialogResults;  // default: cancel
+    std::deque<int> boxAnswers; // kAnswerYes / kAnswerNo; default: Ok / No
+    std::deque<QStringList> fileDialogResults; // default: cancel
     std::vector<FileDialogRequest> fileDialogs;
-    std::deque<QString> folderPicks;            // default: cancel ("")
+    std::deque<QString> folderPicks; // default: cancel ("")
     std::vector<QString> folderPrompts;
-    std::map<QString, QString> settings;        // "app/section/key" -> value
+    std::map<QString, QString> settings; // "app/section/key" -> value
     std::vector<std::pair<QString, QStringList>> programsRun;
     std::vector<QString> shellOpened;
     int yields = 0;
-    std::function<void()> onYield;              // what the user does while a walk yields
+    std::function<void()> onYield; // what the user does while a walk yields
     std::function<void(const MessageBoxRequest &)> onBox;
     bool programEnded = false;
     std::function<QCursor(const QString &)> cursorLoader;

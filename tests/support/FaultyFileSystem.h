@@ -46,7 +46,7 @@ public:
         PosixFileSystem::createFolder(path);
     }
     void forEachSubFolder(const QString &path, const std::function<void(const QString &)> &onName,
-                          std::vector<ListedName> *files = nullptr) override
+        std::vector<ListedName> *files = nullptr) override
     {
         hook("forEachSubFolder", path);
         PosixFileSystem::forEachSubFolder(path, onName, files);
@@ -61,12 +61,14 @@ public:
         instrument(session);
         PosixFileSystem::copyFile(source, destination, session);
     }
-    void copyMatchingFiles(const QString &pattern, const QString &destinationFolder, CopySession &session) override
+    void copyMatchingFiles(
+        const QString &pattern, const QString &destinationFolder, CopySession &session) override
     {
         instrument(session);
         PosixFileSystem::copyMatchingFiles(pattern, destinationFolder, session);
     }
-    int copyMatchingFolders(const QString &pattern, const QString &destinationFolder, CopySession &session) override
+    int copyMatchingFolders(
+        const QString &pattern, const QString &destinationFolder, CopySession &session) override
     {
         instrument(session);
         return PosixFileSystem::copyMatchingFolders(pattern, destinationFolder, session);

@@ -22,8 +22,8 @@ namespace halvorix::test {
 class FormFixture {
 public:
     TempTree appFolder;
-    TempTree disk;   // the fixed drive's root
-    TempTree card;   // a card's root
+    TempTree disk; // the fixed drive's root
+    TempTree card; // a card's root
     FakeUi ui;
     FaultyFileSystem fs;
     std::unique_ptr<Form1> form;
@@ -59,8 +59,8 @@ public:
 
     static void moveMouseOver(QWidget *widget)
     {
-        QMouseEvent move(QEvent::MouseMove, QPointF(2, 2), QPointF(2, 2), Qt::NoButton, Qt::NoButton,
-                         Qt::NoModifier);
+        QMouseEvent move(
+            QEvent::MouseMove, QPointF(2, 2), QPointF(2, 2), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
         QCoreApplication::sendEvent(widget, &move);
     }
 

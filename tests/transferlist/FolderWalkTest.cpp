@@ -1,9 +1,9 @@
 #include "platform/AppError.h"
-#include "transferlist/AddFolder.h"
-#include "transferlist/PathText.h"
 #include "support/FakeUi.h"
 #include "support/FaultyFileSystem.h"
 #include "support/TempTree.h"
+#include "transferlist/AddFolder.h"
+#include "transferlist/PathText.h"
 
 #include <QDir>
 #include <gtest/gtest.h>
@@ -55,7 +55,7 @@ TEST(FixRootSeparator, CollapsesDoubledSeparators)
 TEST(NameHasBadChars, ControlCharactersAndUndecodableNames)
 {
     EXPECT_FALSE(NameHasBadChars("Photos 2019"));
-    EXPECT_FALSE(NameHasBadChars("what?"));   // an ordinary Linux name
+    EXPECT_FALSE(NameHasBadChars("what?")); // an ordinary Linux name
     EXPECT_FALSE(NameHasBadChars("Ærø"));
     EXPECT_FALSE(NameHasBadChars(""));
     EXPECT_TRUE(NameHasBadChars("tab\there"));
@@ -91,8 +91,9 @@ TEST_F(FolderWalk, BreadthFirstWithHiddenTildeAndQuestionMarkFoldersKept)
         EXPECT_LE(depth(result[i - 1]), depth(result[i])) << "not breadth-first at " << i;
     QStringList sorted = result;
     sorted.sort();
-    EXPECT_EQ(sorted, QStringList({"/", "/.hidden/", "/.hidden/inner/", "/a/", "/a/a1/", "/a/a1/a11/", "/b/",
-                                   "/b/b1/", "/what?/", "/~temp/"}));
+    EXPECT_EQ(sorted,
+        QStringList({"/", "/.hidden/", "/.hidden/inner/", "/a/", "/a/a1/", "/a/a1/a11/", "/b/", "/b/b1/",
+            "/what?/", "/~temp/"}));
     EXPECT_GE(ui.yields, 10);
 }
 
@@ -116,8 +117,8 @@ TEST_F(FolderWalk, UnusableNamesAreLeftOutWithTheirSubtrees)
 TEST_F(FolderWalk, LinksNeverMakeTheWalkLoop)
 {
     tree.mkdir("photos/2019");
-    ASSERT_TRUE(QFile::link(tree.path(), tree.path("photos/2019/up")));      // back to the top
-    ASSERT_TRUE(QFile::link(tree.path("elsewhere"), tree.path("shortcut")));  // dangling: no folder
+    ASSERT_TRUE(QFile::link(tree.path(), tree.path("photos/2019/up"))); // back to the top
+    ASSERT_TRUE(QFile::link(tree.path("elsewhere"), tree.path("shortcut"))); // dangling: no folder
     tree.mkdir("target/inside");
     ASSERT_TRUE(QFile::link(tree.path("target"), tree.path("photos/linked"))); // reached twice
     QStringList result = walk(tree.path() + "/");
@@ -163,7 +164,9 @@ TEST_F(FolderWalk, OtherEnumerationFailuresKeepTheFolder)
 
 TEST_F(FolderWalk, DeniedSeedIsRemoved)
 {
-    fs.before = [&](const char *op, const QString &path) { FaultyFileSystem::denyIf(QString(op) == "forEachSubFolder", path); };
+    fs.before = [&](const char *op, const QString &path) {
+        FaultyFileSystem::denyIf(QString(op) == "forEachSubFolder", path);
+    };
     EXPECT_TRUE(walk(tree.path() + "/").isEmpty());
 }
 
@@ -200,7 +203,8 @@ TEST_F(FolderWalk, RealPermissionDenialAsAnUnprivilegedUser)
         FolderCollection folders{tree.path() + "/"};
         CollectSubFolders(real, quiet, folders, true);
         folders.sort();
-        const QStringList expected = {tree.path() + "/", tree.path() + "/readable/", tree.path() + "/readable/inner/"};
+        const QStringList expected
+            = {tree.path() + "/", tree.path() + "/readable/", tree.path() + "/readable/inner/"};
         ::_exit(folders == expected ? 0 : 1);
     }
     int status = 0;

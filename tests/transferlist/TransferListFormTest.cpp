@@ -1,6 +1,6 @@
 #include "app/StepRunner.h"
-#include "transferlist/CommonDialog.h"
 #include "support/FormFixture.h"
+#include "transferlist/CommonDialog.h"
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -35,7 +35,7 @@ protected:
     void select(int row)
     {
         form->ListView1->selectionModel()->select(form->transferList().index(row, 0),
-                                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }
 };
 
@@ -58,8 +58,9 @@ TEST_F(TransferListForm, AddFilesOneSeveralBadAndCancelled)
     EXPECT_EQ(relativeRows(), QStringList({"/a.txt", "/a.txt", "/b.txt", "/a.txt"}));
     EXPECT_EQ(f.rowMarkers(), QStringList(4, "Is File"));
     ASSERT_EQ(f.ui.boxes.size(), 1u);
-    EXPECT_EQ(f.ui.boxes[0].rawText, src.path("bad") + QChar::ReplacementCharacter
-                                         + "\r\rwas not added because it has bad characters in the filename.");
+    EXPECT_EQ(f.ui.boxes[0].rawText,
+        src.path("bad") + QChar::ReplacementCharacter
+            + "\r\rwas not added because it has bad characters in the filename.");
     EXPECT_EQ(f.ui.boxes[0].style, kStyleOk);
     EXPECT_EQ(f.ui.boxes[0].title, "Halvorix");
 }
@@ -94,7 +95,7 @@ TEST_F(TransferListForm, TooManyFilesAddNothingThousandsFit)
     EXPECT_EQ(form->transferList().count(), 0);
     ASSERT_EQ(f.ui.boxes.size(), 1u);
     EXPECT_EQ(f.ui.boxes[0].rawText,
-              "You've selected too many files to add.\r\rPlease try adding via the \"Add All\" button.");
+        "You've selected too many files to add.\r\rPlease try adding via the \"Add All\" button.");
 }
 
 TEST_F(TransferListForm, AddFolderModeRows)
@@ -197,6 +198,31 @@ TEST_F(TransferListForm, DropOfAFileAndAFolder)
     EXPECT_EQ(form->MousePointer(), 0);
 }
 
+TEST_F(TransferListForm, SynthesizedDragAndDropOnTheListWidget)
+{
+    src.write("photos/a.jpg");
+    const QString loose = src.write("b.txt");
+    form->show();
+    QWidget *target = form->ListView1->viewport();
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(loose), QUrl::fromLocalFile(src.path("photos"))});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+    EXPECT_EQ(relativeRows(), QStringList({"/b.txt", "/photos/a.jpg"}));
+
+    QMimeData text;
+    text.setText("/not/a/file/list");
+    QDragEnterEvent refused(QPoint(10, 10), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &refused);
+    EXPECT_FALSE(refused.isAccepted());
+    QDropEvent textDrop(QPointF(10, 10), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &textDrop);
+    EXPECT_EQ(form->transferList().count(), 2);
+}
+
 TEST_F(TransferListForm, DragOverRefusesAnythingButLocalFiles)
 {
     QMimeData text;
@@ -239,7 +265,7 @@ TEST_F(TransferListForm, ClearListAndDoubleClickDuringAWalk)
         if (f.ui.yields == 1) {
             form->ListView1_DblClick(); // busy: refused
             EXPECT_EQ(form->transferList().count(), 1);
-            form->PushButton6_Click();  // carried out
+            form->PushButton6_Click(); // carried out
         }
     };
     f.ui.folderPicks = {src.path()};
@@ -272,7 +298,8 @@ TEST_F(TransferListForm, SampleFilesAddedAndTheirFolderOffered)
     form->PushButton3_Click();
     QStringList rows = f.rowTexts();
     rows.sort();
-    EXPECT_EQ(rows, QStringList({f.appFolder.path("Samples/.hidden.txt"), f.appFolder.path("Samples/one.txt")}));
+    EXPECT_EQ(
+        rows, QStringList({f.appFolder.path("Samples/.hidden.txt"), f.appFolder.path("Samples/one.txt")}));
     EXPECT_EQ(f.rowMarkers(), QStringList(2, ""));
     ASSERT_EQ(f.ui.boxes.size(), 1u);
     EXPECT_EQ(f.ui.boxes[0].style, kStyleYesNo);
