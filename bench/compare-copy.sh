@@ -21,11 +21,18 @@ run() { # name command...
   # Removed in the background of the next runs would skew them: remove now, outside the timing.
   rm -rf "$dst"; sync
 }
-for _ in $(seq "$runs"); do
-  run halvorix bash -c '"$0" "$1" "$DST" $2' "$build/bench/halvorix-copy-bench" "$src" "$mode"
-  run cp bash -c 'cp -r "$0/." "$DST"' "$src"
-  run tar bash -c 'tar -C "$0" -cf - . | tar -C "$DST" -xf -' "$src"
-  command -v rsync >/dev/null && run rsync bash -c 'rsync -a "$0/" "$DST/"' "$src"
+tool() {
+  case $1 in
+    halvorix) run halvorix bash -c '"$0" "$1" "$DST" $2' "$build/bench/halvorix-copy-bench" "$src" "$mode" ;;
+    cp) run cp bash -c 'cp -r "$0/." "$DST"' "$src" ;;
+    tar) run tar bash -c 'tar -C "$0" -cf - . | tar -C "$DST" -xf -' "$src" ;;
+    rsync) command -v rsync >/dev/null && run rsync bash -c 'rsync -a "$0/" "$DST/"' "$src" ;;
+  esac
+}
+order=(halvorix cp tar rsync)
+for round in $(seq "$runs"); do
+  # Each round starts with another tool, so none always follows the same one.
+  for i in 0 1 2 3; do tool "${order[$(( (i + round) % 4 ))]}"; done
 done
 median() { printf '%s\n' $1 | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 best=""

@@ -78,42 +78,39 @@ bool isInside(const QString &path, const QString &mountPoint)
 
 } // namespace
 
-QString decodeMountEscapes(const QByteArray &field)
-{
-    QByteArray out;
-    out.reserve(field.size());
-    for (qsizetype i = 0; i < field.size(); ++i) {
-        if (field[i] == '\\' && i + 3 < field.size()) {
-            bool ok = false;
-            const int value = field.mid(i + 1, 3).toInt(&ok, 8);
-            if (ok) {
-                out.append(static_cast<char>(value));
-                i += 3;
-                continue;
-            }
-        }
-        out.append(field[i]);
-    }
-    return QString::fromUtf8(out);
-}
+namespace {
 
-QString decodeUdevLabel(const QString &escaped)
+// Replaces every backslash + `marker` + `digits` digits in `base` by the byte they name.
+QString decodeByteEscapes(const QByteArray &in, const QByteArray &marker, int digits, int base)
 {
-    const QByteArray in = escaped.toUtf8();
     QByteArray out;
+    out.reserve(in.size());
+    const qsizetype escapeLength = 1 + marker.size() + digits;
     for (qsizetype i = 0; i < in.size(); ++i) {
-        if (in[i] == '\\' && i + 3 < in.size() && in[i + 1] == 'x') {
+        if (in[i] == '\\' && i + escapeLength <= in.size() && in.mid(i + 1, marker.size()) == marker) {
             bool ok = false;
-            const int value = in.mid(i + 2, 2).toInt(&ok, 16);
+            const int value = in.mid(i + 1 + marker.size(), digits).toInt(&ok, base);
             if (ok) {
                 out.append(static_cast<char>(value));
-                i += 3;
+                i += escapeLength - 1;
                 continue;
             }
         }
         out.append(in[i]);
     }
     return QString::fromUtf8(out);
+}
+
+} // namespace
+
+QString decodeMountEscapes(const QByteArray &field)
+{
+    return decodeByteEscapes(field, QByteArray(), 3, 8);
+}
+
+QString decodeUdevLabel(const QString &escaped)
+{
+    return decodeByteEscapes(escaped.toUtf8(), "x", 2, 16);
 }
 
 std::vector<MountRecord> parseMountInfo(const QByteArray &text)

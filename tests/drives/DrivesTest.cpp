@@ -211,6 +211,8 @@ TEST(DriveDiscovery, MountTableEscapesAndLabelEscapesDecode)
     EXPECT_EQ(decodeMountEscapes("/media/a\\040b\\011c"), "/media/a b\tc");
     EXPECT_EQ(decodeUdevLabel("MY\\x20CARD\\x21"), "MY CARD!");
     EXPECT_EQ(decodeUdevLabel("plain"), "plain");
+    EXPECT_EQ(decodeUdevLabel("end\\x2"), "end\\x2"); // cut short: kept as it stands
+    EXPECT_EQ(decodeMountEscapes("/media/last\\040"), "/media/last ");
 }
 
 TEST(DriveEntries, ItemTextsAndEntriesPerKind)
