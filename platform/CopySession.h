@@ -32,6 +32,10 @@ public:
     std::function<void()> beforeChunk;
     // Called before a file is opened; an AppError thrown here fails that file as the system would.
     std::function<void(const QString &source)> beforeFile;
+    // The two hooks above are called one at a time, whichever thread copies.
+    std::mutex hookMutex;
+    // Files copied at once within a folder tree (a walk goes on meanwhile). 1 copies in line.
+    unsigned filesInFlight = 2;
 
     std::atomic<qint64> bytesDone{0};
     std::atomic<qint64> bytesTotal{0};

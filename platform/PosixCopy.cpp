@@ -3,6 +3,7 @@
 #include "platform/AppError.h"
 #include "platform/PosixErrors.h"
 #include "platform/Wildcard.h"
+#include "platform/WorkerPool.h"
 
 #include <QDir>
 #include <atomic>
@@ -122,8 +123,10 @@ void copyData(int in, int out, const QString &source, const QString &destination
     for (;;) {
         if (session.isAbandoned())
             throw CopyAbandoned{};
-        if (session.beforeChunk)
+        if (session.beforeChunk) {
+            const std::lock_guard<std::mutex> lock(session.hookMutex);
             session.beforeChunk();
+        }
         const size_t chunk = static_cast<size_t>(session.chunkBytes);
         ssize_t n = 0;
         if (tryCopyRange) {
@@ -211,8 +214,10 @@ void copyLink(const QString &source, const QString &destination)
 // Copies one non-folder entry. Throws AppError (not recorded) on failure.
 void copyEntryFile(const QString &source, const QString &destination, CopySession &session)
 {
-    if (session.beforeFile)
+    if (session.beforeFile) {
+        const std::lock_guard<std::mutex> lock(session.hookMutex);
         session.beforeFile(source);
+    }
     const QByteArray sourceBytes = encodePath(source);
     struct stat linkSt { };
     if (::lstat(sourceBytes.constData(), &linkSt) != 0)
@@ -265,10 +270,33 @@ Kind kindOf(const QString &path, bool followLinks, struct stat *out = nullptr)
     return S_ISDIR(st.st_mode) ? Kind::Folder : Kind::File;
 }
 
+// One top-level copy: walks folders in this thread while a few files are copied by a pool.
+// finish() waits for the files, then gives the folders their times (writing into a folder
+// changes its time, so that comes last, deepest first).
 struct TreeCopy {
     CopySession &session;
     QSet<QString> entered; // folder identities: with links followed, each is entered once
-    QString rootDestination;
+    std::vector<std::pair<QByteArray, struct stat>> folderTimes;
+    std::atomic<bool> abandoned{false};
+    std::unique_ptr<WorkerPool> pool; // last: gone first, while the tasks' state still lives
+
+    explicit TreeCopy(CopySession &s) : session(s)
+    {
+        if (session.filesInFlight > 1)
+            pool = std::make_unique<WorkerPool>(session.filesInFlight, 4 * size_t(session.filesInFlight));
+    }
+
+    void finish()
+    {
+        if (pool)
+            pool->drain();
+        for (auto it = folderTimes.rbegin(); it != folderTimes.rend(); ++it) {
+            const struct timespec times[2] = {it->second.st_atim, it->second.st_mtim};
+            ::utimensat(AT_FDCWD, it->first.constData(), times, 0);
+        }
+        if (abandoned || session.isAbandoned())
+            throw CopyAbandoned{};
+    }
 
     // Copies one folder's tree. Failures inside are recorded and do not stop the rest.
     void copyFolder(const QString &source, const QString &destination)
@@ -311,6 +339,8 @@ struct TreeCopy {
             recordFailure(source, errno);
         dir.reset(); // deep trees must not hold one descriptor per level
         for (const QString &name : names) {
+            if (session.isAbandoned())
+                return;
             const QString from = joinPath(source, name);
             const QString to = joinPath(destination, name);
             if (kindOf(from, session.followLinks) == Kind::Folder)
@@ -318,17 +348,25 @@ struct TreeCopy {
             else
                 copyFileItem(from, to);
         }
-        const struct timespec times[2] = {st.st_atim, st.st_mtim};
-        ::utimensat(AT_FDCWD, destBytes.constData(), times, 0);
+        folderTimes.emplace_back(destBytes, st);
     }
 
+    // Hands the file to the pool (or copies it here); its failure is recorded, never thrown.
     void copyFileItem(const QString &source, const QString &destination)
     {
-        try {
-            copyEntryFile(source, destination, session);
-        } catch (const AppError &error) {
-            session.addFailure(source, reasonText(error));
-        }
+        auto copy = [this, source, destination] {
+            try {
+                copyEntryFile(source, destination, session);
+            } catch (const AppError &error) {
+                session.addFailure(source, reasonText(error));
+            } catch (const CopyAbandoned &) {
+                abandoned = true;
+            }
+        };
+        if (pool)
+            pool->submit(std::move(copy));
+        else
+            copy();
     }
 
     void recordFailure(const QString &item, int err) { session.addFailure(item, reasonOf(err)); }
@@ -425,13 +463,14 @@ void copyMatchingFiles(const QString &pattern, const QString &destinationFolder,
     const size_t failuresBefore = session.failureCount();
     const SplitPattern split = splitPattern(pattern);
     int copied = 0;
+    TreeCopy tree(session);
     for (const MatchedEntry &entry : matchingEntries(pattern, session.followLinks, session)) {
         if (entry.kind == Kind::Folder)
             continue;
         ++copied;
-        TreeCopy tree{session, {}, destinationFolder};
         tree.copyFileItem(joinPath(split.folder, entry.name), joinPath(destinationFolder, entry.name));
     }
+    tree.finish();
     if (copied == 0)
         throw AppError(kFileNotFound, QStringLiteral("File not found: ") + pattern);
     throwIfItemsFailed(session, failuresBefore);
@@ -456,11 +495,12 @@ int copyMatchingFolders(const QString &pattern, const QString &destinationFolder
                     .arg(destinationFolder));
             continue;
         }
-        TreeCopy tree{session, {}, destinationFolder};
+        TreeCopy tree(session);
         struct stat destSt { };
         if (::stat(encodePath(destinationFolder).constData(), &destSt) == 0)
             tree.entered.insert(identityOf(destSt));
         tree.copyFolder(source, joinPath(destinationFolder, entry.name));
+        tree.finish();
     }
     throwIfItemsFailed(session, failuresBefore);
     return matched;

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace halvorix {
+
+// A few threads that run tasks in the order given, so a copy can have several files in flight
+// while the folder walk goes on. Tasks must not throw. The queue is bounded: submit() waits while
+// it is full, so a huge tree never queues up in memory.
+class WorkerPool {
+public:
+    WorkerPool(unsigned threads, size_t maxQueued) : maxQueued_(maxQueued)
+    {
+        for (unsigned i = 0; i < threads; ++i)
+            threads_.emplace_back([this] { work(); });
+    }
+
+    ~WorkerPool()
+    {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            stopping_ = true;
+        }
+        changed_.notify_all();
+        for (std::thread &thread : threads_)
+            thread.join(); // runs what is queued first
+    }
+
+    WorkerPool(const WorkerPool &) = delete;
+    WorkerPool &operator=(const WorkerPool &) = delete;
+
+    void submit(std::function<void()> task)
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return queue_.size() < maxQueued_; });
+        queue_.push_back(std::move(task));
+        lock.unlock();
+        changed_.notify_all();
+    }
+
+    // Returns once every task submitted so far has finished.
+    void drain()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return queue_.empty() && running_ == 0; });
+    }
+
+private:
+    void work()
+    {
+        for (;;) {
+            std::function<void()> task;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                changed_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
+                if (queue_.empty())
+                    return; // stopping, nothing left
+                task = std::move(queue_.front());
+                queue_.pop_front();
+                ++running_;
+            }
+            changed_.notify_all(); // room in the queue
+            task();
+            {
+                const std::lock_guard<std::mutex> lock(mutex_);
+                --running_;
+            }
+            changed_.notify_all();
+        }
+    }
+
+    const size_t maxQueued_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::function<void()>> queue_;
+    std::vector<std::thread> threads_;
+    unsigned running_ = 0;
+    bool stopping_ = false;
+};
+
+} // namespace halvorix
