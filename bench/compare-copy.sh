@@ -18,9 +18,13 @@ run() { # name command...
   sync
   local t1; t1=$(now)
   times[$name]+="$(echo "$t1 - $t0" | bc -l) "
-  # Removed in the background of the next runs would skew them: remove now, outside the timing.
-  rm -rf "$dst"; sync
+  # Deleting tens of thousands of files makes the next creations on ext4 several times slower:
+  # such copies stay until the end; a few big files go at once (the disk may be small).
+  if [ "$many" = 1 ]; then keep+=("$dst"); else rm -rf "$dst"; sync; fi
 }
+keep=()
+many=0; [ "$(find "$src" -type f | head -n 10001 | wc -l)" -gt 10000 ] && many=1
+trap 'rm -rf "${keep[@]}"' EXIT
 tool() {
   case $1 in
     halvorix) run halvorix bash -c '"$0" "$1" "$DST" $2' "$build/bench/halvorix-copy-bench" "$src" "$mode" ;;
