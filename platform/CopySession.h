@@ -34,6 +34,9 @@ public:
     std::function<void(const QString &source)> beforeFile;
     // The two hooks above are called one at a time, whichever thread copies.
     std::mutex hookMutex;
+    // Write files as unnamed files named when complete where the file system allows it; false
+    // takes the hidden temporary name and rename that FAT cards need (tests take both ways).
+    bool unnamedFiles = true;
     // Files copied at once within a folder tree (a walk goes on meanwhile). 1 copies in line.
     unsigned filesInFlight = 2;
 

@@ -170,18 +170,72 @@ void copyData(int in, int out, const QString &source, const QString &destination
 }
 
 // Copies one regular file (already opened) to `destination` through a temporary file.
+// Data, permissions and times of the open source into `out`.
+void writeContents(int in, int out, const struct stat &st, const QString &source, const QString &destination,
+    CopySession &session)
+{
+    copyData(in, out, source, destination, session);
+    ::fchmod(out, st.st_mode & 07777); // a card's file system may refuse: not a failure
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    if (::futimens(out, times) != 0)
+        throwSystemError(errno, destination);
+}
+
+bool procFdAvailable()
+{
+    static const bool available = ::access("/proc/self/fd", X_OK) == 0;
+    return available;
+}
+
+// Gives a complete unnamed file its final name: directly when the name is free (one step, and
+// nothing incomplete ever had a name), else under a temporary name renamed over the old file.
+void nameUnnamedFile(Fd &out, const QString &destination)
+{
+    const QByteArray handle = "/proc/self/fd/" + QByteArray::number(out.get());
+    const QByteArray finalName = encodePath(destination);
+    if (::linkat(AT_FDCWD, handle.constData(), AT_FDCWD, finalName.constData(), AT_SYMLINK_FOLLOW) == 0) {
+        if (out.closeChecked() != 0) {
+            const int err = errno;
+            ::unlink(finalName.constData()); // ours, and perhaps incomplete
+            throwSystemError(err, destination);
+        }
+        return;
+    }
+    if (errno != EEXIST)
+        throwSystemError(errno, destination);
+    TemporaryFile temporary(temporaryNameIn(folderOf(destination)));
+    const QByteArray temporaryName = encodePath(temporary.path());
+    if (::linkat(AT_FDCWD, handle.constData(), AT_FDCWD, temporaryName.constData(), AT_SYMLINK_FOLLOW) != 0)
+        throwSystemError(errno, destination);
+    if (out.closeChecked() != 0)
+        throwSystemError(errno, destination);
+    if (::rename(temporaryName.constData(), finalName.constData()) != 0)
+        throwSystemError(errno, destination);
+    temporary.commit();
+}
+
+// Copies one regular file (already opened) to `destination` so that no incomplete file ever
+// carries its name: an unnamed file in the destination folder is named when complete (and
+// vanishes by itself if the copy fails or the program ends); where the file system has no
+// unnamed files (a FAT card), a hidden temporary file is renamed into place.
 void copyOpenFile(
     int in, const struct stat &st, const QString &source, const QString &destination, CopySession &session)
 {
-    TemporaryFile temporary(temporaryNameIn(folderOf(destination)));
+    const QString folder = folderOf(destination);
+    if (session.unnamedFiles && procFdAvailable()) {
+        Fd unnamed(::open(encodePath(folder).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+        if (unnamed.valid()) {
+            writeContents(in, unnamed.get(), st, source, destination, session);
+            nameUnnamedFile(unnamed, destination);
+            return;
+        }
+        // Any refusal: the named way below tries again and reports what the system says.
+    }
+    TemporaryFile temporary(temporaryNameIn(folder));
     Fd out(::open(encodePath(temporary.path()).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
     if (!out.valid())
         throwSystemError(errno, destination);
-    copyData(in, out.get(), source, destination, session);
-    ::fchmod(out.get(), st.st_mode & 07777); // a card's file system may refuse: not a failure
-    const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    if (::futimens(out.get(), times) != 0)
-        throwSystemError(errno, destination);
+    writeContents(in, out.get(), st, source, destination, session);
     if (out.closeChecked() != 0)
         throwSystemError(errno, destination);
     if (::rename(encodePath(temporary.path()).constData(), encodePath(destination).constData()) != 0)

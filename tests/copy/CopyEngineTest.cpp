@@ -60,7 +60,9 @@ private:
     bool mounted_ = false;
 };
 
-class CopyEngine : public ::testing::Test {
+// Every engine test runs both ways a file can be written: unnamed then named, and under a hidden
+// temporary name then renamed (as on a FAT card).
+class CopyEngine : public ::testing::TestWithParam<bool> {
 protected:
     TempTree card, results;
     PosixFileSystem fs{"/"};
@@ -68,6 +70,7 @@ protected:
 
     void SetUp() override
     {
+        session.unnamedFiles = GetParam();
         TempTree::setModified(card.write("IMG_0001.JPG", QByteArray(300000, 'x')), kOld);
         TempTree::setModified(card.write(".hidden.dat", "secret"), kOld);
         TempTree::setModified(card.write("DCIM/100CANON/IMG_0002.JPG", QByteArray(70000, 'y')), kOld);
@@ -78,7 +81,7 @@ protected:
 
 } // namespace
 
-TEST_F(CopyEngine, CardTreeArrivesExactlyWithTimesAndTheSourceNeverChanges)
+TEST_P(CopyEngine, CardTreeArrivesExactlyWithTimesAndTheSourceNeverChanges)
 {
     const auto before = snapshot(card.path());
     fs.measure(card.path("*"), true, session);
@@ -94,7 +97,7 @@ TEST_F(CopyEngine, CardTreeArrivesExactlyWithTimesAndTheSourceNeverChanges)
     EXPECT_FALSE(hasTemporaryFiles(results.path()));
 }
 
-TEST_F(CopyEngine, ExistingFilesAreReplaced)
+TEST_P(CopyEngine, ExistingFilesAreReplaced)
 {
     results.write("IMG_0001.JPG", "old and shorter");
     results.write("DCIM/100CANON/IMG_0002.JPG", "old");
@@ -104,7 +107,7 @@ TEST_F(CopyEngine, ExistingFilesAreReplaced)
     EXPECT_EQ(TempTree::read(results.path("DCIM/100CANON/IMG_0002.JPG")), QByteArray(70000, 'y'));
 }
 
-TEST_F(CopyEngine, OneUnreadableFileDoesNotStopTheRestAndIsNamed)
+TEST_P(CopyEngine, OneUnreadableFileDoesNotStopTheRestAndIsNamed)
 {
     session.beforeFile = [&](const QString &source) {
         if (source.endsWith("IMG_0002.JPG"))
@@ -123,7 +126,7 @@ TEST_F(CopyEngine, OneUnreadableFileDoesNotStopTheRestAndIsNamed)
     EXPECT_EQ(session.failures()[0].reason, "Permission denied");
 }
 
-TEST_F(CopyEngine, RealUnreadableFileAsAnUnprivilegedUser)
+TEST_P(CopyEngine, RealUnreadableFileAsAnUnprivilegedUser)
 {
     ::chmod(card.path().toUtf8().constData(), 0755);
     ::chmod(card.path("IMG_0001.JPG").toUtf8().constData(), 0000);
@@ -138,6 +141,7 @@ TEST_F(CopyEngine, RealUnreadableFileAsAnUnprivilegedUser)
             ::_exit(2);
         PosixFileSystem real("/");
         CopySession s;
+        s.unnamedFiles = GetParam();
         try {
             real.copyMatchingFiles(card.path("*.*"), results.path() + "/", s);
             ::_exit(3); // must fail once
@@ -153,7 +157,7 @@ TEST_F(CopyEngine, RealUnreadableFileAsAnUnprivilegedUser)
     EXPECT_FALSE(hasTemporaryFiles(results.path()));
 }
 
-TEST_F(CopyEngine, AFullDestinationLeavesTheReplacedFileIntactAndNoTemporaryFile)
+TEST_P(CopyEngine, AFullDestinationLeavesTheReplacedFileIntactAndNoTemporaryFile)
 {
     SmallFileSystem small(results.path(), "size=256k");
     if (!small.mounted())
@@ -167,7 +171,7 @@ TEST_F(CopyEngine, AFullDestinationLeavesTheReplacedFileIntactAndNoTemporaryFile
     EXPECT_FALSE(hasTemporaryFiles(results.path()));
 }
 
-TEST_F(CopyEngine, AReadOnlyDestinationFailsEveryItemClearly)
+TEST_P(CopyEngine, AReadOnlyDestinationFailsEveryItemClearly)
 {
     SmallFileSystem small(results.path(), "size=1m");
     if (!small.mounted() || !small.remountReadOnly())
@@ -178,7 +182,7 @@ TEST_F(CopyEngine, AReadOnlyDestinationFailsEveryItemClearly)
     EXPECT_EQ(session.failures()[0].reason, "Read-only file system");
 }
 
-TEST_F(CopyEngine, AResultsFolderOnTheCardIsNeverCopiedIntoItself)
+TEST_P(CopyEngine, AResultsFolderOnTheCardIsNeverCopiedIntoItself)
 {
     const QString inside = card.mkdir("Results") + "/";
     EXPECT_THROW(fs.copyMatchingFolders(card.path("*"), inside, session), AppError);
@@ -189,7 +193,7 @@ TEST_F(CopyEngine, AResultsFolderOnTheCardIsNeverCopiedIntoItself)
     EXPECT_FALSE(QFile::exists(card.path("Results/Results")));
 }
 
-TEST_F(CopyEngine, FromACardLinksStayLinksAndLeadNowhere)
+TEST_P(CopyEngine, FromACardLinksStayLinksAndLeadNowhere)
 {
     TempTree outside;
     outside.write("private/secret.txt");
@@ -203,7 +207,7 @@ TEST_F(CopyEngine, FromACardLinksStayLinksAndLeadNowhere)
     EXPECT_TRUE(session.failures().empty());
 }
 
-TEST_F(CopyEngine, ToACardLinksAreFollowedOnceAndPipesFail)
+TEST_P(CopyEngine, ToACardLinksAreFollowedOnceAndPipesFail)
 {
     TempTree source, target;
     source.write("album/photo.jpg", "pixels");
@@ -221,7 +225,7 @@ TEST_F(CopyEngine, ToACardLinksAreFollowedOnceAndPipesFail)
     EXPECT_EQ(session.failures()[0].path, source.path("album/pipe"));
 }
 
-TEST_F(CopyEngine, NothingMatchingIsNoFolderButAFailureForFiles)
+TEST_P(CopyEngine, NothingMatchingIsNoFolderButAFailureForFiles)
 {
     TempTree empty;
     EXPECT_EQ(fs.copyMatchingFolders(empty.path("*"), results.path() + "/", session), 0);
@@ -229,7 +233,7 @@ TEST_F(CopyEngine, NothingMatchingIsNoFolderButAFailureForFiles)
     EXPECT_TRUE(session.failures().empty());
 }
 
-TEST_F(CopyEngine, SingleFileCopyFailsForMissingSourcesAndRecordsThem)
+TEST_P(CopyEngine, SingleFileCopyFailsForMissingSourcesAndRecordsThem)
 {
     EXPECT_THROW(fs.copyFile(card.path("gone.jpg"), results.path("gone.jpg"), session), AppError);
     CopyFileIgnoringErrors(fs, card.path("also-gone.jpg"), results.path("x"), session);
@@ -240,6 +244,11 @@ TEST_F(CopyEngine, SingleFileCopyFailsForMissingSourcesAndRecordsThem)
     EXPECT_THROW(fs.copyFile(card.path("IMG_0001.JPG"), card.path("IMG_0001.JPG"), session), AppError);
     EXPECT_EQ(TempTree::read(card.path("IMG_0001.JPG")), QByteArray(300000, 'x'));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    WriteWays, CopyEngine, ::testing::Values(true, false), [](const ::testing::TestParamInfo<bool> &param) {
+        return param.param ? "UnnamedThenNamed" : "TemporaryNameRenamed";
+    });
 
 TEST(ClosingWarning, ListsTwentyThenCountsTheRest)
 {
