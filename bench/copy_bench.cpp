@@ -1,7 +1,8 @@
 // halvorix-copy-bench SRC DST [--to-card]: copies SRC's contents into DST through the same engine
 // and steps as "Start Copying" (flush included) and prints files, bytes and seconds. Without
 // --to-card it is the card-to-computer run with SRC as the card's root; with it, SRC's top-level
-// entries are the transfer list's rows and DST the card's From_PC folder.
+// entries are the transfer list's rows and DST the card's From_PC folder. --temporary-names and
+// --one-file-at-a-time take the engine's other ways, for comparison.
 #include "BenchSupport.h"
 #include "copy/CopyRun.h"
 #include "platform/PosixFileSystem.h"
@@ -21,12 +22,20 @@ int main(int argc, char **argv)
     }
     const QString source = QDir(QString::fromLocal8Bit(argv[1])).absolutePath() + QLatin1Char('/');
     const QString destination = QDir(QString::fromLocal8Bit(argv[2])).absolutePath() + QLatin1Char('/');
-    const bool toCard = argc > 3 && QByteArray(argv[3]) == "--to-card";
+    bool toCard = false, temporaryNames = false, oneAtATime = false;
+    for (int i = 3; i < argc; ++i) {
+        toCard |= QByteArray(argv[i]) == "--to-card";
+        temporaryNames |= QByteArray(argv[i]) == "--temporary-names"; // the FAT card's way
+        oneAtATime |= QByteArray(argv[i]) == "--one-file-at-a-time";
+    }
 
     PosixFileSystem fs;
     DirectSteps steps;
     CopySession session;
     session.followLinks = toCard;
+    session.unnamedFiles = !temporaryNames;
+    if (oneAtATime)
+        session.filesInFlight = 1;
     const auto start = std::chrono::steady_clock::now();
     if (toCard) {
         std::vector<TransferItem> rows;

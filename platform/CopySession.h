@@ -40,6 +40,9 @@ public:
     // Files copied at once within a folder tree (a walk goes on meanwhile). 1 copies in line.
     unsigned filesInFlight = 2;
 
+    // copy_file_range was refused (the usual case between a card and a disk): not asked again.
+    std::atomic<bool> rangeCopyRefused{false};
+
     std::atomic<qint64> bytesDone{0};
     std::atomic<qint64> bytesTotal{0};
 

@@ -115,9 +115,11 @@ bool isDestinationSideError(int err)
 
 // Moves the data with the fastest call the two files allow: copy_file_range within one file
 // system, sendfile across file systems (the usual case for a card), read/write as a last resort.
-void copyData(int in, int out, const QString &source, const QString &destination, CopySession &session)
+void copyData(
+    int in, int out, qint64 size, const QString &source, const QString &destination, CopySession &session)
 {
-    bool tryCopyRange = true;
+    qint64 copied = 0;
+    bool tryCopyRange = !session.rangeCopyRefused.load(std::memory_order_relaxed);
     bool trySendfile = true;
     std::vector<char> buffer;
     for (;;) {
@@ -135,6 +137,7 @@ void copyData(int in, int out, const QString &source, const QString &destination
                 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP
                     || errno == EPERM)) {
                 tryCopyRange = false;
+                session.rangeCopyRefused.store(true, std::memory_order_relaxed); // across devices
                 continue;
             }
         } else if (trySendfile) {
@@ -166,6 +169,9 @@ void copyData(int in, int out, const QString &source, const QString &destination
         if (n == 0)
             return;
         session.bytesDone.fetch_add(n, std::memory_order_relaxed);
+        copied += n;
+        if (copied == size && size > 0)
+            return; // the size it had when opened: no call just to hear the end
     }
 }
 
@@ -174,7 +180,7 @@ void copyData(int in, int out, const QString &source, const QString &destination
 void writeContents(int in, int out, const struct stat &st, const QString &source, const QString &destination,
     CopySession &session)
 {
-    copyData(in, out, source, destination, session);
+    copyData(in, out, st.st_size, source, destination, session);
     ::fchmod(out, st.st_mode & 07777); // a card's file system may refuse: not a failure
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
     if (::futimens(out, times) != 0)
@@ -266,12 +272,34 @@ void copyLink(const QString &source, const QString &destination)
 }
 
 // Copies one non-folder entry. Throws AppError (not recorded) on failure.
-void copyEntryFile(const QString &source, const QString &destination, CopySession &session)
+// Opens a file known to be regular and copies it.
+void copyRegularFile(const QString &source, const QString &destination, CopySession &session)
+{
+    Fd in(::open(encodePath(source).constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!in.valid())
+        throwSystemError(errno, source);
+    struct stat openSt { };
+    if (::fstat(in.get(), &openSt) != 0)
+        throwSystemError(errno, source);
+    if (!S_ISREG(openSt.st_mode))
+        throwNotAFile(source); // replaced by something else since we looked
+    if (openSt.st_size > (1 << 20))
+        ::posix_fadvise(in.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    copyOpenFile(in.get(), openSt, source, destination, session);
+}
+
+void runBeforeFileHook(const QString &source, CopySession &session)
 {
     if (session.beforeFile) {
         const std::lock_guard<std::mutex> lock(session.hookMutex);
         session.beforeFile(source);
     }
+}
+
+// Copies one non-folder entry whose kind is not known yet. Throws AppError (not recorded).
+void copyEntryFile(const QString &source, const QString &destination, CopySession &session)
+{
+    runBeforeFileHook(source, session);
     const QByteArray sourceBytes = encodePath(source);
     struct stat linkSt { };
     if (::lstat(sourceBytes.constData(), &linkSt) != 0)
@@ -292,16 +320,7 @@ void copyEntryFile(const QString &source, const QString &destination, CopySessio
         && destSt.st_ino == st.st_ino)
         throw AppError(
             kPathFileAccessError, QStringLiteral("Source and destination are the same file: ") + source);
-    Fd in(::open(sourceBytes.constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-    if (!in.valid())
-        throwSystemError(errno, source);
-    struct stat openSt { };
-    if (::fstat(in.get(), &openSt) != 0)
-        throwSystemError(errno, source);
-    if (!S_ISREG(openSt.st_mode))
-        throwNotAFile(source); // replaced by something else since we looked
-    ::posix_fadvise(in.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-    copyOpenFile(in.get(), openSt, source, destination, session);
+    copyRegularFile(source, destination, session);
 }
 
 // What a directory entry is, under the session's link rule.
@@ -381,36 +400,43 @@ struct TreeCopy {
             recordFailure(source, errno);
             return;
         }
-        std::vector<QString> names;
+        std::vector<std::pair<QString, unsigned char>> entries; // name and the type readdir gave
         errno = 0;
         while (const dirent *entry = ::readdir(dir.get())) {
             const char *n = entry->d_name;
             if (!(n[0] == '.' && (n[1] == '\0' || (n[1] == '.' && n[2] == '\0'))))
-                names.push_back(decodeName(n, std::strlen(n)));
+                entries.emplace_back(decodeName(n, std::strlen(n)), entry->d_type);
             errno = 0;
         }
         if (errno != 0)
             recordFailure(source, errno);
         dir.reset(); // deep trees must not hold one descriptor per level
-        for (const QString &name : names) {
+        for (const auto &[name, type] : entries) {
             if (session.isAbandoned())
                 return;
             const QString from = joinPath(source, name);
             const QString to = joinPath(destination, name);
-            if (kindOf(from, session.followLinks) == Kind::Folder)
+            // Plain folders and files are known from the listing; links and the rest are asked.
+            if (type == DT_DIR || (type != DT_REG && kindOf(from, session.followLinks) == Kind::Folder))
                 copyFolder(from, to);
             else
-                copyFileItem(from, to);
+                copyFileItem(from, to, type == DT_REG);
         }
         folderTimes.emplace_back(destBytes, st);
     }
 
     // Hands the file to the pool (or copies it here); its failure is recorded, never thrown.
-    void copyFileItem(const QString &source, const QString &destination)
+    // A file the listing showed as regular is opened straight away (never a pipe or a device).
+    void copyFileItem(const QString &source, const QString &destination, bool knownRegular = false)
     {
-        auto copy = [this, source, destination] {
+        auto copy = [this, source, destination, knownRegular] {
             try {
-                copyEntryFile(source, destination, session);
+                if (knownRegular) {
+                    runBeforeFileHook(source, session);
+                    copyRegularFile(source, destination, session);
+                } else {
+                    copyEntryFile(source, destination, session);
+                }
             } catch (const AppError &error) {
                 session.addFailure(source, reasonText(error));
             } catch (const CopyAbandoned &) {

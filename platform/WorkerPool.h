@@ -26,7 +26,7 @@ public:
             const std::lock_guard<std::mutex> lock(mutex_);
             stopping_ = true;
         }
-        changed_.notify_all();
+        taskReady_.notify_all();
         for (std::thread &thread : threads_)
             thread.join(); // runs what is queued first
     }
@@ -37,46 +37,42 @@ public:
     void submit(std::function<void()> task)
     {
         std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [&] { return queue_.size() < maxQueued_; });
+        spaceFree_.wait(lock, [&] { return queue_.size() < maxQueued_; });
         queue_.push_back(std::move(task));
         lock.unlock();
-        changed_.notify_all();
+        taskReady_.notify_one();
     }
 
     // Returns once every task submitted so far has finished.
     void drain()
     {
         std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [&] { return queue_.empty() && running_ == 0; });
+        allDone_.wait(lock, [&] { return queue_.empty() && running_ == 0; });
     }
 
 private:
     void work()
     {
+        std::unique_lock<std::mutex> lock(mutex_);
         for (;;) {
-            std::function<void()> task;
-            {
-                std::unique_lock<std::mutex> lock(mutex_);
-                changed_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
-                if (queue_.empty())
-                    return; // stopping, nothing left
-                task = std::move(queue_.front());
-                queue_.pop_front();
-                ++running_;
-            }
-            changed_.notify_all(); // room in the queue
+            taskReady_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
+            if (queue_.empty())
+                return; // stopping, nothing left
+            std::function<void()> task = std::move(queue_.front());
+            queue_.pop_front();
+            ++running_;
+            lock.unlock();
+            spaceFree_.notify_one();
             task();
-            {
-                const std::lock_guard<std::mutex> lock(mutex_);
-                --running_;
-            }
-            changed_.notify_all();
+            lock.lock();
+            if (--running_ == 0 && queue_.empty())
+                allDone_.notify_all();
         }
     }
 
     const size_t maxQueued_;
     std::mutex mutex_;
-    std::condition_variable changed_;
+    std::condition_variable taskReady_, spaceFree_, allDone_;
     std::deque<std::function<void()>> queue_;
     std::vector<std::thread> threads_;
     unsigned running_ = 0;
