@@ -49,11 +49,6 @@ private:
     int fd_;
 };
 
-struct DirCloser {
-    void operator()(DIR *dir) const { ::closedir(dir); }
-};
-using DirHandle = std::unique_ptr<DIR, DirCloser>;
-
 QString reasonOf(int err)
 {
     return QString::fromLocal8Bit(std::strerror(err));
@@ -395,22 +390,12 @@ struct TreeCopy {
         }
         entered.insert(identityOf(destSt)); // never walk into what this copy writes
 
-        DirHandle dir(::opendir(encodePath(source).constData()));
-        if (!dir) {
+        std::vector<FolderEntry> entries;
+        if (!readFolderEntries(source, entries)) {
             recordFailure(source, errno);
-            return;
+            if (entries.empty())
+                return;
         }
-        std::vector<std::pair<QString, unsigned char>> entries; // name and the type readdir gave
-        errno = 0;
-        while (const dirent *entry = ::readdir(dir.get())) {
-            const char *n = entry->d_name;
-            if (!(n[0] == '.' && (n[1] == '\0' || (n[1] == '.' && n[2] == '\0'))))
-                entries.emplace_back(decodeName(n, std::strlen(n)), entry->d_type);
-            errno = 0;
-        }
-        if (errno != 0)
-            recordFailure(source, errno);
-        dir.reset(); // deep trees must not hold one descriptor per level
         for (const auto &[name, type] : entries) {
             if (session.isAbandoned())
                 return;
@@ -476,24 +461,17 @@ std::vector<MatchedEntry> matchingEntries(
             entries.push_back({split.namePattern, kind});
         return entries;
     }
-    DirHandle dir(::opendir(encodePath(split.folder).constData()));
-    if (!dir) {
+    std::vector<FolderEntry> listed;
+    if (!readFolderEntries(split.folder, listed) && listed.empty()) {
         if (!recordFailure)
             return entries;
         failItem(session, split.folder, errno, split.folder);
     }
-    std::vector<QString> names;
-    while (const dirent *entry = ::readdir(dir.get())) {
-        const char *n = entry->d_name;
-        if (n[0] == '.' && (n[1] == '\0' || (n[1] == '.' && n[2] == '\0')))
-            continue;
-        QString name = decodeName(n, std::strlen(n));
-        if (matchesWildcard(split.namePattern, name))
-            names.push_back(std::move(name));
-    }
-    for (QString &name : names) {
-        const Kind kind = kindOf(joinPath(split.folder, name), followLinks);
-        entries.push_back({std::move(name), kind});
+    for (FolderEntry &entry : listed) {
+        if (matchesWildcard(split.namePattern, entry.name)) {
+            const Kind kind = kindOf(joinPath(split.folder, entry.name), followLinks);
+            entries.push_back({std::move(entry.name), kind});
+        }
     }
     return entries;
 }
@@ -597,19 +575,11 @@ qint64 treeBytes(const QString &path, bool followLinks, QSet<QString> &entered, 
     if (kind != Kind::Folder || depthLeft == 0 || entered.contains(identityOf(st)))
         return 0;
     entered.insert(identityOf(st));
-    DirHandle dir(::opendir(encodePath(path).constData()));
-    if (!dir)
-        return 0;
-    std::vector<QString> names;
-    while (const dirent *entry = ::readdir(dir.get())) {
-        const char *n = entry->d_name;
-        if (!(n[0] == '.' && (n[1] == '\0' || (n[1] == '.' && n[2] == '\0'))))
-            names.push_back(decodeName(n, std::strlen(n)));
-    }
-    dir.reset();
+    std::vector<FolderEntry> entries;
+    readFolderEntries(path, entries); // what cannot be read counts nothing
     qint64 total = 0;
-    for (const QString &name : names)
-        total += treeBytes(joinPath(path, name), followLinks, entered, depthLeft - 1);
+    for (const FolderEntry &entry : entries)
+        total += treeBytes(joinPath(path, entry.name), followLinks, entered, depthLeft - 1);
     return total;
 }
 

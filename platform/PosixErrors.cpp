@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <sys/stat.h>
 
 namespace halvorix {
@@ -60,6 +61,23 @@ QByteArray encodePath(const QString &path)
 QString decodeName(const char *bytes, size_t length)
 {
     return QString::fromUtf8(bytes, static_cast<qsizetype>(length));
+}
+
+bool readFolderEntries(const QString &folder, std::vector<FolderEntry> &entries)
+{
+    DIR *dir = ::opendir(encodePath(folder).constData());
+    if (!dir)
+        return false;
+    errno = 0;
+    while (const dirent *entry = ::readdir(dir)) {
+        if (!isDotOrDotDot(entry->d_name))
+            entries.push_back({decodeName(entry->d_name, std::strlen(entry->d_name)), entry->d_type});
+        errno = 0;
+    }
+    const int err = errno;
+    ::closedir(dir);
+    errno = err;
+    return err == 0;
 }
 
 bool nameRoundTrips(const char *bytes, size_t length)

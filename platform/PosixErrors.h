@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <vector>
 
 namespace halvorix {
 
@@ -17,6 +18,22 @@ int codeForErrno(int err, const QString &path);
 // Path text to the bytes the kernel sees, and back. Linux names are bytes, normally UTF-8.
 QByteArray encodePath(const QString &path);
 QString decodeName(const char *bytes, size_t length);
+// "." or "..", which every folder listing leaves out.
+inline bool isDotOrDotDot(const char *name)
+{
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+// One entry of a folder: its decoded name and the type readdir gave (DT_*).
+struct FolderEntry {
+    QString name;
+    unsigned char type;
+};
+// Reads a folder's entries ("." and ".." left out) and closes it before returning, so deep trees
+// never hold one descriptor per level. False, with errno set, when it could not be opened or read
+// to the end; what was read stays in `entries`.
+bool readFolderEntries(const QString &folder, std::vector<FolderEntry> &entries);
+
 // True when the name's bytes survive decoding and encoding again: only then can the name be
 // opened by its text.
 bool nameRoundTrips(const char *bytes, size_t length);

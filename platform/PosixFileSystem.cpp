@@ -54,11 +54,6 @@ EntryKind classifyEntry(int dirFd, const dirent *entry)
     }
 }
 
-bool isDotOrDotDot(const char *name)
-{
-    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
-}
-
 bool passesMask(bool folder, bool hidden, int mask)
 {
     if (hidden && !(mask & kAttrHidden))
