@@ -351,7 +351,7 @@ struct TreeCopy {
     explicit TreeCopy(CopySession &s) : session(s)
     {
         if (session.filesInFlight > 1)
-            pool = std::make_unique<WorkerPool>(session.filesInFlight, 4 * size_t(session.filesInFlight));
+            pool = std::make_unique<WorkerPool>(session.filesInFlight, 256);
     }
 
     void finish()

@@ -11,7 +11,9 @@ namespace halvorix {
 
 // A few threads that run tasks in the order given, so a copy can have several files in flight
 // while the folder walk goes on. Tasks must not throw. The queue is bounded: submit() waits while
-// it is full, so a huge tree never queues up in memory.
+// it is full, so a huge tree never queues up in memory. Waking a thread costs more than copying a
+// small file, so nobody is woken who need not be: a full queue lets its submitter go on only once
+// it has half emptied, and a worker is only woken while one is idle.
 class WorkerPool {
 public:
     WorkerPool(unsigned threads, size_t maxQueued) : maxQueued_(maxQueued)
@@ -37,10 +39,16 @@ public:
     void submit(std::function<void()> task)
     {
         std::unique_lock<std::mutex> lock(mutex_);
-        spaceFree_.wait(lock, [&] { return queue_.size() < maxQueued_; });
+        if (queue_.size() >= maxQueued_) {
+            ++submittersWaiting_;
+            spaceFree_.wait(lock, [&] { return queue_.size() <= maxQueued_ / 2; });
+            --submittersWaiting_;
+        }
         queue_.push_back(std::move(task));
+        const bool wake = idle_ > 0;
         lock.unlock();
-        taskReady_.notify_one();
+        if (wake)
+            taskReady_.notify_one();
     }
 
     // Returns once every task submitted so far has finished.
@@ -55,14 +63,20 @@ private:
     {
         std::unique_lock<std::mutex> lock(mutex_);
         for (;;) {
-            taskReady_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
+            if (queue_.empty()) {
+                ++idle_;
+                taskReady_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
+                --idle_;
+            }
             if (queue_.empty())
                 return; // stopping, nothing left
             std::function<void()> task = std::move(queue_.front());
             queue_.pop_front();
             ++running_;
+            const bool wakeSubmitter = submittersWaiting_ > 0 && queue_.size() <= maxQueued_ / 2;
             lock.unlock();
-            spaceFree_.notify_one();
+            if (wakeSubmitter)
+                spaceFree_.notify_one();
             task();
             lock.lock();
             if (--running_ == 0 && queue_.empty())
@@ -76,6 +90,8 @@ private:
     std::deque<std::function<void()>> queue_;
     std::vector<std::thread> threads_;
     unsigned running_ = 0;
+    unsigned idle_ = 0;
+    unsigned submittersWaiting_ = 0;
     bool stopping_ = false;
 };
 
