@@ -42,9 +42,13 @@ public:
 
     // copy_file_range was refused (the usual case between a card and a disk): not asked again.
     std::atomic<bool> rangeCopyRefused{false};
+    // Linking an unnamed file by its handle alone was refused (it needs a privilege, or a recent
+    // kernel): it is named through /proc from then on.
+    std::atomic<bool> directLinkRefused{false};
 
     std::atomic<qint64> bytesDone{0};
     std::atomic<qint64> bytesTotal{0};
+    std::atomic<qint64> filesCopied{0}; // files and links now complete under their names
 
     void abandon() { abandoned_.store(true); }
     bool isAbandoned() const { return abandoned_.load(); }

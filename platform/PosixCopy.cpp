@@ -77,29 +77,78 @@ QString identityOf(const struct stat &st)
     return QString::number(st.st_dev) + QLatin1Char(':') + QString::number(st.st_ino);
 }
 
+// A folder held open while its files are copied: files are opened, created, named and timed
+// relative to it, so the kernel does not walk the whole path again for every file.
+struct OpenFolder {
+    OpenFolder(int handle, QString folderPath) : fd(handle), path(std::move(folderPath)) { }
+    Fd fd;
+    QString path;
+};
+using SharedFolder = std::shared_ptr<const OpenFolder>;
+
+// Opens a folder to copy from (readable) or to copy into (only a handle); null with errno set
+// when it cannot be opened.
+SharedFolder tryOpenFolder(const QString &path, bool toRead)
+{
+    const int flags = (toRead ? O_RDONLY : O_PATH) | O_DIRECTORY | O_CLOEXEC;
+    const int fd = ::open(encodePath(path).constData(), flags);
+    return fd < 0 ? nullptr : std::make_shared<const OpenFolder>(fd, path);
+}
+
+SharedFolder openFolder(const QString &path, bool toRead)
+{
+    SharedFolder folder = tryOpenFolder(path, toRead);
+    if (!folder)
+        throwSystemError(errno, path);
+    return folder;
+}
+
+// A source folder known by its path alone: its files are copied by their full paths.
+SharedFolder folderByPath(const QString &path)
+{
+    return std::make_shared<const OpenFolder>(-1, path);
+}
+
+// Where one file goes: a name in an open destination folder.
+struct Target {
+    Target(const OpenFolder &f, const QString &n) : folder(f), name(n), bytes(encodePath(n)) { }
+    const OpenFolder &folder;
+    const QString &name;
+    QByteArray bytes; // the name as the kernel sees it
+    int fd() const { return folder.fd.get(); }
+    QString path() const { return joinPath(folder.path, name); }
+};
+
 // A name in the destination folder that nothing else uses: hidden, and unique to this process.
-QString temporaryNameIn(const QString &folder)
+QByteArray temporaryName()
 {
     static std::atomic<unsigned> counter{0};
-    return joinPath(folder, QStringLiteral(".halvorix-%1-%2.part").arg(::getpid()).arg(counter++));
+    return ".halvorix-" + QByteArray::number(::getpid()) + '-' + QByteArray::number(counter++) + ".part";
 }
 
 // Removes the temporary file unless it was renamed into place.
 class TemporaryFile {
 public:
-    explicit TemporaryFile(QString path) : path_(std::move(path)) { }
+    explicit TemporaryFile(int folderFd) : folderFd_(folderFd), name_(temporaryName()) { }
     ~TemporaryFile()
     {
         if (!committed_)
-            ::unlink(encodePath(path_).constData());
+            ::unlinkat(folderFd_, name_.constData(), 0);
     }
     TemporaryFile(const TemporaryFile &) = delete;
     TemporaryFile &operator=(const TemporaryFile &) = delete;
-    const QString &path() const { return path_; }
-    void commit() { committed_ = true; }
+    const char *name() const { return name_.constData(); }
+    // Renames it over the target's name; it is no longer ours to remove.
+    void commitAs(const Target &to)
+    {
+        if (::renameat(folderFd_, name(), to.fd(), to.bytes.constData()) != 0)
+            throwSystemError(errno, to.path());
+        committed_ = true;
+    }
 
 private:
-    QString path_;
+    int folderFd_;
+    QByteArray name_;
     bool committed_ = false;
 };
 
@@ -110,8 +159,7 @@ bool isDestinationSideError(int err)
 
 // Moves the data with the fastest call the two files allow: copy_file_range within one file
 // system, sendfile across file systems (the usual case for a card), read/write as a last resort.
-void copyData(
-    int in, int out, qint64 size, const QString &source, const QString &destination, CopySession &session)
+void copyData(int in, int out, qint64 size, const QString &source, const Target &to, CopySession &session)
 {
     qint64 copied = 0;
     bool tryCopyRange = !session.rangeCopyRefused.load(std::memory_order_relaxed);
@@ -150,7 +198,7 @@ void copyData(
                 if (w < 0) {
                     if (errno == EINTR)
                         continue;
-                    throwSystemError(errno, destination);
+                    throwSystemError(errno, to.path());
                 }
                 written += w;
             }
@@ -159,7 +207,7 @@ void copyData(
             if (errno == EINTR)
                 continue;
             const int err = errno;
-            throwSystemError(err, isDestinationSideError(err) ? destination : source);
+            throwSystemError(err, isDestinationSideError(err) ? to.path() : source);
         }
         if (n == 0)
             return;
@@ -170,16 +218,47 @@ void copyData(
     }
 }
 
-// Copies one regular file (already opened) to `destination` through a temporary file.
-// Data, permissions and times of the open source into `out`.
-void writeContents(int in, int out, const struct stat &st, const QString &source, const QString &destination,
-    CopySession &session)
+// The process's file-creation mask, read once without changing it; all bits when unknown.
+mode_t creationMask()
 {
-    copyData(in, out, st.st_size, source, destination, session);
-    ::fchmod(out, st.st_mode & 07777); // a card's file system may refuse: not a failure
+    static const mode_t mask = [] {
+        mode_t found = 07777;
+        if (FILE *status = std::fopen("/proc/self/status", "re")) {
+            char line[256];
+            unsigned value = 0;
+            while (std::fgets(line, sizeof line, status))
+                if (std::sscanf(line, "Umask: %o", &value) == 1) {
+                    found = static_cast<mode_t>(value);
+                    break;
+                }
+            std::fclose(status);
+        }
+        return found;
+    }();
+    return mask;
+}
+
+// Files are created with the source's permissions; they only need setting again when the
+// creation mask took some away or special bits are asked for.
+mode_t creationMode(const struct stat &st)
+{
+    return st.st_mode & 0777;
+}
+bool modeNeedsSetting(const struct stat &st)
+{
+    return (st.st_mode & 07000) != 0 || (st.st_mode & creationMask() & 0777) != 0;
+}
+
+// Data, permissions and times of the open source into `out`.
+void writeContents(
+    int in, int out, const struct stat &st, const QString &source, const Target &to, CopySession &session)
+{
+    copyData(in, out, st.st_size, source, to, session);
+    if (modeNeedsSetting(st))
+        ::fchmod(out, st.st_mode & 07777); // a card's file system may refuse: not a failure
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
     if (::futimens(out, times) != 0)
-        throwSystemError(errno, destination);
+        throwSystemError(errno, to.path());
 }
 
 bool procFdAvailable()
@@ -188,76 +267,87 @@ bool procFdAvailable()
     return available;
 }
 
+// Links a complete unnamed file under `name` in the folder; errno when it fails. The direct way
+// needs a privilege or a recent kernel; the way through /proc works everywhere /proc is.
+int linkUnnamedFile(int fd, int folderFd, const char *name, CopySession &session)
+{
+    const bool tryDirect = !session.directLinkRefused.load(std::memory_order_relaxed);
+    if (tryDirect && ::linkat(fd, "", folderFd, name, AT_EMPTY_PATH) == 0)
+        return 0;
+    if (tryDirect && errno != ENOENT && errno != EPERM)
+        return errno; // refused for a reason of its own (the name exists, the disk is full)
+    const QByteArray handle = "/proc/self/fd/" + QByteArray::number(fd);
+    if (::linkat(AT_FDCWD, handle.constData(), folderFd, name, AT_SYMLINK_FOLLOW) != 0)
+        return errno;
+    if (tryDirect)
+        session.directLinkRefused.store(true, std::memory_order_relaxed); // not asked again
+    return 0;
+}
+
 // Gives a complete unnamed file its final name: directly when the name is free (one step, and
 // nothing incomplete ever had a name), else under a temporary name renamed over the old file.
-void nameUnnamedFile(Fd &out, const QString &destination)
+void nameUnnamedFile(Fd &out, const Target &to, CopySession &session)
 {
-    const QByteArray handle = "/proc/self/fd/" + QByteArray::number(out.get());
-    const QByteArray finalName = encodePath(destination);
-    if (::linkat(AT_FDCWD, handle.constData(), AT_FDCWD, finalName.constData(), AT_SYMLINK_FOLLOW) == 0) {
+    const int err = linkUnnamedFile(out.get(), to.fd(), to.bytes.constData(), session);
+    if (err == 0) {
         if (out.closeChecked() != 0) {
-            const int err = errno;
-            ::unlink(finalName.constData()); // ours, and perhaps incomplete
-            throwSystemError(err, destination);
+            const int closeErr = errno;
+            ::unlinkat(to.fd(), to.bytes.constData(), 0); // ours, and perhaps incomplete
+            throwSystemError(closeErr, to.path());
         }
         return;
     }
-    if (errno != EEXIST)
-        throwSystemError(errno, destination);
-    TemporaryFile temporary(temporaryNameIn(folderOf(destination)));
-    const QByteArray temporaryName = encodePath(temporary.path());
-    if (::linkat(AT_FDCWD, handle.constData(), AT_FDCWD, temporaryName.constData(), AT_SYMLINK_FOLLOW) != 0)
-        throwSystemError(errno, destination);
+    if (err != EEXIST)
+        throwSystemError(err, to.path());
+    TemporaryFile temporary(to.fd());
+    if (const int tempErr = linkUnnamedFile(out.get(), to.fd(), temporary.name(), session))
+        throwSystemError(tempErr, to.path());
     if (out.closeChecked() != 0)
-        throwSystemError(errno, destination);
-    if (::rename(temporaryName.constData(), finalName.constData()) != 0)
-        throwSystemError(errno, destination);
-    temporary.commit();
+        throwSystemError(errno, to.path());
+    temporary.commitAs(to);
 }
 
-// Copies one regular file (already opened) to `destination` so that no incomplete file ever
-// carries its name: an unnamed file in the destination folder is named when complete (and
-// vanishes by itself if the copy fails or the program ends); where the file system has no
-// unnamed files (a FAT card), a hidden temporary file is renamed into place.
+// Copies one regular file (already opened) so that no incomplete file ever carries its name: an
+// unnamed file in the destination folder is named when complete (and vanishes by itself if the
+// copy fails or the program ends); where the file system has no unnamed files (a FAT card), a
+// hidden temporary file is renamed into place.
 void copyOpenFile(
-    int in, const struct stat &st, const QString &source, const QString &destination, CopySession &session)
+    int in, const struct stat &st, const QString &source, const Target &to, CopySession &session)
 {
-    const QString folder = folderOf(destination);
     if (session.unnamedFiles && procFdAvailable()) {
-        Fd unnamed(::open(encodePath(folder).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+        Fd unnamed(::openat(to.fd(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, creationMode(st)));
         if (unnamed.valid()) {
-            writeContents(in, unnamed.get(), st, source, destination, session);
-            nameUnnamedFile(unnamed, destination);
+            writeContents(in, unnamed.get(), st, source, to, session);
+            nameUnnamedFile(unnamed, to, session);
+            session.filesCopied.fetch_add(1, std::memory_order_relaxed);
             return;
         }
         // Any refusal: the named way below tries again and reports what the system says.
     }
-    TemporaryFile temporary(temporaryNameIn(folder));
-    Fd out(::open(encodePath(temporary.path()).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    TemporaryFile temporary(to.fd());
+    Fd out(::openat(to.fd(), temporary.name(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, creationMode(st)));
     if (!out.valid())
-        throwSystemError(errno, destination);
-    writeContents(in, out.get(), st, source, destination, session);
+        throwSystemError(errno, to.path());
+    writeContents(in, out.get(), st, source, to, session);
     if (out.closeChecked() != 0)
-        throwSystemError(errno, destination);
-    if (::rename(encodePath(temporary.path()).constData(), encodePath(destination).constData()) != 0)
-        throwSystemError(errno, destination);
-    temporary.commit();
+        throwSystemError(errno, to.path());
+    temporary.commitAs(to);
+    session.filesCopied.fetch_add(1, std::memory_order_relaxed);
 }
 
 // Recreates a link as a link (from a card, links are never followed).
-void copyLink(const QString &source, const QString &destination)
+void copyLink(const QString &source, const Target &to, CopySession &session)
 {
     std::vector<char> target(PATH_MAX + 1);
     const ssize_t n = ::readlink(encodePath(source).constData(), target.data(), PATH_MAX);
     if (n < 0)
         throwSystemError(errno, source);
     target[static_cast<size_t>(n)] = '\0';
-    TemporaryFile temporary(temporaryNameIn(folderOf(destination)));
-    if (::symlink(target.data(), encodePath(temporary.path()).constData()) != 0)
-        throwSystemError(errno, destination);
-    if (::rename(encodePath(temporary.path()).constData(), encodePath(destination).constData()) != 0)
-        throwSystemError(errno, destination);
-    temporary.commit();
+    TemporaryFile temporary(to.fd());
+    if (::symlinkat(target.data(), to.fd(), temporary.name()) != 0)
+        throwSystemError(errno, to.path());
+    temporary.commitAs(to);
+    session.filesCopied.fetch_add(1, std::memory_order_relaxed);
 }
 
 [[noreturn]] void throwNotAFile(const QString &source)
@@ -266,11 +356,14 @@ void copyLink(const QString &source, const QString &destination)
         kPathFileAccessError, QStringLiteral("Not a regular file (pipe, socket or device): ") + source);
 }
 
-// Copies one non-folder entry. Throws AppError (not recorded) on failure.
-// Opens a file known to be regular and copies it.
-void copyRegularFile(const QString &source, const QString &destination, CopySession &session)
+// Opens a file known to be regular (`name` relative to `folderFd`) and copies it. Throws AppError
+// (not recorded) on failure.
+void copyRegularFile(
+    int folderFd, const char *name, const QString &source, const Target &to, CopySession &session)
 {
-    Fd in(::open(encodePath(source).constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    // From a card a link is never followed, even one put there since the folder was listed.
+    const int noFollow = session.followLinks ? 0 : O_NOFOLLOW;
+    Fd in(::openat(folderFd, name, O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC | noFollow));
     if (!in.valid())
         throwSystemError(errno, source);
     struct stat openSt { };
@@ -280,7 +373,7 @@ void copyRegularFile(const QString &source, const QString &destination, CopySess
         throwNotAFile(source); // replaced by something else since we looked
     if (openSt.st_size > (1 << 20))
         ::posix_fadvise(in.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-    copyOpenFile(in.get(), openSt, source, destination, session);
+    copyOpenFile(in.get(), openSt, source, to, session);
 }
 
 void runBeforeFileHook(const QString &source, CopySession &session)
@@ -292,7 +385,7 @@ void runBeforeFileHook(const QString &source, CopySession &session)
 }
 
 // Copies one non-folder entry whose kind is not known yet. Throws AppError (not recorded).
-void copyEntryFile(const QString &source, const QString &destination, CopySession &session)
+void copyEntryFile(const QString &source, const Target &to, CopySession &session)
 {
     runBeforeFileHook(source, session);
     const QByteArray sourceBytes = encodePath(source);
@@ -300,7 +393,7 @@ void copyEntryFile(const QString &source, const QString &destination, CopySessio
     if (::lstat(sourceBytes.constData(), &linkSt) != 0)
         throwSystemError(errno, source);
     if (S_ISLNK(linkSt.st_mode) && !session.followLinks) {
-        copyLink(source, destination);
+        copyLink(source, to, session);
         return;
     }
     struct stat st { };
@@ -311,11 +404,11 @@ void copyEntryFile(const QString &source, const QString &destination, CopySessio
     if (!S_ISREG(st.st_mode))
         throwNotAFile(source); // never opened: a pipe would block, a device never ends
     struct stat destSt { };
-    if (::stat(encodePath(destination).constData(), &destSt) == 0 && destSt.st_dev == st.st_dev
+    if (::fstatat(to.fd(), to.bytes.constData(), &destSt, 0) == 0 && destSt.st_dev == st.st_dev
         && destSt.st_ino == st.st_ino)
         throw AppError(
             kPathFileAccessError, QStringLiteral("Source and destination are the same file: ") + source);
-    copyRegularFile(source, destination, session);
+    copyRegularFile(AT_FDCWD, sourceBytes.constData(), source, to, session);
 }
 
 // What a directory entry is, under the session's link rule.
@@ -348,10 +441,14 @@ struct TreeCopy {
     std::atomic<bool> abandoned{false};
     std::unique_ptr<WorkerPool> pool; // last: gone first, while the tasks' state still lives
 
+    // Files waiting for a copier. Each holds its two folders open, which bounds the descriptors
+    // in use; it is plenty to keep two copiers busy while the walk reads on.
+    static constexpr size_t kQueuedFiles = 128;
+
     explicit TreeCopy(CopySession &s) : session(s)
     {
         if (session.filesInFlight > 1)
-            pool = std::make_unique<WorkerPool>(session.filesInFlight, 256);
+            pool = std::make_unique<WorkerPool>(session.filesInFlight, kQueuedFiles);
     }
 
     void finish()
@@ -366,61 +463,67 @@ struct TreeCopy {
             throw CopyAbandoned{};
     }
 
-    // Copies one folder's tree. Failures inside are recorded and do not stop the rest.
+    // Copies one folder's tree. Failures inside are recorded and do not stop the rest. A folder's
+    // files are handed out before its sub-folders are walked, so no folder stays open below it.
     void copyFolder(const QString &source, const QString &destination)
     {
+        std::vector<QString> subFolders;
         struct stat st { };
-        if (::stat(encodePath(source).constData(), &st) != 0) {
-            recordFailure(source, errno);
-            return;
-        }
-        if (entered.contains(identityOf(st)))
-            return; // reached again through a link: already copied, or our own destination
-        entered.insert(identityOf(st));
+        try {
+            const SharedFolder from = openFolder(source, true);
+            if (::fstat(from->fd.get(), &st) != 0)
+                throwSystemError(errno, source);
+            if (entered.contains(identityOf(st)))
+                return; // reached again through a link: already copied, or our own destination
+            entered.insert(identityOf(st));
 
-        const QByteArray destBytes = encodePath(destination);
-        if (::mkdir(destBytes.constData(), 0777) != 0 && errno != EEXIST) {
-            recordFailure(source, errno);
-            return;
-        }
-        struct stat destSt { };
-        if (::stat(destBytes.constData(), &destSt) != 0 || !S_ISDIR(destSt.st_mode)) {
-            recordFailure(source, ENOTDIR);
-            return;
-        }
-        entered.insert(identityOf(destSt)); // never walk into what this copy writes
+            if (::mkdir(encodePath(destination).constData(), 0777) != 0 && errno != EEXIST)
+                throwSystemError(errno, source);
+            const SharedFolder to = openFolder(destination, false);
+            struct stat destSt { };
+            if (::fstat(to->fd.get(), &destSt) != 0)
+                throwSystemError(errno, destination);
+            entered.insert(identityOf(destSt)); // never walk into what this copy writes
 
-        std::vector<FolderEntry> entries;
-        if (!readFolderEntries(source, entries)) {
-            recordFailure(source, errno);
-            if (entries.empty())
-                return;
+            std::vector<FolderEntry> entries;
+            if (!readFolderEntries(from->fd.get(), entries)) {
+                recordFailure(source, errno);
+                if (entries.empty())
+                    return;
+            }
+            for (const auto &[name, type] : entries) {
+                if (session.isAbandoned())
+                    return;
+                // Plain folders and files are known from the listing; links and the rest are asked.
+                if (type == DT_DIR
+                    || (type != DT_REG
+                        && kindOf(joinPath(source, name), session.followLinks) == Kind::Folder))
+                    subFolders.push_back(name);
+                else
+                    copyFileItem(from, name, to, type == DT_REG);
+            }
+        } catch (const AppError &error) {
+            session.addFailure(source, reasonText(error));
+            return;
         }
-        for (const auto &[name, type] : entries) {
-            if (session.isAbandoned())
-                return;
-            const QString from = joinPath(source, name);
-            const QString to = joinPath(destination, name);
-            // Plain folders and files are known from the listing; links and the rest are asked.
-            if (type == DT_DIR || (type != DT_REG && kindOf(from, session.followLinks) == Kind::Folder))
-                copyFolder(from, to);
-            else
-                copyFileItem(from, to, type == DT_REG);
-        }
-        folderTimes.emplace_back(destBytes, st);
+        for (const QString &name : subFolders)
+            copyFolder(joinPath(source, name), joinPath(destination, name));
+        folderTimes.emplace_back(encodePath(destination), st);
     }
 
     // Hands the file to the pool (or copies it here); its failure is recorded, never thrown.
     // A file the listing showed as regular is opened straight away (never a pipe or a device).
-    void copyFileItem(const QString &source, const QString &destination, bool knownRegular = false)
+    void copyFileItem(SharedFolder from, const QString &name, SharedFolder to, bool knownRegular = false)
     {
-        auto copy = [this, source, destination, knownRegular] {
+        auto copy = [this, from = std::move(from), name, to = std::move(to), knownRegular] {
+            const QString source = joinPath(from->path, name);
             try {
+                const Target target(*to, name);
                 if (knownRegular) {
                     runBeforeFileHook(source, session);
-                    copyRegularFile(source, destination, session);
+                    copyRegularFile(from->fd.get(), target.bytes.constData(), source, target, session);
                 } else {
-                    copyEntryFile(source, destination, session);
+                    copyEntryFile(source, target, session);
                 }
             } catch (const AppError &error) {
                 session.addFailure(source, reasonText(error));
@@ -506,9 +609,14 @@ bool isSameOrInside(const QString &inner, const QString &outer)
 
 void copyFile(const QString &source, const QString &destination, CopySession &session)
 {
-    session.destinations.insert(folderOf(destination));
+    const QString folder = folderOf(destination);
+    session.destinations.insert(folder);
     try {
-        copyEntryFile(source, destination, session);
+        const SharedFolder to = tryOpenFolder(folder, false);
+        if (!to)
+            throwSystemError(errno, destination);
+        copyEntryFile(
+            source, Target(*to, destination.mid(destination.lastIndexOf(QLatin1Char('/')) + 1)), session);
     } catch (const AppError &error) {
         session.addFailure(source, TreeCopy::reasonText(error));
         throw;
@@ -520,13 +628,19 @@ void copyMatchingFiles(const QString &pattern, const QString &destinationFolder,
     session.destinations.insert(destinationFolder);
     const size_t failuresBefore = session.failureCount();
     const SplitPattern split = splitPattern(pattern);
+    const SharedFolder from = folderByPath(split.folder);
+    const SharedFolder to = tryOpenFolder(destinationFolder, false);
+    const int openError = errno;
     int copied = 0;
     TreeCopy tree(session);
     for (const MatchedEntry &entry : matchingEntries(pattern, session.followLinks, session)) {
         if (entry.kind == Kind::Folder)
             continue;
         ++copied;
-        tree.copyFileItem(joinPath(split.folder, entry.name), joinPath(destinationFolder, entry.name));
+        if (to)
+            tree.copyFileItem(from, entry.name, to);
+        else
+            session.addFailure(joinPath(split.folder, entry.name), reasonOf(openError));
     }
     tree.finish();
     if (copied == 0)

@@ -3,7 +3,9 @@
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace halvorix {
 
@@ -19,6 +21,28 @@ bool parentFolderExists(const QString &path)
         return true;
     struct stat st { };
     return ::stat(encodePath(trimmed.left(slash)).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Reads the entries of an open folder and closes it; errno tells why when it returns false.
+bool readEntriesAndClose(int fd, std::vector<FolderEntry> &entries)
+{
+    DIR *dir = ::fdopendir(fd);
+    if (!dir) {
+        const int err = errno;
+        ::close(fd);
+        errno = err;
+        return false;
+    }
+    errno = 0;
+    while (const dirent *entry = ::readdir(dir)) {
+        if (!isDotOrDotDot(entry->d_name))
+            entries.push_back({decodeName(entry->d_name, std::strlen(entry->d_name)), entry->d_type});
+        errno = 0;
+    }
+    const int err = errno;
+    ::closedir(dir);
+    errno = err;
+    return err == 0;
 }
 
 } // namespace
@@ -65,19 +89,18 @@ QString decodeName(const char *bytes, size_t length)
 
 bool readFolderEntries(const QString &folder, std::vector<FolderEntry> &entries)
 {
-    DIR *dir = ::opendir(encodePath(folder).constData());
-    if (!dir)
+    const int fd = ::open(encodePath(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
         return false;
-    errno = 0;
-    while (const dirent *entry = ::readdir(dir)) {
-        if (!isDotOrDotDot(entry->d_name))
-            entries.push_back({decodeName(entry->d_name, std::strlen(entry->d_name)), entry->d_type});
-        errno = 0;
-    }
-    const int err = errno;
-    ::closedir(dir);
-    errno = err;
-    return err == 0;
+    return readEntriesAndClose(fd, entries);
+}
+
+bool readFolderEntries(int folderFd, std::vector<FolderEntry> &entries)
+{
+    const int fd = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC); // its own position
+    if (fd < 0)
+        return false;
+    return readEntriesAndClose(fd, entries);
 }
 
 bool nameRoundTrips(const char *bytes, size_t length)

@@ -33,6 +33,8 @@ struct FolderEntry {
 // never hold one descriptor per level. False, with errno set, when it could not be opened or read
 // to the end; what was read stays in `entries`.
 bool readFolderEntries(const QString &folder, std::vector<FolderEntry> &entries);
+// The same for a folder that is open (the descriptor stays open and is not moved).
+bool readFolderEntries(int folderFd, std::vector<FolderEntry> &entries);
 
 // True when the name's bytes survive decoding and encoding again: only then can the name be
 // opened by its text.

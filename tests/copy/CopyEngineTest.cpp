@@ -60,9 +60,18 @@ private:
     bool mounted_ = false;
 };
 
-// Every engine test runs both ways a file can be written: unnamed then named, and under a hidden
+// Every engine test runs each way a file can be written: unnamed then linked by its handle,
+// unnamed then linked through /proc (where the direct way is refused), and under a hidden
 // temporary name then renamed (as on a FAT card).
-class CopyEngine : public ::testing::TestWithParam<bool> {
+enum class WriteWay { UnnamedLinkedDirectly, UnnamedLinkedThroughProc, TemporaryName };
+
+void takeWay(CopySession &session, WriteWay way)
+{
+    session.unnamedFiles = way != WriteWay::TemporaryName;
+    session.directLinkRefused = way == WriteWay::UnnamedLinkedThroughProc;
+}
+
+class CopyEngine : public ::testing::TestWithParam<WriteWay> {
 protected:
     TempTree card, results;
     PosixFileSystem fs{"/"};
@@ -70,7 +79,7 @@ protected:
 
     void SetUp() override
     {
-        session.unnamedFiles = GetParam();
+        takeWay(session, GetParam());
         TempTree::setModified(card.write("IMG_0001.JPG", QByteArray(300000, 'x')), kOld);
         TempTree::setModified(card.write(".hidden.dat", "secret"), kOld);
         TempTree::setModified(card.write("DCIM/100CANON/IMG_0002.JPG", QByteArray(70000, 'y')), kOld);
@@ -107,6 +116,27 @@ TEST_P(CopyEngine, ExistingFilesAreReplaced)
     EXPECT_EQ(TempTree::read(results.path("DCIM/100CANON/IMG_0002.JPG")), QByteArray(70000, 'y'));
 }
 
+// Files are created with their permissions when the creation mask allows it and set again
+// otherwise; either way they arrive exactly, and the count of files done is right.
+TEST_P(CopyEngine, PermissionsArriveExactlyWhateverTheCreationMask)
+{
+    const std::vector<std::pair<QString, mode_t>> modes
+        = {{"private.txt", 0600}, {"shared.txt", 0666}, {"tool.sh", 0755}, {"DCIM/odd.txt", 0471}};
+    for (const auto &[name, mode] : modes)
+        ::chmod(card.write(name, "x").toUtf8().constData(), mode);
+    fs.copyMatchingFiles(card.path("*.*"), results.path() + "/", session);
+    fs.copyMatchingFolders(card.path("*"), results.path() + "/", session);
+    for (const auto &[name, mode] : modes) {
+        struct stat st { };
+        ASSERT_EQ(::stat(results.path(name).toUtf8().constData(), &st), 0) << name.toStdString();
+        EXPECT_EQ(st.st_mode & 07777, mode) << name.toStdString();
+    }
+    EXPECT_EQ(session.filesCopied.load(), 4 + 4);
+    if (GetParam() == WriteWay::UnnamedLinkedDirectly && ::geteuid() == 0) {
+        EXPECT_FALSE(session.directLinkRefused.load()); // a privileged process may link directly
+    }
+}
+
 TEST_P(CopyEngine, OneUnreadableFileDoesNotStopTheRestAndIsNamed)
 {
     session.beforeFile = [&](const QString &source) {
@@ -141,7 +171,7 @@ TEST_P(CopyEngine, RealUnreadableFileAsAnUnprivilegedUser)
             ::_exit(2);
         PosixFileSystem real("/");
         CopySession s;
-        s.unnamedFiles = GetParam();
+        takeWay(s, GetParam());
         try {
             real.copyMatchingFiles(card.path("*.*"), results.path() + "/", s);
             ::_exit(3); // must fail once
@@ -245,9 +275,18 @@ TEST_P(CopyEngine, SingleFileCopyFailsForMissingSourcesAndRecordsThem)
     EXPECT_EQ(TempTree::read(card.path("IMG_0001.JPG")), QByteArray(300000, 'x'));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    WriteWays, CopyEngine, ::testing::Values(true, false), [](const ::testing::TestParamInfo<bool> &param) {
-        return param.param ? "UnnamedThenNamed" : "TemporaryNameRenamed";
+INSTANTIATE_TEST_SUITE_P(WriteWays, CopyEngine,
+    ::testing::Values(
+        WriteWay::UnnamedLinkedDirectly, WriteWay::UnnamedLinkedThroughProc, WriteWay::TemporaryName),
+    [](const ::testing::TestParamInfo<WriteWay> &param) {
+        switch (param.param) {
+        case WriteWay::UnnamedLinkedDirectly:
+            return "UnnamedLinkedDirectly";
+        case WriteWay::UnnamedLinkedThroughProc:
+            return "UnnamedLinkedThroughProc";
+        default:
+            return "TemporaryNameRenamed";
+        }
     });
 
 TEST(ClosingWarning, ListsTwentyThenCountsTheRest)
