@@ -113,7 +113,7 @@ SharedFolder folderByPath(const QString &path)
 struct Target {
     Target(const OpenFolder &f, const QString &n) : folder(f), name(n), bytes(encodePath(n)) { }
     const OpenFolder &folder;
-    const QString &name;
+    QString name;
     QByteArray bytes; // the name as the kernel sees it
     int fd() const { return folder.fd.get(); }
     QString path() const { return joinPath(folder.path, name); }
