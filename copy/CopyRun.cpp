@@ -21,7 +21,9 @@ void copyCardToResults(FileSystemService &fs, const QString &cardRoot, const QSt
     fs.measure(cardRoot + QStringLiteral("*"), true, session);
     if (steps.test(120, [&] { return !IsExistingFolder(fs, results); }))
         steps.step(122, [&] { fs.createFolder(results); });
-    if (steps.test(124, [&] { return !fs.list(cardRoot + QStringLiteral("*.*"), 0).empty(); }))
+    // Hidden and system files count too: the copy at 126 takes them along with the others, and a
+    // root holding nothing else (a camera's hidden index) must not be left behind unsaid.
+    if (steps.test(124, [&] { return !fs.list(cardRoot + QStringLiteral("*.*"), 6).empty(); }))
         steps.step(126, [&] { fs.copyMatchingFiles(cardRoot + QStringLiteral("*.*"), results, session); });
     // A card without folders gives this copy nothing to do, which is no failure.
     steps.step(136, [&] { fs.copyMatchingFolders(cardRoot + QStringLiteral("*"), results, session); });
