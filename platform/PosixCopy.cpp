@@ -66,17 +66,6 @@ QString joinPath(const QString &folder, const QString &name)
     return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
 }
 
-QString folderOf(const QString &path)
-{
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    return slash <= 0 ? QStringLiteral("/") : path.left(slash);
-}
-
-QString identityOf(const struct stat &st)
-{
-    return QString::number(st.st_dev) + QLatin1Char(':') + QString::number(st.st_ino);
-}
-
 // A folder held open while its files are copied: files are opened, created, named and timed
 // relative to it, so the kernel does not walk the whole path again for every file.
 struct OpenFolder {
@@ -609,14 +598,13 @@ bool isSameOrInside(const QString &inner, const QString &outer)
 
 void copyFile(const QString &source, const QString &destination, CopySession &session)
 {
-    const QString folder = folderOf(destination);
-    session.destinations.insert(folder);
+    const SplitPattern split = splitPattern(destination); // the folder, and the file's name in it
+    session.destinations.insert(split.folder);
     try {
-        const SharedFolder to = tryOpenFolder(folder, false);
+        const SharedFolder to = tryOpenFolder(split.folder, false);
         if (!to)
             throwSystemError(errno, destination);
-        copyEntryFile(
-            source, Target(*to, destination.mid(destination.lastIndexOf(QLatin1Char('/')) + 1)), session);
+        copyEntryFile(source, Target(*to, split.namePattern), session);
     } catch (const AppError &error) {
         session.addFailure(source, TreeCopy::reasonText(error));
         throw;

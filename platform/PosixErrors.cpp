@@ -77,6 +77,11 @@ void throwSystemError(int err, const QString &path)
     throw AppError(codeForErrno(err, path), reason + QStringLiteral(": ") + path);
 }
 
+QString identityOf(const struct stat &st)
+{
+    return QString::number(st.st_dev) + QLatin1Char(':') + QString::number(st.st_ino);
+}
+
 QByteArray encodePath(const QString &path)
 {
     return path.toUtf8();

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <sys/stat.h>
 #include <vector>
 
 namespace halvorix {
@@ -23,6 +24,10 @@ inline bool isDotOrDotDot(const char *name)
 {
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
+
+// Which file or folder a stat result describes ("device:inode"): the same text whichever path or
+// link led to it, so walks and copies can tell a folder they reached again.
+QString identityOf(const struct stat &st);
 
 // One entry of a folder: its decoded name and the type readdir gave (DT_*).
 struct FolderEntry {

@@ -195,8 +195,7 @@ FileSystemService::FolderFacts PosixFileSystem::examineFolder(const QString &pat
     struct stat linkSt {
     }, st{};
     statBoth(path, linkSt, st);
-    return {attributesFrom(linkSt, st, path),
-        QString::number(st.st_dev) + QLatin1Char(':') + QString::number(st.st_ino)};
+    return {attributesFrom(linkSt, st, path), identityOf(st)};
 }
 
 QDateTime PosixFileSystem::modificationTime(const QString &path)

@@ -32,20 +32,12 @@ public:
     QStringList openFileNames(QWidget *, const FileDialogRequest &request) override
     {
         fileDialogs.push_back(request);
-        if (fileDialogResults.empty())
-            return {};
-        QStringList result = fileDialogResults.front();
-        fileDialogResults.pop_front();
-        return result;
+        return takeNext(fileDialogResults, QStringList());
     }
     QString pickFolder(QWidget *, const QString &prompt) override
     {
         folderPrompts.push_back(prompt);
-        if (folderPicks.empty())
-            return {};
-        QString pick = folderPicks.front();
-        folderPicks.pop_front();
-        return pick;
+        return takeNext(folderPicks, QString());
     }
     void yield() override
     {
@@ -92,19 +84,22 @@ public:
     }
 
 protected:
+    // The next scripted answer, or what the user gives when the script has run out.
+    template <typename T> static T takeNext(std::deque<T> &script, T whenNone)
+    {
+        if (script.empty())
+            return whenNone;
+        T next = std::move(script.front());
+        script.pop_front();
+        return next;
+    }
+
     int showMessageBox(const MessageBoxRequest &request) override
     {
         boxes.push_back(request);
         if (onBox)
             onBox(request);
-        if (request.style == kStyleYesNo) {
-            if (boxAnswers.empty())
-                return kAnswerNo;
-            const int answer = boxAnswers.front();
-            boxAnswers.pop_front();
-            return answer;
-        }
-        return kAnswerOk;
+        return request.style == kStyleYesNo ? takeNext(boxAnswers, int(kAnswerNo)) : kAnswerOk;
     }
 };
 
