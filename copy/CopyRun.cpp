@@ -6,21 +6,57 @@
 #include "platform/FileSystemService.h"
 #include "transferlist/PathText.h"
 
+#include <optional>
+
 namespace halvorix {
 
 namespace {
+
 QString withoutTrailingSeparator(const QString &path)
 {
     return path.endsWith(QLatin1Char('/')) ? path.chopped(1) : path;
 }
+
+// Creates the run's destination folder at `line` when it is missing. The failure is reported
+// there, once, and returned: nothing can be copied into a folder that is not there.
+std::optional<AppError> makeDestination(
+    FileSystemService &fs, const QString &folder, int testLine, int makeLine, Steps &steps)
+{
+    std::optional<AppError> notMade;
+    if (steps.test(testLine, [&] { return !IsExistingFolder(fs, folder); }))
+        steps.step(makeLine, [&] {
+            try {
+                fs.createFolder(folder);
+            } catch (const AppError &error) {
+                notMade = error;
+                throw;
+            }
+        });
+    return notMade;
+}
+
+// Every item the run had to copy failed because its destination folder could not be made: the
+// closing warning names each with that reason, not with what opening its copy would have said.
+void noteNotCopied(const QStringList &items, const AppError &notMade, CopySession &session)
+{
+    for (const QString &item : items)
+        session.addFailure(item, notMade);
+}
+
 } // namespace
 
 void copyCardToResults(FileSystemService &fs, const QString &cardRoot, const QString &results,
     CopySession &session, Steps &steps)
 {
     fs.measure(cardRoot + QStringLiteral("*"), true, session);
-    if (steps.test(120, [&] { return !IsExistingFolder(fs, results); }))
-        steps.step(122, [&] { fs.createFolder(results); });
+    if (const std::optional<AppError> notMade = makeDestination(fs, results, 120, 122, steps)) {
+        QStringList items;
+        for (const ListedName &entry :
+            fs.list(cardRoot + QStringLiteral("*"), kAttrHidden | kAttrSystem | kAttrDirectory))
+            items << cardRoot + entry.name;
+        noteNotCopied(items, *notMade, session);
+        return;
+    }
     // Hidden and system files count too: the copy at 126 takes them along with the others, and a
     // root holding nothing else (a camera's hidden index) must not be left behind unsaid.
     if (steps.test(124, [&] { return !fs.list(cardRoot + QStringLiteral("*.*"), 6).empty(); }))
@@ -34,10 +70,14 @@ bool copyRowsToCard(FileSystemService &fs, const std::vector<TransferItem> &rows
     CopySession &session, Steps &steps)
 {
     for (const TransferItem &row : rows)
-        fs.measure(
-            row.isFolderRow() ? withoutTrailingSeparator(row.Text) : row.Text, row.isFolderRow(), session);
-    if (steps.test(158, [&] { return !IsExistingFolder(fs, target); }))
-        steps.step(160, [&] { fs.createFolder(target); });
+        fs.measureItem(row.Text, session);
+    if (const std::optional<AppError> notMade = makeDestination(fs, target, 158, 160, steps)) {
+        QStringList items;
+        for (const TransferItem &row : rows)
+            items << row.Text;
+        noteNotCopied(items, *notMade, session);
+        return !rows.empty();
+    }
     if (!steps.test(162, [&] { return !rows.empty(); }))
         return false;
     for (const TransferItem &row : rows) {
@@ -60,15 +100,12 @@ void copyListedFolder(
 {
     if (source.isEmpty()) {
         // The root folder's row: a whole drive is no folder to put on a card.
-        session.addFailure(
-            QStringLiteral("/"), QStringLiteral("A whole drive cannot be copied as one folder"));
-        throw AppError(
-            kPathFileAccessError, QStringLiteral("A whole drive cannot be copied as one folder: /"));
+        const AppError error(kPathFileAccessError, 0, FailedAction::Reading, QStringLiteral("/"),
+            QStringLiteral("A whole drive cannot be copied as one folder"));
+        session.addFailure(QStringLiteral("/"), error);
+        throw error;
     }
-    if (fs.copyMatchingFolders(source, target, session) == 0) {
-        session.addFailure(source, QStringLiteral("No such folder"));
-        throw AppError(kPathNotFound, QStringLiteral("Path not found: ") + source);
-    }
+    fs.copyFolder(source, target, session);
 }
 
 } // namespace halvorix

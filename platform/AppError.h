@@ -18,21 +18,50 @@ enum ErrorCode : int {
     kFileNameBufferTooSmall = 20476, // the file-open dialog's combined result did not fit
 };
 
+// What the program was doing with the path when it failed.
+enum class FailedAction {
+    None, // a failure of the program's own, not of one operation on a path
+    Reading, // opening or reading a file or folder to copy from, or asking what it is
+    Creating, // creating a file or folder to copy into
+    Writing, // writing a file's data
+    Naming, // giving a complete file its final name
+    SettingTimes, // keeping a file's times or permissions
+    Flushing, // putting what was written on the medium
+};
+
 // The one failure type of the program. Every platform operation reports failure by throwing it;
 // the guarded handlers turn it into the "Application Error" report and resume with their next step.
-// The description names the path and the system's reason, e.g. "Permission denied: /media/CARD/DCIM".
+//
+// A failure of a system call carries the system's error number (read first, before any other call
+// could change it), the path that failed and the action; its texts are made here and nowhere else:
+//   description()  "Permission denied: /media/CARD/DCIM", what the report shows;
+//   reasonFor(item) what the closing warning says of an item that was not copied.
 class AppError : public std::runtime_error {
 public:
-    AppError(int code, const QString &description)
-        : std::runtime_error(description.toStdString()), code_(code), description_(description)
-    {
-    }
+    // A failure of the program's own, described as it stands.
+    AppError(int code, const QString &description);
+    // A failure of `action` on `path`. `reason` replaces the system's wording when not empty.
+    AppError(int code, int systemError, FailedAction action, const QString &path, const QString &reason = {});
 
     int code() const { return code_; }
+    int systemError() const { return systemError_; } // 0 when no system call failed
+    FailedAction action() const { return action_; }
+    const QString &path() const { return path_; }
+
+    // "<reason>: <path>", or the description a failure of the program's own was given.
     const QString &description() const { return description_; }
+    // The reason alone: "Disk full", "Permission denied".
+    const QString &reason() const { return reason_; }
+    // Why `item` could not be copied: the reason when the item itself failed, else what failed
+    // on which path ("could not write /home/u/CARD/a.jpg: Disk full").
+    QString reasonFor(const QString &item) const;
 
 private:
     int code_;
+    int systemError_ = 0;
+    FailedAction action_ = FailedAction::None;
+    QString path_;
+    QString reason_;
     QString description_;
 };
 

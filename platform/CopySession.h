@@ -1,27 +1,47 @@
 #pragma once
 
+#include "platform/AppError.h"
+
 #include <QSet>
 #include <QString>
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <vector>
 
 namespace halvorix {
 
-// One item that could not be copied, and why ("Permission denied", "No space left on device").
+// One item that could not be copied, and why ("Permission denied", "could not write
+// /home/u/CARD/a.jpg: Disk full"), with the failure's code and description for the step's report.
 struct CopyFailure {
     QString path;
     QString reason;
+    int code = kPathFileAccessError;
+    QString description{};
 };
 
 // Thrown inside a copy when the session was abandoned (the program is closing). The engine has
 // removed its temporary file by the time it leaves the engine.
 struct CopyAbandoned { };
 
+// Which kernel call moves a file's data. Automatic takes the fastest the two files allow:
+// copy_file_range within one file system, sendfile across file systems (the usual case for a
+// card), read/write as a last resort. The others start with that call (and go down the same way
+// only when the kernel refuses it for the two files), so tests take every path a card can take.
+enum class DataCall { Automatic, RangeCopy, Sendfile, ReadWrite };
+
+// What the copy engine keeps for a whole run (the names it gave, its temporary files); made by
+// the engine on first use.
+struct CopyEngineState;
+
 // The state one copy run shares between its steps, its worker thread and the window.
 class CopySession {
 public:
+    CopySession() = default;
+    CopySession(const CopySession &) = delete;
+    CopySession &operator=(const CopySession &) = delete;
+
     // On the way to a card (whose file system cannot hold links) links are followed, and every
     // folder is entered at most once; from a card links are copied as links, never followed.
     bool followLinks = false;
@@ -39,6 +59,10 @@ public:
     bool unnamedFiles = true;
     // Files copied at once within a folder tree (a walk goes on meanwhile). 1 copies in line.
     unsigned filesInFlight = 2;
+    DataCall dataCall = DataCall::Automatic;
+    // Tests only: a fast data call (copy_file_range, sendfile) reports the end once this many bytes
+    // of a file are copied, as some file systems' do too early. Negative: never.
+    qint64 fastCallEndsAt = -1;
 
     // copy_file_range was refused (the usual case between a card and a disk): not asked again.
     std::atomic<bool> rangeCopyRefused{false};
@@ -53,10 +77,11 @@ public:
     void abandon() { abandoned_.store(true); }
     bool isAbandoned() const { return abandoned_.load(); }
 
-    void addFailure(const QString &path, const QString &reason)
+    // `item` was not copied because of `error`.
+    void addFailure(const QString &item, const AppError &error)
     {
         const std::lock_guard<std::mutex> lock(mutex_);
-        failures_.push_back({path, reason});
+        failures_.push_back({item, error.reasonFor(item), error.code(), error.description()});
     }
     std::vector<CopyFailure> failures() const
     {
@@ -72,10 +97,20 @@ public:
     // Destination folders written to, flushed to their devices before the run reports.
     QSet<QString> destinations;
 
+    // The engine's own state for this run: made by `make` on first use, the same afterwards.
+    template <class Make> CopyEngineState &engineState(const Make &make)
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (!engineState_)
+            engineState_ = make();
+        return *engineState_;
+    }
+
 private:
     mutable std::mutex mutex_;
     std::vector<CopyFailure> failures_;
     std::atomic<bool> abandoned_{false};
+    std::shared_ptr<CopyEngineState> engineState_; // its deleter comes with it from the engine
 };
 
 } // namespace halvorix

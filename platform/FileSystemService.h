@@ -96,9 +96,15 @@ public:
     virtual int copyMatchingFolders(
         const QString &pattern, const QString &destinationFolder, CopySession &session)
         = 0;
+    // Copies exactly the folder `source` (no character of its name is a pattern) into
+    // `destinationFolder` under its own name. A missing folder is a failure. Throws one AppError
+    // afterwards when anything failed.
+    virtual void copyFolder(const QString &source, const QString &destinationFolder, CopySession &session) = 0;
     // Adds the bytes of the matching files, and of the matching folders' trees, to the session's
     // bytes to do. Never fails: what cannot be measured counts nothing.
     virtual void measure(const QString &pattern, bool foldersToo, CopySession &session) = 0;
+    // The same for exactly one file or folder tree.
+    virtual void measureItem(const QString &path, CopySession &session) = 0;
     // Flushes everything written below the session's destinations to their devices. Throws
     // AppError when a device reports an error.
     virtual void flushDestinations(CopySession &session) = 0;

@@ -36,7 +36,7 @@ bool readEntriesAndClose(int fd, std::vector<FolderEntry> &entries)
     errno = 0;
     while (const dirent *entry = ::readdir(dir)) {
         if (!isDotOrDotDot(entry->d_name))
-            entries.push_back({decodeName(entry->d_name, std::strlen(entry->d_name)), entry->d_type});
+            entries.push_back({QByteArray(entry->d_name), entry->d_type});
         errno = 0;
     }
     const int err = errno;
@@ -71,10 +71,14 @@ int codeForErrno(int err, const QString &path)
     }
 }
 
-void throwSystemError(int err, const QString &path)
+AppError systemError(int err, FailedAction action, const QString &path)
 {
-    const QString reason = QString::fromLocal8Bit(std::strerror(err));
-    throw AppError(codeForErrno(err, path), reason + QStringLiteral(": ") + path);
+    return AppError(codeForErrno(err, path), err, action, path);
+}
+
+void throwSystemError(int err, FailedAction action, const QString &path)
+{
+    throw systemError(err, action, path);
 }
 
 QString identityOf(const struct stat &st)
@@ -92,9 +96,9 @@ QString decodeName(const char *bytes, size_t length)
     return QString::fromUtf8(bytes, static_cast<qsizetype>(length));
 }
 
-bool readFolderEntries(const QString &folder, std::vector<FolderEntry> &entries)
+bool readFolderEntries(const QByteArray &folder, std::vector<FolderEntry> &entries)
 {
-    const int fd = ::open(encodePath(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return false;
     return readEntriesAndClose(fd, entries);

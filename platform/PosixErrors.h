@@ -13,8 +13,10 @@ namespace halvorix {
 // the folder that should hold `path` exists).
 int codeForErrno(int err, const QString &path);
 
-// Throws AppError with the classic code and "<system reason>: <path>".
-[[noreturn]] void throwSystemError(int err, const QString &path);
+// The failure of `action` on `path` with the system's error number `err`, which the caller read
+// first, on the line after the failing call. The classic code is chosen here.
+AppError systemError(int err, FailedAction action, const QString &path);
+[[noreturn]] void throwSystemError(int err, FailedAction action, const QString &path);
 
 // Path text to the bytes the kernel sees, and back. Linux names are bytes, normally UTF-8.
 QByteArray encodePath(const QString &path);
@@ -29,15 +31,15 @@ inline bool isDotOrDotDot(const char *name)
 // link led to it, so walks and copies can tell a folder they reached again.
 QString identityOf(const struct stat &st);
 
-// One entry of a folder: its decoded name and the type readdir gave (DT_*).
+// One entry of a folder: its name as the kernel gave it and the type readdir gave (DT_*).
 struct FolderEntry {
-    QString name;
+    QByteArray name;
     unsigned char type;
 };
 // Reads a folder's entries ("." and ".." left out) and closes it before returning, so deep trees
 // never hold one descriptor per level. False, with errno set, when it could not be opened or read
 // to the end; what was read stays in `entries`.
-bool readFolderEntries(const QString &folder, std::vector<FolderEntry> &entries);
+bool readFolderEntries(const QByteArray &folder, std::vector<FolderEntry> &entries);
 // The same for a folder that is open (the descriptor stays open and is not moved).
 bool readFolderEntries(int folderFd, std::vector<FolderEntry> &entries);
 

@@ -121,7 +121,7 @@ std::vector<ListedName> PosixFileSystem::list(const QString &pattern, int mask)
         const int err = errno;
         if (err == ENOENT || err == ENOTDIR)
             return {}; // nothing there matches
-        throwSystemError(err, split.folder);
+        throwSystemError(err, FailedAction::Reading, split.folder);
     }
     const int dirFd = ::dirfd(dir.get());
     std::vector<ListedName> names;
@@ -146,7 +146,7 @@ std::vector<ListedName> PosixFileSystem::list(const QString &pattern, int mask)
         errno = 0;
     }
     if (errno != 0)
-        throwSystemError(errno, split.folder);
+        throwSystemError(errno, FailedAction::Reading, split.folder);
     return names;
 }
 
@@ -174,7 +174,7 @@ void statBoth(const QString &path, struct stat &linkSt, struct stat &st)
 {
     const QByteArray bytes = encodePath(path);
     if (::lstat(bytes.constData(), &linkSt) != 0)
-        throwSystemError(errno, path);
+        throwSystemError(errno, FailedAction::Reading, path);
     st = linkSt;
     if (S_ISLNK(linkSt.st_mode) && ::stat(bytes.constData(), &st) != 0)
         st = linkSt;
@@ -202,7 +202,7 @@ QDateTime PosixFileSystem::modificationTime(const QString &path)
 {
     struct stat st { };
     if (::stat(encodePath(path).constData(), &st) != 0)
-        throwSystemError(errno, path);
+        throwSystemError(errno, FailedAction::Reading, path);
     const qint64 ms = qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
     return QDateTime::fromMSecsSinceEpoch(ms);
 }
@@ -210,7 +210,7 @@ QDateTime PosixFileSystem::modificationTime(const QString &path)
 void PosixFileSystem::createFolder(const QString &path)
 {
     if (::mkdir(encodePath(path).constData(), 0777) != 0)
-        throwSystemError(errno, path);
+        throwSystemError(errno, FailedAction::Creating, path);
 }
 
 bool PosixFileSystem::opensAsFile(const QString &path)
@@ -227,9 +227,9 @@ bool PosixFileSystem::isRootFolder(const QString &path)
     }, parent{};
     const QString trimmed = path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
     if (::stat(encodePath(trimmed).constData(), &self) != 0)
-        throwSystemError(errno, path);
+        throwSystemError(errno, FailedAction::Reading, path);
     if (::stat(encodePath(trimmed + QStringLiteral("..")).constData(), &parent) != 0)
-        throwSystemError(errno, path);
+        throwSystemError(errno, FailedAction::Reading, path);
     return self.st_dev != parent.st_dev || self.st_ino == parent.st_ino;
 }
 
@@ -238,7 +238,7 @@ void PosixFileSystem::forEachSubFolder(const QString &path,
 {
     DirHandle dir = openFolder(path);
     if (!dir)
-        throwSystemError(errno, path);
+        throwSystemError(errno, FailedAction::Reading, path);
     const int dirFd = ::dirfd(dir.get());
     errno = 0;
     while (const dirent *entry = ::readdir(dir.get())) {
@@ -254,7 +254,7 @@ void PosixFileSystem::forEachSubFolder(const QString &path,
         errno = 0;
     }
     if (errno != 0)
-        throwSystemError(errno, path);
+        throwSystemError(errno, FailedAction::Reading, path);
 }
 
 void PosixFileSystem::copyFile(const QString &source, const QString &destination, CopySession &session)
@@ -274,9 +274,19 @@ int PosixFileSystem::copyMatchingFolders(
     return posixcopy::copyMatchingFolders(pattern, destinationFolder, session);
 }
 
+void PosixFileSystem::copyFolder(const QString &source, const QString &destinationFolder, CopySession &session)
+{
+    posixcopy::copyFolder(source, destinationFolder, session);
+}
+
 void PosixFileSystem::measure(const QString &pattern, bool foldersToo, CopySession &session)
 {
     posixcopy::measure(pattern, foldersToo, session);
+}
+
+void PosixFileSystem::measureItem(const QString &path, CopySession &session)
+{
+    posixcopy::measureItem(path, session);
 }
 
 void PosixFileSystem::flushDestinations(CopySession &session)

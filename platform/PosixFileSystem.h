@@ -26,7 +26,9 @@ public:
         const QString &pattern, const QString &destinationFolder, CopySession &session) override;
     int copyMatchingFolders(
         const QString &pattern, const QString &destinationFolder, CopySession &session) override;
+    void copyFolder(const QString &source, const QString &destinationFolder, CopySession &session) override;
     void measure(const QString &pattern, bool foldersToo, CopySession &session) override;
+    void measureItem(const QString &path, CopySession &session) override;
     void flushDestinations(CopySession &session) override;
     void forEachDrive(const std::function<void(const DriveInfo &)> &onDrive) override;
 

@@ -1,12 +1,15 @@
 #include "copy/ModCopy.h"
 #include "platform/AppError.h"
 #include "platform/PosixFileSystem.h"
+#include "platform/TemporaryNames.h"
+#include "support/RealMedia.h"
 #include "support/TempTree.h"
 
 #include <QDirIterator>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -62,16 +65,24 @@ private:
 
 // Every engine test runs each way a file can be written: unnamed then linked by its handle,
 // unnamed then linked through /proc (where the direct way is refused), and under a hidden
-// temporary name then renamed (as on a FAT card).
+// temporary name then renamed (as on a FAT card); and, the card's way, with each kernel call that
+// moves data forced.
 enum class WriteWay { UnnamedLinkedDirectly, UnnamedLinkedThroughProc, TemporaryName };
 
-void takeWay(CopySession &session, WriteWay way)
+struct Way {
+    WriteWay write;
+    DataCall call;
+    const char *name;
+};
+
+void takeWay(CopySession &session, const Way &way)
 {
-    session.unnamedFiles = way != WriteWay::TemporaryName;
-    session.directLinkRefused = way == WriteWay::UnnamedLinkedThroughProc;
+    session.unnamedFiles = way.write != WriteWay::TemporaryName;
+    session.directLinkRefused = way.write == WriteWay::UnnamedLinkedThroughProc;
+    session.dataCall = way.call;
 }
 
-class CopyEngine : public ::testing::TestWithParam<WriteWay> {
+class CopyEngine : public ::testing::TestWithParam<Way> {
 protected:
     TempTree card, results;
     PosixFileSystem fs{"/"};
@@ -86,6 +97,7 @@ protected:
         TempTree::setModified(card.write("DCIM/100CANON/IMG_0003.JPG", ""), kOld);
         card.mkdir("MISC/empty");
     }
+    QString into() const { return results.path() + "/"; }
 };
 
 } // namespace
@@ -132,7 +144,7 @@ TEST_P(CopyEngine, PermissionsArriveExactlyWhateverTheCreationMask)
         EXPECT_EQ(st.st_mode & 07777, mode) << name.toStdString();
     }
     EXPECT_EQ(session.filesCopied.load(), 4 + 4);
-    if (GetParam() == WriteWay::UnnamedLinkedDirectly && ::geteuid() == 0) {
+    if (GetParam().write == WriteWay::UnnamedLinkedDirectly && ::geteuid() == 0) {
         EXPECT_FALSE(session.directLinkRefused.load()); // a privileged process may link directly
     }
 }
@@ -141,7 +153,7 @@ TEST_P(CopyEngine, OneUnreadableFileDoesNotStopTheRestAndIsNamed)
 {
     session.beforeFile = [&](const QString &source) {
         if (source.endsWith("IMG_0002.JPG"))
-            throw AppError(kPermissionDenied, "Permission denied: " + source);
+            throw AppError(kPermissionDenied, EACCES, FailedAction::Reading, source);
     };
     try {
         fs.copyMatchingFolders(card.path("*"), results.path() + "/", session);
@@ -163,7 +175,7 @@ TEST_P(CopyEngine, RealUnreadableFileAsAnUnprivilegedUser)
     ::chmod(card.path(".hidden.dat").toUtf8().constData(), 0644);
     ::chmod(results.path().toUtf8().constData(), 0777);
     if (::geteuid() != 0)
-        GTEST_SKIP() << "needs root to drop to an unprivileged user";
+        HALVORIX_SKIP_WITHOUT("needs root to drop to an unprivileged user");
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
@@ -187,17 +199,25 @@ TEST_P(CopyEngine, RealUnreadableFileAsAnUnprivilegedUser)
     EXPECT_FALSE(hasTemporaryFiles(results.path()));
 }
 
-TEST_P(CopyEngine, AFullDestinationLeavesTheReplacedFileIntactAndNoTemporaryFile)
+// A full destination is "Disk full" (61), and it is the destination that is named, not the card.
+TEST_P(CopyEngine, AFullDestinationLeavesTheReplacedFileIntactAndIsNamedAsTheDestination)
 {
     SmallFileSystem small(results.path(), "size=256k");
     if (!small.mounted())
-        GTEST_SKIP() << "mounting a small tmpfs needs root";
+        HALVORIX_SKIP_WITHOUT("mounting a small tmpfs needs root");
     results.write("IMG_0001.JPG", "the previous copy");
-    EXPECT_THROW(fs.copyMatchingFiles(card.path("*.*"), results.path() + "/", session), AppError);
+    try {
+        fs.copyMatchingFiles(card.path("*.*"), into(), session);
+        FAIL() << "the step must fail";
+    } catch (const AppError &e) {
+        EXPECT_EQ(e.code(), kDiskFull);
+        EXPECT_EQ(e.description(), "Disk full: " + results.path("IMG_0001.JPG"));
+    }
     EXPECT_EQ(TempTree::read(results.path("IMG_0001.JPG")), "the previous copy");
     EXPECT_EQ(TempTree::read(results.path(".hidden.dat")), "secret");
     ASSERT_EQ(session.failures().size(), 1u);
-    EXPECT_EQ(session.failures()[0].reason, "No space left on device");
+    EXPECT_EQ(session.failures()[0].path, card.path("IMG_0001.JPG"));
+    EXPECT_EQ(session.failures()[0].reason, "could not write " + results.path("IMG_0001.JPG") + ": Disk full");
     EXPECT_FALSE(hasTemporaryFiles(results.path()));
 }
 
@@ -205,11 +225,14 @@ TEST_P(CopyEngine, AReadOnlyDestinationFailsEveryItemClearly)
 {
     SmallFileSystem small(results.path(), "size=1m");
     if (!small.mounted() || !small.remountReadOnly())
-        GTEST_SKIP() << "mounting a read-only tmpfs needs root";
-    EXPECT_THROW(fs.copyMatchingFiles(card.path("*.*"), results.path() + "/", session), AppError);
-    EXPECT_THROW(fs.copyMatchingFolders(card.path("*"), results.path() + "/", session), AppError);
-    EXPECT_EQ(session.failures().size(), 4u); // two files, two folders
-    EXPECT_EQ(session.failures()[0].reason, "Read-only file system");
+        HALVORIX_SKIP_WITHOUT("mounting a read-only tmpfs needs root");
+    EXPECT_THROW(fs.copyMatchingFiles(card.path("*.*"), into(), session), AppError);
+    EXPECT_THROW(fs.copyMatchingFolders(card.path("*"), into(), session), AppError);
+    ASSERT_EQ(session.failures().size(), 4u); // two files, two folders
+    for (const CopyFailure &failure : session.failures()) {
+        EXPECT_TRUE(failure.reason.startsWith("could not create " + results.path("")));
+        EXPECT_TRUE(failure.reason.endsWith(": Read-only file system"));
+    }
 }
 
 TEST_P(CopyEngine, AResultsFolderOnTheCardIsNeverCopiedIntoItself)
@@ -275,19 +298,191 @@ TEST_P(CopyEngine, SingleFileCopyFailsForMissingSourcesAndRecordsThem)
     EXPECT_EQ(TempTree::read(card.path("IMG_0001.JPG")), QByteArray(300000, 'x'));
 }
 
-INSTANTIATE_TEST_SUITE_P(WriteWays, CopyEngine,
-    ::testing::Values(
-        WriteWay::UnnamedLinkedDirectly, WriteWay::UnnamedLinkedThroughProc, WriteWay::TemporaryName),
-    [](const ::testing::TestParamInfo<WriteWay> &param) {
-        switch (param.param) {
-        case WriteWay::UnnamedLinkedDirectly:
-            return "UnnamedLinkedDirectly";
-        case WriteWay::UnnamedLinkedThroughProc:
-            return "UnnamedLinkedThroughProc";
-        default:
-            return "TemporaryNameRenamed";
+// Some file systems' fast calls report the end too early: a copy that stopped there would be
+// short under its final name. read() must confirm the end.
+TEST_P(CopyEngine, AFastCallThatStopsEarlyIsNeverTakenForTheEnd)
+{
+    session.chunkBytes = 64 << 10;
+    session.fastCallEndsAt = 100000;
+    fs.copyMatchingFiles(card.path("*.*"), into(), session);
+    EXPECT_EQ(TempTree::read(results.path("IMG_0001.JPG")), QByteArray(300000, 'x'));
+    EXPECT_EQ(session.bytesDone.load(), 300000 + 6);
+    EXPECT_TRUE(session.failures().empty());
+}
+
+// Two items with one name in one copy: the earlier stays and the later one is a failure named with
+// its reason. What was there before the run is still replaced, and the same file listed twice is
+// simply there.
+TEST_P(CopyEngine, OneCopyNeverReplacesWhatItWroteItself)
+{
+    TempTree pc;
+    pc.write("100CANON/IMG_0001.JPG", "first camera");
+    pc.write("101CANON/IMG_0001.JPG", "second camera");
+    pc.write("102CANON/img_0001.jpg", "third camera");
+    results.write("IMG_0001.JPG", "left by an earlier run");
+    session.followLinks = true;
+    for (const char *row : {"100CANON/IMG_0001.JPG", "101CANON/IMG_0001.JPG", "102CANON/img_0001.jpg",
+             "100CANON/IMG_0001.JPG"}) {
+        try {
+            fs.copyFile(pc.path(row), results.path(QString(row).section('/', 1)), session);
+        } catch (const AppError &) {
         }
-    });
+    }
+    EXPECT_EQ(TempTree::read(results.path("IMG_0001.JPG")), "first camera");
+    EXPECT_EQ(TempTree::read(results.path("img_0001.jpg")), "third camera"); // case counts here
+    ASSERT_EQ(session.failures().size(), 1u);
+    EXPECT_EQ(session.failures()[0].path, pc.path("101CANON/IMG_0001.JPG"));
+    EXPECT_EQ(session.failures()[0].reason,
+        "could not name " + results.path("IMG_0001.JPG") + ": An item of this copy already has that name there");
+    EXPECT_EQ(session.filesCopied.load(), 2);
+    EXPECT_FALSE(hasTemporaryFiles(results.path()));
+
+    CopySession again; // a later run replaces what this one wrote
+    takeWay(again, GetParam());
+    fs.copyFile(pc.path("101CANON/IMG_0001.JPG"), results.path("IMG_0001.JPG"), again);
+    EXPECT_EQ(TempTree::read(results.path("IMG_0001.JPG")), "second camera");
+}
+
+// The same holds inside folder trees: a sub-folder row lands beside its parent's copy, and two
+// folders of one name merge, but none of their files replaces another.
+TEST_P(CopyEngine, FolderTreesOfOneNameMergeWithoutReplacingEachOther)
+{
+    TempTree pc;
+    pc.write("a/Trip/day1.jpg", "a1");
+    pc.write("a/Trip/notes.txt", "from a");
+    pc.write("b/Trip/day2.jpg", "b2");
+    pc.write("b/Trip/notes.txt", "from b");
+    session.followLinks = true;
+    fs.copyFolder(pc.path("a/Trip"), into(), session);
+    EXPECT_THROW(fs.copyFolder(pc.path("b/Trip/"), into(), session), AppError);
+    EXPECT_EQ(TempTree::read(results.path("Trip/day1.jpg")), "a1");
+    EXPECT_EQ(TempTree::read(results.path("Trip/day2.jpg")), "b2");
+    EXPECT_EQ(TempTree::read(results.path("Trip/notes.txt")), "from a");
+    ASSERT_EQ(session.failures().size(), 1u);
+    EXPECT_EQ(session.failures()[0].path, pc.path("b/Trip/notes.txt"));
+}
+
+// No name character is ever a pattern: a row for "Why?" is that folder, not "Whys" too, and a
+// folder named "*" is not every folder beside it.
+TEST_P(CopyEngine, FolderRowsAreExactWhateverCharactersTheirNamesHold)
+{
+    TempTree pc;
+    pc.write("Why?/a.txt", "question");
+    pc.write("Whys/b.txt", "plural");
+    pc.write("*/c.txt", "star");
+    pc.write("other/d.txt", "other");
+    session.followLinks = true;
+    fs.copyFolder(pc.path("Why?/"), into(), session);
+    fs.copyFolder(pc.path("*"), into(), session);
+    EXPECT_EQ(QDir(results.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), (QStringList{"*", "Why?"}));
+    EXPECT_EQ(TempTree::read(results.path("Why?/a.txt")), "question");
+    EXPECT_EQ(TempTree::read(results.path("*/c.txt")), "star");
+    fs.measureItem(pc.path("Why?"), session);
+    EXPECT_EQ(session.bytesTotal.load(), 8); // "question", not "plural" as well
+    EXPECT_THROW(fs.copyFolder(pc.path("Wh*"), into(), session), AppError);
+    EXPECT_EQ(session.failures().back().reason, "No such file or directory");
+}
+
+namespace {
+QByteArray bytesPath(const QString &folder, const QByteArray &relative)
+{
+    return folder.toUtf8() + '/' + relative;
+}
+bool writeBytesFile(const QByteArray &path, const QByteArray &content)
+{
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const bool ok = fd >= 0 && ::write(fd, content.constData(), size_t(content.size())) == content.size();
+    ::close(fd);
+    return ok;
+}
+QByteArray readBytesFile(const QByteArray &path)
+{
+    QFile file;
+    const int fd = ::open(path.constData(), O_RDONLY);
+    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        return "<missing>";
+    return file.readAll();
+}
+} // namespace
+
+// Latin-1 names from an old camera are not UTF-8: they are copied under the very same bytes, both
+// from a card and to one, never re-encoded into names that do not exist.
+TEST_P(CopyEngine, NamesThatAreNotUtf8ArriveByteForByte)
+{
+    const QByteArray folder = "caf\xe9";
+    const QByteArray file = "bad\xff.jpg";
+    ASSERT_EQ(::mkdir(bytesPath(card.path(), folder).constData(), 0755), 0);
+    ASSERT_TRUE(writeBytesFile(bytesPath(card.path(), file), "latin root"));
+    ASSERT_TRUE(writeBytesFile(bytesPath(card.path(), folder + "/photo\xe9.jpg"), "latin inside"));
+    fs.measure(card.path("*"), true, session);
+    fs.copyMatchingFiles(card.path("*.*"), into(), session);
+    fs.copyMatchingFolders(card.path("*"), into(), session);
+    EXPECT_TRUE(session.failures().empty());
+    EXPECT_EQ(readBytesFile(bytesPath(results.path(), file)), "latin root");
+    EXPECT_EQ(readBytesFile(bytesPath(results.path(), folder + "/photo\xe9.jpg")), "latin inside");
+    EXPECT_EQ(session.bytesTotal.load(), session.bytesDone.load());
+
+    TempTree target; // and the other way, a listed folder holding such names
+    CopySession toCard;
+    takeWay(toCard, GetParam());
+    toCard.followLinks = true;
+    fs.copyFolder(card.path("DCIM"), target.path() + "/", toCard);
+    ASSERT_TRUE(writeBytesFile(bytesPath(card.path(), "DCIM/" + file), "inside DCIM"));
+    fs.copyFolder(card.path("DCIM"), target.path() + "/", toCard);
+    EXPECT_EQ(readBytesFile(bytesPath(target.path(), "DCIM/" + file)), "inside DCIM");
+    EXPECT_TRUE(toCard.failures().empty());
+}
+
+// A copy ended by force, or a card pulled in the middle of one, leaves its temporary file behind:
+// the next run that writes into that folder removes it, and only what no live copy writes.
+TEST_P(CopyEngine, TemporaryFilesOfEndedCopiesAreRemovedByTheNextRun)
+{
+    const pid_t ended = ::fork();
+    if (ended == 0)
+        ::_exit(0);
+    ASSERT_GT(ended, 0);
+    ::waitpid(ended, nullptr, 0);
+    int gate[2];
+    ASSERT_EQ(::pipe(gate), 0);
+    const pid_t live = ::fork(); // another copy of this program, still at work
+    if (live == 0) {
+        ::close(gate[1]);
+        char c;
+        while (::read(gate[0], &c, 1) < 0 && errno == EINTR) { }
+        ::_exit(0);
+    }
+    ::close(gate[0]);
+    TemporaryNames earlier; // an earlier run of this very process
+    const QString ownEarlier = QString::fromUtf8(earlier.next());
+    const QString endedName = QString(".halvorix-%1-7.part").arg(ended);
+    const QString liveName = QString(".halvorix-%1-7.part").arg(live);
+    for (const QString &name : {ownEarlier, endedName, liveName, QString(".halvorix-notes.txt")}) {
+        results.write(name, "leftover");
+        results.write("DCIM/100CANON/" + name, "leftover");
+    }
+    CopySession later;
+    takeWay(later, GetParam());
+    fs.copyMatchingFiles(card.path("*.*"), into(), later);
+    fs.copyMatchingFolders(card.path("*"), into(), later);
+    ::close(gate[1]);
+    ::waitpid(live, nullptr, 0);
+    for (const QString &folder : {QString(), QString("DCIM/100CANON/")}) {
+        EXPECT_FALSE(QFile::exists(results.path(folder + ownEarlier)));
+        EXPECT_FALSE(QFile::exists(results.path(folder + endedName)));
+        EXPECT_TRUE(QFile::exists(results.path(folder + liveName)));
+        EXPECT_TRUE(QFile::exists(results.path(folder + ".halvorix-notes.txt"))); // not one of ours
+    }
+    EXPECT_TRUE(later.failures().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, CopyEngine,
+    ::testing::Values(Way{WriteWay::UnnamedLinkedDirectly, DataCall::Automatic, "UnnamedLinkedDirectly"},
+        Way{WriteWay::UnnamedLinkedThroughProc, DataCall::Automatic, "UnnamedLinkedThroughProc"},
+        Way{WriteWay::TemporaryName, DataCall::Automatic, "TemporaryNameRenamed"},
+        Way{WriteWay::TemporaryName, DataCall::RangeCopy, "CopyFileRangeForced"},
+        Way{WriteWay::TemporaryName, DataCall::Sendfile, "SendfileForced"},
+        Way{WriteWay::TemporaryName, DataCall::ReadWrite, "ReadWriteForced"}),
+    [](const ::testing::TestParamInfo<Way> &param) { return std::string(param.param.name); });
 
 TEST(ClosingWarning, ListsTwentyThenCountsTheRest)
 {

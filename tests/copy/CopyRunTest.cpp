@@ -107,19 +107,45 @@ TEST_F(CopyRun, CardWithoutFoldersIsNoFailureAndHiddenFilesAloneAreStillCopied)
     EXPECT_TRUE(QFile::exists(f.disk.path("CARD/.nomedia"))); // not left behind under "Done."
 }
 
-TEST_F(CopyRun, MissingParentReportsEachStepAndNeverSaysDone)
+// A results folder that cannot be made is reported once, at its line; every item of the card is
+// then named as not copied for that reason, never as a card file that is "not found".
+TEST_F(CopyRun, AResultsFolderThatCannotBeMadeIsReportedOnceAndBlamedForEveryItem)
 {
     f.pickCardToComputer();
-    form->Text1->setText(f.disk.path("no/such/parent/"));
+    const QString notMade = f.disk.path("no/such/parent/");
+    form->Text1->setText(notMade);
     form->PushButton1_Click();
     EXPECT_TRUE(reportedAt(122));
-    EXPECT_TRUE(reportedAt(126));
-    EXPECT_TRUE(reportedAt(136));
-    EXPECT_FALSE(texts().contains("Done."));
-    EXPECT_TRUE(texts().last().startsWith("Done, but 2 item(s) could not be copied:\n"));
+    EXPECT_FALSE(reportedAt(126));
+    EXPECT_FALSE(reportedAt(136));
+    ASSERT_EQ(f.ui.boxes.size(), 2u);
+    EXPECT_TRUE(f.ui.boxes[0].text.startsWith("No such file or directory: " + notMade));
+    EXPECT_FALSE(f.ui.boxes[0].text.contains("Please email")); // the short form
+    const QString because = " (could not create " + notMade + ": No such file or directory)";
+    QStringList lines = texts().last().split('\n');
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines.takeFirst(), "Done, but 2 item(s) could not be copied:");
+    lines.sort(); // in the card's own order
+    EXPECT_EQ(lines, (QStringList{f.card.path("DCIM") + because, f.card.path("IMG_0001.JPG") + because}));
     EXPECT_EQ(f.ui.boxes.back().style, kStyleWarning);
-    for (const auto &box : f.ui.boxes)
-        EXPECT_FALSE(box.text.contains("Please email")); // the short form
+}
+
+TEST_F(CopyRun, AFromPcFolderThatCannotBeMadeIsReportedOnceAndBlamedForEveryRow)
+{
+    pc.write("a.txt", "a");
+    f.pickCardTarget();
+    const QString notMade = f.card.path("gone/From_PC/");
+    form->Text3->setText(notMade);
+    addRows({pc.path("a.txt")}, "Is File");
+    addRows({pc.path("folder/")}, "Is Folder");
+    form->PushButton1_Click();
+    EXPECT_TRUE(reportedAt(160));
+    EXPECT_FALSE(reportedAt(176));
+    const QString because = " (could not create " + notMade + ": No such file or directory)";
+    EXPECT_EQ(texts().last(),
+        "Done, but 2 item(s) could not be copied:\n" + pc.path("a.txt") + because + "\n" + pc.path("folder/")
+            + because);
+    EXPECT_FALSE(QFile::exists(notMade));
 }
 
 TEST_F(CopyRun, UnreadableFileOnTheCardIsReportedOnceAndNamedAtTheEnd)
@@ -127,7 +153,7 @@ TEST_F(CopyRun, UnreadableFileOnTheCardIsReportedOnceAndNamedAtTheEnd)
     f.card.write("DCIM/100/IMG_0003.JPG", "third");
     f.fs.beforeEachFile = [](const QString &source) {
         if (source.endsWith("IMG_0003.JPG"))
-            throw AppError(kPermissionDenied, "Permission denied: " + source);
+            throw AppError(kPermissionDenied, EACCES, FailedAction::Reading, source);
     };
     f.pickCardToComputer();
     form->PushButton1_Click();
@@ -169,13 +195,16 @@ TEST_F(CopyRun, ComputerToCardCopiesRowsExactly)
     addRows({pc.path("dropped.txt")}, "");
     f.card.write("From_PC/dropped.txt", "an older copy");
     form->PushButton1_Click();
-    EXPECT_EQ(texts(), QStringList{"Done."});
+    // Two rows of one name: the earlier copy stays, the later row is named as not copied.
+    EXPECT_EQ(texts(),
+        QStringList{"Done, but 1 item(s) could not be copied:\n" + pc.path("two/same.txt") + " (could not name "
+            + fromPc() + "same.txt: An item of this copy already has that name there)"});
     EXPECT_EQ(TempTree::read(fromPc() + "Photos/a.jpg"), "A");
     EXPECT_EQ(QFileInfo(fromPc() + "Photos/a.jpg").lastModified(), kOld);
     EXPECT_EQ(TempTree::read(fromPc() + "Photos/sub/b.jpg"), "B");
     EXPECT_EQ(TempTree::read(fromPc() + "Other/d.jpg"), "D");
     EXPECT_FALSE(QFile::exists(fromPc() + "Photos 2019"));
-    EXPECT_EQ(TempTree::read(fromPc() + "same.txt"), "from two"); // the later row wins
+    EXPECT_EQ(TempTree::read(fromPc() + "same.txt"), "from one");
     EXPECT_EQ(TempTree::read(fromPc() + "dropped.txt"), "E");
     EXPECT_EQ(form->transferList().count(), 5); // the list stays
     EXPECT_EQ(TempTree::read(pc.path("Work/Photos/a.jpg")), "A");

@@ -4,6 +4,7 @@
 #include "platform/PosixFileSystem.h"
 
 #include <atomic>
+#include <cerrno>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -22,7 +23,7 @@ public:
     static void denyIf(bool condition, const QString &path)
     {
         if (condition)
-            throw AppError(kPermissionDenied, "Permission denied: " + path);
+            throw AppError(kPermissionDenied, EACCES, FailedAction::Reading, path);
     }
 
     std::vector<ListedName> list(const QString &pattern, int mask) override
@@ -72,6 +73,11 @@ public:
     {
         instrument(session);
         return PosixFileSystem::copyMatchingFolders(pattern, destinationFolder, session);
+    }
+    void copyFolder(const QString &source, const QString &destinationFolder, CopySession &session) override
+    {
+        instrument(session);
+        PosixFileSystem::copyFolder(source, destinationFolder, session);
     }
     std::atomic<int> flushes{0};
     void flushDestinations(CopySession &session) override

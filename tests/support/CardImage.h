@@ -1,0 +1,174 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QThread>
+#include <unistd.h>
+
+namespace halvorix::test {
+
+// A real memory card's file system, mounted for one test: an exFAT (exfat-fuse) or FAT32
+// (fusefat) image in a temporary folder, attached to a loop device (exfat-fuse refuses an image
+// file when run as root) and mounted through FUSE, as a camera card is on a desktop without the
+// kernel's drivers. Case-insensitive, no links, times to the file system's grain, owners fixed by
+// the mount. Unmounted and detached whatever happens.
+class CardImage {
+public:
+    enum class Kind { ExFat, Fat32 };
+
+    // `mountOptions` add to the driver's own (for exFAT, e.g. "umask=000").
+    explicit CardImage(Kind kind, const QString &mountOptions = QString(), int megabytes = 48)
+        : kind_(kind)
+    {
+        if (::geteuid() != 0) {
+            why_ = QStringLiteral("mounting a card image needs root");
+            return;
+        }
+        if (!QFile::exists(QStringLiteral("/dev/fuse"))) {
+            why_ = QStringLiteral("no /dev/fuse");
+            return;
+        }
+        if (!QFile::exists(QStringLiteral("/dev/loop-control"))) {
+            why_ = QStringLiteral("no loop devices");
+            return;
+        }
+        const QStringList tools = kind == Kind::ExFat
+            ? QStringList{QStringLiteral("mkfs.exfat"), QStringLiteral("mount.exfat-fuse")}
+            : QStringList{QStringLiteral("mkfs.vfat"), QStringLiteral("fusefat")};
+        for (const QString &tool : tools + QStringList{QStringLiteral("losetup"), QStringLiteral("umount")})
+            if (find(tool).isEmpty()) {
+                why_ = tool + QStringLiteral(" is not installed (scripts/setup.sh installs it)");
+                return;
+            }
+        if (!dir_.isValid()) {
+            why_ = QStringLiteral("no temporary folder");
+            return;
+        }
+        const QString image = dir_.path() + QStringLiteral("/card.img");
+        mountPoint_ = dir_.path() + QStringLiteral("/card");
+        {
+            QFile file(image);
+            if (!file.open(QIODevice::WriteOnly) || !file.resize(qint64(megabytes) << 20)) {
+                why_ = QStringLiteral("cannot make the image file");
+                return;
+            }
+        }
+        dir_.setAutoRemove(true);
+        if (!QDir().mkpath(mountPoint_)
+            || !run(kind == Kind::ExFat ? QStringLiteral("mkfs.exfat") : QStringLiteral("mkfs.vfat"),
+                kind == Kind::ExFat ? QStringList{image} : QStringList{QStringLiteral("-F"), QStringLiteral("32"), image}))
+            return;
+        QByteArray loop;
+        if (!run(QStringLiteral("losetup"), {QStringLiteral("-f"), QStringLiteral("--show"), image}, &loop))
+            return;
+        loop_ = QString::fromUtf8(loop).trimmed();
+        if (kind == Kind::ExFat) {
+            QStringList args;
+            if (!mountOptions.isEmpty())
+                args << QStringLiteral("-o") << mountOptions;
+            if (!run(QStringLiteral("mount.exfat-fuse"), args << loop_ << mountPoint_))
+                return;
+        } else {
+            QString options = QStringLiteral("rw+,allow_other");
+            if (!mountOptions.isEmpty())
+                options += QLatin1Char(',') + mountOptions;
+            if (!run(QStringLiteral("fusefat"), {QStringLiteral("-o"), options, loop_, mountPoint_}))
+                return;
+        }
+        QElapsedTimer waited;
+        waited.start();
+        while (!isMounted() && waited.elapsed() < 10000)
+            QThread::msleep(20);
+        if (!isMounted()) {
+            why_ = QStringLiteral("the card did not appear at ") + mountPoint_;
+            return;
+        }
+        mounted_ = true;
+    }
+
+    ~CardImage()
+    {
+        unmount();
+        if (!loop_.isEmpty())
+            run(QStringLiteral("losetup"), {QStringLiteral("-d"), loop_}); // detaches once free
+    }
+    CardImage(const CardImage &) = delete;
+    CardImage &operator=(const CardImage &) = delete;
+
+    bool ready() const { return mounted_; }
+    QString whyNot() const { return why_; }
+    QString path(const QString &relative = QString()) const
+    {
+        return relative.isEmpty() ? mountPoint_ : mountPoint_ + QLatin1Char('/') + relative;
+    }
+    Kind kind() const { return kind_; }
+    // Seconds a modification time is kept to: FAT keeps two-second steps.
+    int timeGrainSeconds() const { return kind_ == Kind::Fat32 ? 2 : 1; }
+
+    // Unmounts (a card pulled out, as far as what is on it goes). Safe to call twice.
+    void unmount()
+    {
+        if (!isMounted())
+            return;
+        if (!run(QStringLiteral("umount"), {mountPoint_}))
+            run(QStringLiteral("umount"), {QStringLiteral("-l"), mountPoint_});
+        // The driver writes the last of the card when it ends; wait for it to let go.
+        QElapsedTimer waited;
+        waited.start();
+        while (isMounted() && waited.elapsed() < 10000)
+            QThread::msleep(20);
+        mounted_ = false;
+    }
+
+    bool isMounted() const
+    {
+        QFile table(QStringLiteral("/proc/self/mountinfo"));
+        if (mountPoint_.isEmpty() || !table.open(QIODevice::ReadOnly))
+            return false;
+        const QByteArray point = ' ' + mountPoint_.toUtf8() + ' ';
+        for (const QByteArray &line : table.readAll().split('\n'))
+            if (line.contains(point))
+                return true;
+        return false;
+    }
+
+private:
+    static QString find(const QString &tool)
+    {
+        QString found = QStandardPaths::findExecutable(tool);
+        if (found.isEmpty())
+            found = QStandardPaths::findExecutable(tool, {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
+        return found;
+    }
+
+    bool run(const QString &tool, const QStringList &arguments, QByteArray *output = nullptr)
+    {
+        QProcess process;
+        process.start(find(tool), arguments);
+        if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit
+            || process.exitCode() != 0) {
+            if (why_.isEmpty())
+                why_ = tool + QLatin1Char(' ') + arguments.join(QLatin1Char(' ')) + QStringLiteral(" failed: ")
+                    + QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
+            return false;
+        }
+        if (output)
+            *output = process.readAllStandardOutput();
+        return true;
+    }
+
+    Kind kind_;
+    QTemporaryDir dir_;
+    QString mountPoint_;
+    QString loop_;
+    QString why_;
+    bool mounted_ = false;
+};
+
+} // namespace halvorix::test
