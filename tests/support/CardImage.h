@@ -50,6 +50,9 @@ public:
             why_ = QStringLiteral("no temporary folder");
             return;
         }
+        // Other users reach the card through this folder (a card mounted for everybody).
+        QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
         const QString image = dir_.path() + QStringLiteral("/card.img");
         mountPoint_ = dir_.path() + QStringLiteral("/card");
         {
@@ -59,7 +62,6 @@ public:
                 return;
             }
         }
-        dir_.setAutoRemove(true);
         if (!QDir().mkpath(mountPoint_)
             || !run(kind == Kind::ExFat ? QStringLiteral("mkfs.exfat") : QStringLiteral("mkfs.vfat"),
                 kind == Kind::ExFat ? QStringList{image} : QStringList{QStringLiteral("-F"), QStringLiteral("32"), image}))
@@ -68,18 +70,25 @@ public:
         if (!run(QStringLiteral("losetup"), {QStringLiteral("-f"), QStringLiteral("--show"), image}, &loop))
             return;
         loop_ = QString::fromUtf8(loop).trimmed();
-        if (kind == Kind::ExFat) {
+        options_ = mountOptions;
+        mount();
+    }
+
+    // Mounts the image again after unmount(): what was written is what the card holds.
+    bool mount()
+    {
+        if (kind_ == Kind::ExFat) {
             QStringList args;
-            if (!mountOptions.isEmpty())
-                args << QStringLiteral("-o") << mountOptions;
+            if (!options_.isEmpty())
+                args << QStringLiteral("-o") << options_;
             if (!run(QStringLiteral("mount.exfat-fuse"), args << loop_ << mountPoint_))
-                return;
+                return false;
         } else {
             QString options = QStringLiteral("rw+,allow_other");
-            if (!mountOptions.isEmpty())
-                options += QLatin1Char(',') + mountOptions;
+            if (!options_.isEmpty())
+                options += QLatin1Char(',') + options_;
             if (!run(QStringLiteral("fusefat"), {QStringLiteral("-o"), options, loop_, mountPoint_}))
-                return;
+                return false;
         }
         QElapsedTimer waited;
         waited.start();
@@ -87,9 +96,10 @@ public:
             QThread::msleep(20);
         if (!isMounted()) {
             why_ = QStringLiteral("the card did not appear at ") + mountPoint_;
-            return;
+            return false;
         }
         mounted_ = true;
+        return true;
     }
 
     ~CardImage()
@@ -167,6 +177,7 @@ private:
     QTemporaryDir dir_;
     QString mountPoint_;
     QString loop_;
+    QString options_;
     QString why_;
     bool mounted_ = false;
 };

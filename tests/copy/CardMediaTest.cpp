@@ -1,0 +1,248 @@
+// The copy on real card file systems: exFAT and FAT32 images mounted through FUSE, as a camera
+// card or a stick is on a desktop without the kernel's drivers. What a tmpfs never shows shows
+// here: names that differ only in case are one file, no unnamed files, times to two seconds, owners
+// fixed by the mount, drivers that set a file's time anew when it is renamed.
+#include "copy/ModCopy.h"
+#include "platform/AppError.h"
+#include "platform/PosixFileSystem.h"
+#include "platform/TemporaryNames.h"
+#include "support/CardImage.h"
+#include "support/RealMedia.h"
+#include "support/TempTree.h"
+
+#include <QDirIterator>
+#include <cstdio>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace halvorix;
+using namespace halvorix::test;
+
+namespace {
+
+const QDateTime kOld = QDateTime(QDate(2019, 6, 1), QTime(12, 30, 16), Qt::UTC);
+
+QStringList filesBelow(const QString &root)
+{
+    QStringList files;
+    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    const qsizetype prefix = root.endsWith('/') ? root.size() : root.size() + 1;
+    while (it.hasNext())
+        files << it.next().mid(prefix);
+    files.sort();
+    return files;
+}
+
+class CardMedia : public ::testing::TestWithParam<CardImage::Kind> {
+protected:
+    std::unique_ptr<CardImage> card;
+    TempTree pc;
+    PosixFileSystem fs{"/"};
+    CopySession session;
+
+    void SetUp() override
+    {
+        mount();
+        if (!card->ready())
+            HALVORIX_SKIP_WITHOUT(card->whyNot().toStdString());
+    }
+    void mount(const QString &options = QString())
+    {
+        card.reset();
+        card = std::make_unique<CardImage>(GetParam(), options);
+    }
+    QString fromPc() const { return card->path("From_PC/"); }
+
+    // Copies the rows into From_PC as "Start Copying" does: file rows flat, by their names.
+    void copyRows(const QStringList &rows, CopySession &s)
+    {
+        QDir().mkpath(fromPc());
+        s.followLinks = true;
+        for (const QString &row : rows)
+            CopyFileIgnoringErrors(fs, pc.path(row), fromPc() + row.section('/', -1), s);
+        fs.flushDestinations(s);
+    }
+};
+
+} // namespace
+
+// Three cameras' photos of one name, one of them in small letters, "Add All File(s) In Folder"
+// and Start Copying: the card keeps the first and the other two are named as not copied.
+TEST_P(CardMedia, FilesOfOneNameInAnyCaseNeverReplaceEachOther)
+{
+    pc.write("100CANON/IMG_0001.JPG", "first camera");
+    pc.write("101CANON/IMG_0001.JPG", "second camera");
+    pc.write("102CANON/img_0001.jpg", "third camera");
+    copyRows({"100CANON/IMG_0001.JPG", "101CANON/IMG_0001.JPG", "102CANON/img_0001.jpg"}, session);
+    EXPECT_EQ(filesBelow(fromPc()), QStringList{"IMG_0001.JPG"});
+    EXPECT_EQ(TempTree::read(fromPc() + "IMG_0001.JPG"), "first camera");
+    const std::vector<CopyFailure> failures = session.failures();
+    ASSERT_EQ(failures.size(), 2u);
+    EXPECT_EQ(failures[0].path, pc.path("101CANON/IMG_0001.JPG"));
+    EXPECT_EQ(failures[1].path, pc.path("102CANON/img_0001.jpg"));
+    for (const CopyFailure &failure : failures)
+        EXPECT_TRUE(failure.reason.endsWith(": An item of this copy already has that name there"))
+            << failure.reason.toStdString();
+    EXPECT_TRUE(filesBelow(card->path()).filter(".halvorix-").isEmpty());
+
+    CopySession later; // a later run replaces what an earlier one left
+    copyRows({"101CANON/IMG_0001.JPG"}, later);
+    EXPECT_EQ(TempTree::read(fromPc() + "IMG_0001.JPG"), "second camera");
+    EXPECT_TRUE(later.failures().empty());
+}
+
+// Names that differ only in case inside one copied folder are one name on the card: one of each
+// pair arrives, whole, and the other is named, whichever the folder listed first.
+TEST_P(CardMedia, NamesThatDifferOnlyInCaseInsideAFolderAreNamedNotLost)
+{
+    pc.write("Trip/Photo.jpg", "upper");
+    pc.write("Trip/photo.jpg", "lower");
+    pc.write("Trip/Notes/a.txt", "upper notes");
+    pc.write("Trip/notes/a.txt", "lower notes");
+    pc.write("Trip/notes/b.txt", "only in lower");
+    session.followLinks = true;
+    EXPECT_THROW(fs.copyFolder(pc.path("Trip"), card->path() + "/", session), AppError);
+    fs.flushDestinations(session);
+    const std::vector<CopyFailure> failures = session.failures();
+    ASSERT_EQ(failures.size(), 2u);
+    QStringList failed;
+    for (const CopyFailure &failure : failures) {
+        failed << failure.path.mid(pc.path("Trip/").size());
+        EXPECT_TRUE(failure.reason.endsWith(": An item of this copy already has that name there"));
+    }
+    failed.sort();
+    // The photo that arrived is the one not named as failed, and it is whole.
+    const bool upperPhotoFailed = failed.contains("Photo.jpg");
+    EXPECT_TRUE(upperPhotoFailed != failed.contains("photo.jpg"));
+    EXPECT_EQ(TempTree::read(card->path("Trip/photo.jpg")), upperPhotoFailed ? "lower" : "upper");
+    const bool upperNotesFailed = failed.contains("Notes/a.txt");
+    EXPECT_TRUE(upperNotesFailed != failed.contains("notes/a.txt"));
+    EXPECT_EQ(TempTree::read(card->path("Trip/notes/a.txt")), upperNotesFailed ? "lower notes" : "upper notes");
+    EXPECT_EQ(TempTree::read(card->path("Trip/notes/b.txt")), "only in lower"); // the folders merge
+}
+
+// Times are kept on the card, to its grain, although the driver sets them anew at a rename, and
+// they stay after the card is unmounted and mounted again.
+TEST_P(CardMedia, FilesKeepTheirTimesOnTheCard)
+{
+    TempTree::setModified(pc.write("DCIM/IMG_0002.JPG", QByteArray(200000, 'p')), kOld);
+    TempTree::setModified(pc.write("single.txt", "one"), kOld);
+    session.followLinks = true;
+    fs.copyFolder(pc.path("DCIM"), card->path() + "/", session);
+    fs.copyFile(pc.path("single.txt"), card->path("single.txt"), session);
+    fs.flushDestinations(session);
+    card->unmount();
+    ASSERT_TRUE(card->mount()) << card->whyNot().toStdString();
+    for (const QString &name : {QString("DCIM/IMG_0002.JPG"), QString("single.txt")}) {
+        const qint64 kept = QFileInfo(card->path(name)).lastModified().toSecsSinceEpoch();
+        EXPECT_LE(std::abs(kept - kOld.toSecsSinceEpoch()), card->timeGrainSeconds()) << name.toStdString();
+    }
+    EXPECT_TRUE(session.failures().empty());
+}
+
+// Data reaches the card whole by each kernel call a card can take, also when a fast call stops
+// before the end.
+TEST_P(CardMedia, EveryWayOfMovingDataArrivesWhole)
+{
+    QByteArray data(700000, '\0');
+    for (int i = 0; i < data.size(); ++i)
+        data[i] = char(i * 7 + i / 1000);
+    pc.write("big.bin", data);
+    for (DataCall call : {DataCall::Automatic, DataCall::Sendfile, DataCall::ReadWrite}) {
+        CopySession s;
+        s.dataCall = call;
+        s.chunkBytes = 128 << 10;
+        s.fastCallEndsAt = call == DataCall::ReadWrite ? -1 : 300000;
+        const QString target = card->path(QString("way%1.bin").arg(int(call)));
+        fs.copyFile(pc.path("big.bin"), target, s);
+        fs.flushDestinations(s);
+        EXPECT_EQ(TempTree::read(target), data) << int(call);
+        EXPECT_EQ(s.bytesDone.load(), data.size());
+    }
+}
+
+// A card the user may write but does not own (mounted by root for everybody, as an fstab line
+// gives): the card refuses times and permissions from anyone but its owner, and the files are
+// copied all the same, as cp copies them.
+TEST_P(CardMedia, ACardTheUserMayWriteButDoesNotOwnTakesTheFiles)
+{
+    if (GetParam() == CardImage::Kind::ExFat) {
+        mount("umask=000"); // root's, open to all
+        ASSERT_TRUE(card->ready()) << card->whyNot().toStdString();
+    }
+    TempTree::setModified(pc.write("photos/a.jpg", "a photo"), kOld);
+    ::chmod(pc.path().toUtf8().constData(), 0755);
+    ::chmod(pc.path("photos").toUtf8().constData(), 0755);
+    ::chmod(pc.path("photos/a.jpg").toUtf8().constData(), 0644);
+    const QString target = card->path() + "/";
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(2);
+        PosixFileSystem real("/");
+        CopySession s;
+        s.followLinks = true;
+        try {
+            real.copyFolder(pc.path("photos"), target, s);
+            real.flushDestinations(s);
+        } catch (const AppError &e) {
+            std::fprintf(stderr, "%s\n", qPrintable(e.description()));
+            ::_exit(3);
+        }
+        ::_exit(s.failures().empty() ? 0 : 4);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(TempTree::read(card->path("photos/a.jpg")), "a photo");
+}
+
+// A copy ended in the middle of a file (a card pulled out, a program ended by force) leaves its
+// temporary file on the card; the next run into that folder leaves none.
+TEST_P(CardMedia, NoTemporaryFileOutlivesTheNextRun)
+{
+    pc.write("DCIM/IMG_0003.JPG", QByteArray(600000, 'q'));
+    pc.write("DCIM/IMG_0004.JPG", "small");
+    const QString target = card->path() + "/";
+    const pid_t child = ::fork(); // copies until it is killed in the middle of the big file
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        PosixFileSystem real("/");
+        CopySession s;
+        s.followLinks = true;
+        s.filesInFlight = 1;
+        s.chunkBytes = 64 << 10;
+        int chunks = 0;
+        s.beforeChunk = [&] {
+            if (++chunks == 4)
+                ::kill(::getpid(), SIGKILL);
+        };
+        real.copyFolder(pc.path("DCIM"), target, s);
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    TemporaryNames earlier; // and one this process left in an earlier run, the card then pulled
+    const QString ownLeftover = card->path("DCIM/" + QString::fromUtf8(earlier.next()));
+    TempTree::read(ownLeftover);
+    QFile(ownLeftover).open(QIODevice::WriteOnly);
+    ASSERT_EQ(filesBelow(card->path()).filter(".halvorix-").size(), 2);
+
+    session.followLinks = true;
+    fs.copyFolder(pc.path("DCIM"), target, session);
+    fs.flushDestinations(session);
+    EXPECT_EQ(filesBelow(card->path()), (QStringList{"DCIM/IMG_0003.JPG", "DCIM/IMG_0004.JPG"}));
+    EXPECT_EQ(TempTree::read(card->path("DCIM/IMG_0003.JPG")).size(), 600000);
+    EXPECT_TRUE(session.failures().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(FileSystems, CardMedia,
+    ::testing::Values(CardImage::Kind::ExFat, CardImage::Kind::Fat32),
+    [](const ::testing::TestParamInfo<CardImage::Kind> &param) {
+        return param.param == CardImage::Kind::ExFat ? "ExFat" : "Fat32";
+    });
