@@ -9,7 +9,8 @@ shift || true
 packages=(build-essential cmake pkg-config
           qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-image-formats-plugins libgl-dev
           fonts-liberation libgtest-dev libgmock-dev googletest
-          xvfb xauth x11-utils xdotool imagemagick dpkg-dev file)
+          xvfb xauth x11-utils xdotool imagemagick dpkg-dev file
+          exfat-fuse exfatprogs fusefat dosfstools)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
