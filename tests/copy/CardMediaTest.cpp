@@ -7,6 +7,7 @@
 #include "platform/PosixFileSystem.h"
 #include "platform/TemporaryNames.h"
 #include "support/CardImage.h"
+#include "support/FormFixture.h"
 #include "support/RealMedia.h"
 #include "support/TempTree.h"
 
@@ -91,6 +92,36 @@ TEST_P(CardMedia, FilesOfOneNameInAnyCaseNeverReplaceEachOther)
     copyRows({"101CANON/IMG_0001.JPG"}, later);
     EXPECT_EQ(TempTree::read(fromPc() + "IMG_0001.JPG"), "second camera");
     EXPECT_TRUE(later.failures().empty());
+}
+
+// The same through the window: "Add All File(s) In Folder" on a camera backup, then Start Copying
+// to the card. The window says which photos did not go, never a plain "Done.".
+TEST_P(CardMedia, TheWindowNamesThePhotosThatCouldNotGoToTheCard)
+{
+    FormFixture f;
+    f.fs.drives->at(0).root = card->path() + "/";
+    f.card.write("unused", "");
+    f.card.write("backup/100CANON/IMG_0001.JPG", "first camera");
+    f.card.write("backup/101CANON/IMG_0001.JPG", "second camera");
+    f.card.write("backup/102CANON/img_0001.jpg", "third camera");
+    Form1 &form = f.load();
+    f.pickCardTarget();
+    f.ui.folderPicks.push_back(f.card.path("backup"));
+    form.PushButton4_Click();
+    ASSERT_EQ(form.transferList().count(), 3);
+    form.PushButton1_Click();
+    ASSERT_FALSE(f.ui.boxTexts().isEmpty());
+    const QString closing = f.ui.boxTexts().last();
+    EXPECT_TRUE(closing.startsWith("Done, but 2 item(s) could not be copied:\n")) << closing.toStdString();
+    // The walk lists the folders in the file system's order: the first row's photo is the one kept.
+    const std::vector<TransferItem> rows = form.transferList().items();
+    const QStringList onCard = filesBelow(fromPc());
+    ASSERT_EQ(onCard.size(), 1);
+    EXPECT_EQ(onCard[0].toLower(), "img_0001.jpg");
+    EXPECT_EQ(TempTree::read(fromPc() + onCard[0]), TempTree::read(rows[0].Text));
+    EXPECT_FALSE(closing.contains(rows[0].Text));
+    EXPECT_TRUE(closing.contains(rows[1].Text + " (could not name "));
+    EXPECT_TRUE(closing.contains(rows[2].Text + " (could not name "));
 }
 
 // Names that differ only in case inside one copied folder are one name on the card: one of each
