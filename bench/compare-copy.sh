@@ -30,7 +30,7 @@ tool() {
     halvorix) run halvorix bash -c '"$0" "$1" "$DST" $2' "$build/bench/halvorix-copy-bench" "$src" "$mode" ;;
     cp) run cp bash -c 'cp -r "$0/." "$DST"' "$src" ;;
     tar) run tar bash -c 'tar -C "$0" -cf - . | tar -C "$DST" -xf -' "$src" ;;
-    rsync) command -v rsync >/dev/null && run rsync bash -c 'rsync -a "$0/" "$DST/"' "$src" ;;
+    rsync) if command -v rsync >/dev/null; then run rsync bash -c 'rsync -a "$0/" "$DST/"' "$src"; fi ;;
   esac
 }
 order=(halvorix cp tar rsync)
