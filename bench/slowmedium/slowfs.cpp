@@ -145,9 +145,10 @@ public:
     std::string report()
     {
         const std::lock_guard<std::mutex> lock(mutex_);
-        return "written " + std::to_string(writes.bytes.load()) + "\nread " + std::to_string(reads.bytes.load())
-            + "\nstate " + (paused_ ? "paused" : "running") + "\nheld " + std::to_string(held_)
-            + "\nrate " + std::to_string(writes.rate) + "\nread-rate " + std::to_string(reads.rate) + "\n";
+        return "written " + std::to_string(writes.bytes.load()) + "\nread "
+            + std::to_string(reads.bytes.load()) + "\nstate " + (paused_ ? "paused" : "running") + "\nheld "
+            + std::to_string(held_) + "\nrate " + std::to_string(writes.rate) + "\nread-rate "
+            + std::to_string(reads.rate) + "\n";
     }
 
     Channel writes;
@@ -200,7 +201,7 @@ int slowGetattr(const char *path, struct stat *st, fuse_file_info *)
         st->st_nlink = 2;
         return 0;
     case Node::Image: {
-        struct stat real {};
+        struct stat real { };
         if (fstat(g_medium.fd, &real) != 0)
             return -errno;
         st->st_mode = S_IFREG | 0644;
@@ -223,7 +224,8 @@ int slowGetattr(const char *path, struct stat *st, fuse_file_info *)
     return -ENOENT;
 }
 
-int slowReaddir(const char *path, void *buffer, fuse_fill_dir_t fill, off_t, fuse_file_info *, fuse_readdir_flags)
+int slowReaddir(
+    const char *path, void *buffer, fuse_fill_dir_t fill, off_t, fuse_file_info *, fuse_readdir_flags)
 {
     if (nodeOf(path) != Node::Root)
         return -ENOTDIR;
@@ -424,7 +426,7 @@ int main(int argc, char **argv)
     g_medium.reads.rate = readRate;
 
     const fuse_operations operations = [] {
-        fuse_operations ops {};
+        fuse_operations ops{};
         ops.getattr = slowGetattr;
         ops.readdir = slowReaddir;
         ops.open = slowOpen;
@@ -450,7 +452,7 @@ int main(int argc, char **argv)
     }
     g_session = fuse_get_session(fs);
 
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     for (const int sig : {SIGTERM, SIGINT, SIGHUP})

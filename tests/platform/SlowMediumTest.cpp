@@ -1,7 +1,7 @@
 // The slow-medium harness itself: what the copy tests rely on when they hang a card or count the
 // bytes on it. Behaviour only; how fast it runs is measured in bench/, never asserted here.
-#include "support/RealMedia.h"
 #include "support/SlowMedium.h"
+#include "support/RealMedia.h"
 #include "support/TempTree.h"
 
 #include <QDir>
@@ -55,11 +55,10 @@ public:
 class CallOnThread {
 public:
     CallOnThread(SlowMedium &medium, std::function<int()> call)
-        : medium_(medium)
-        , thread_([this, call = std::move(call)] {
-            result_ = call() == 0 ? 0 : errno;
-            done_ = true;
-        })
+        : medium_(medium), thread_([this, call = std::move(call)] {
+              result_ = call() == 0 ? 0 : errno;
+              done_ = true;
+          })
     {
     }
     ~CallOnThread()

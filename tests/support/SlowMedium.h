@@ -74,7 +74,8 @@ public:
     {
         if (!folder_.isValid())
             return "cannot create a temporary folder";
-        QStringList arguments{"start", folder(), QString::number(sizeMb), QString::number(bytesPerSecond), fsType};
+        QStringList arguments{
+            "start", folder(), QString::number(sizeMb), QString::number(bytesPerSecond), fsType};
         if (!label.isEmpty())
             arguments << label;
         const auto [ok, output] = runScript(arguments, 120000);
@@ -220,7 +221,8 @@ private:
     // The control file is served by the daemon's other threads while data requests are held.
     bool command(const QByteArray &text) const
     {
-        const int fd = ::open(QFile::encodeName(folder() + "/backing/control").constData(), O_WRONLY | O_CLOEXEC);
+        const int fd
+            = ::open(QFile::encodeName(folder() + "/backing/control").constData(), O_WRONLY | O_CLOEXEC);
         if (fd < 0)
             return false;
         const bool written = ::write(fd, text.constData(), size_t(text.size())) == text.size();
@@ -229,7 +231,8 @@ private:
 
     QByteArray readControl() const
     {
-        const int fd = ::open(QFile::encodeName(folder() + "/backing/control").constData(), O_RDONLY | O_CLOEXEC);
+        const int fd
+            = ::open(QFile::encodeName(folder() + "/backing/control").constData(), O_RDONLY | O_CLOEXEC);
         if (fd < 0)
             return QByteArray();
         QByteArray text;
