@@ -1,0 +1,250 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fcntl.h>
+#include <map>
+#include <thread>
+#include <unistd.h>
+
+namespace halvorix::test {
+
+// A simulated slow medium in a temporary folder: a card file system (ext4, exfat or vfat) on a
+// loop device whose image lives on halvorix-slowfs, which takes writes at a given rate and can be
+// paused like a card reader that stops answering. Driven through
+// bench/slowmedium/slow-medium.sh; everything it put up is taken down by the destructor, also
+// when the test failed half-way.
+//
+//     SlowMedium medium;
+//     if (const QString why = SlowMedium::unavailableReason("exfat"); !why.isEmpty())
+//         HALVORIX_SKIP_WITHOUT(why.toStdString());
+//     ASSERT_EQ(medium.start(32, 64 << 20, "exfat"), "");
+//     ... copy to medium.card(); medium.pause(); ... medium.resume(); medium.bytesOnDevice() ...
+//
+// What reaches the device from the card (measured on each type): ext4 passes fsync, fdatasync,
+// sync_file_range and syncfs on; exfat (exfat-fuse) fsync, fdatasync and syncfs, not
+// sync_file_range; vfat (fusefat) only syncfs and the unmount.
+class SlowMedium {
+public:
+    struct Stats {
+        qint64 written = -1; // bytes that have reached the device, the card's making included
+        qint64 read = -1; // bytes read from the device
+        bool paused = false;
+        int held = 0; // requests waiting for a resume right now
+    };
+
+    SlowMedium() { folder_.setAutoRemove(false); }
+    SlowMedium(const SlowMedium &) = delete;
+    SlowMedium &operator=(const SlowMedium &) = delete;
+    ~SlowMedium()
+    {
+        const QString failure = stop();
+        if (!failure.isEmpty())
+            ADD_FAILURE() << "the slow medium did not come down: " << failure.toStdString();
+        // Never delete through a mount that is still up.
+        if (leftovers().isEmpty())
+            QDir(folder_.path()).removeRecursively();
+    }
+
+    // Why the medium cannot run here for this card type (not root, no /dev/fuse, no loop device,
+    // a tool missing, the daemon not built); empty when it can.
+    static QString unavailableReason(const QString &fsType)
+    {
+        if (daemonPath().isEmpty())
+            return "halvorix-slowfs was not built (libfuse3-dev was missing when the build was configured)";
+        static std::map<QString, QString> known; // the machine does not change during a run
+        if (const auto it = known.find(fsType); it != known.end())
+            return it->second;
+        const auto [ok, output] = runScript({"check", fsType}, 30000);
+        return known[fsType] = ok ? QString() : "slow medium unavailable: " + output.trimmed();
+    }
+
+    // Starts a card of sizeMb MiB that takes writes at bytesPerSecond (0: unthrottled). Returns
+    // an empty string, or what went wrong.
+    QString start(int sizeMb, qint64 bytesPerSecond, const QString &fsType, const QString &label = "SLOWCARD")
+    {
+        if (!folder_.isValid())
+            return "cannot create a temporary folder";
+        QStringList arguments{
+            "start", folder(), QString::number(sizeMb), QString::number(bytesPerSecond), fsType};
+        if (!label.isEmpty())
+            arguments << label;
+        const auto [ok, output] = runScript(arguments, 120000);
+        return ok ? QString() : "start failed: " + output.trimmed();
+    }
+
+    QString folder() const { return folder_.path(); }
+    QString card() const { return folder_.path() + "/card"; }
+    QString imageStore() const { return folder_.path() + "/store/image"; } // the device's bytes
+    QString loopDevice() const { return stateValue("loop"); }
+
+    bool pause() { return command("pause"); }
+    bool resume() { return command("resume"); }
+    bool setRate(qint64 bytesPerSecond) { return command("rate " + QByteArray::number(bytesPerSecond)); }
+
+    Stats stats() const
+    {
+        Stats stats;
+        const QByteArray text = readControl();
+        for (const QByteArray &line : text.split('\n')) {
+            const qsizetype space = line.indexOf(' ');
+            const QByteArray key = line.left(space);
+            const QByteArray value = line.mid(space + 1);
+            if (key == "written")
+                stats.written = value.toLongLong();
+            else if (key == "read")
+                stats.read = value.toLongLong();
+            else if (key == "state")
+                stats.paused = value == "paused";
+            else if (key == "held")
+                stats.held = value.toInt();
+        }
+        return stats;
+    }
+    qint64 bytesOnDevice() const { return stats().written; }
+
+    // Waits until at least `count` requests are held by a pause: the call a test made has then
+    // reached the device. False when the deadline passes first.
+    bool waitUntilHeld(int count, std::chrono::milliseconds deadline) const
+    {
+        const auto end = std::chrono::steady_clock::now() + deadline;
+        while (stats().held < count) {
+            if (std::chrono::steady_clock::now() >= end)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return true;
+    }
+
+    // Unmounts the card and mounts it again: what is read afterwards comes from the device.
+    QString remount()
+    {
+        const auto [ok, output] = runScript({"remount", folder()}, 60000);
+        return ok ? QString() : "remount failed: " + output.trimmed();
+    }
+
+    // Takes everything down (resuming a paused medium first); safe to repeat. Returns an empty
+    // string, or what is left up.
+    QString stop()
+    {
+        if (!QFile::exists(folder() + "/medium.state") && leftovers().isEmpty())
+            return QString();
+        const auto [ok, output] = runScript({"stop", folder()}, 120000);
+        const QStringList left = leftovers();
+        if (ok && left.isEmpty())
+            return QString();
+        return (output.trimmed() + '\n' + left.join('\n')).trimmed();
+    }
+
+    // What of this medium is still up: mounts under its folder, loop devices on its image,
+    // processes naming its folder (the daemon, a FUSE card driver).
+    QStringList leftovers() const
+    {
+        QStringList left;
+        const QString root = folder_.path() + '/';
+        QFile mountInfo("/proc/self/mountinfo");
+        if (mountInfo.open(QIODevice::ReadOnly)) {
+            for (const QByteArray &line : mountInfo.readAll().split('\n')) {
+                const QList<QByteArray> fields = line.split(' ');
+                if (fields.size() > 4 && QString::fromUtf8(fields[4]).startsWith(root))
+                    left << "mount " + QString::fromUtf8(fields[4]);
+            }
+        }
+        for (const QString &loop : QDir("/sys/block").entryList({"loop*"}, QDir::Dirs | QDir::System)) {
+            QFile backing("/sys/block/" + loop + "/loop/backing_file");
+            if (backing.open(QIODevice::ReadOnly) && QString::fromUtf8(backing.readAll()).startsWith(root))
+                left << "loop device /dev/" + loop;
+        }
+        for (const QString &pid : QDir("/proc").entryList(QDir::Dirs)) {
+            if (pid.toInt() <= 0)
+                continue;
+            QFile commandLine("/proc/" + pid + "/cmdline"); // empty for a zombie
+            if (commandLine.open(QIODevice::ReadOnly) && commandLine.readAll().contains(root.toUtf8()))
+                left << "process " + pid;
+        }
+        return left;
+    }
+
+private:
+    struct ScriptResult {
+        bool ok;
+        QString output;
+    };
+
+    static QString daemonPath()
+    {
+#ifdef HALVORIX_SLOWFS
+        return QStringLiteral(HALVORIX_SLOWFS);
+#else
+        return QString();
+#endif
+    }
+
+    static ScriptResult runScript(const QStringList &arguments, int deadlineMs)
+    {
+        QProcess script;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("HALVORIX_SLOWFS", daemonPath());
+        script.setProcessEnvironment(environment);
+        script.setProcessChannelMode(QProcess::MergedChannels);
+        script.start("bash", QStringList{HALVORIX_SOURCE_DIR "/bench/slowmedium/slow-medium.sh"} + arguments);
+        if (!script.waitForFinished(deadlineMs)) {
+            script.kill();
+            script.waitForFinished(5000);
+            return {false, "slow-medium.sh " + arguments.join(' ') + " did not finish in time"};
+        }
+        const QString output = QString::fromLocal8Bit(script.readAll());
+        return {script.exitStatus() == QProcess::NormalExit && script.exitCode() == 0, output};
+    }
+
+    QString stateValue(const QString &key) const
+    {
+        QFile state(folder() + "/medium.state");
+        if (!state.open(QIODevice::ReadOnly))
+            return QString();
+        QString value;
+        for (const QByteArray &line : state.readAll().split('\n'))
+            if (line.startsWith(key.toUtf8() + '='))
+                value = QString::fromUtf8(line.mid(key.size() + 1));
+        return value;
+    }
+
+    // The control file is served by the daemon's other threads while data requests are held.
+    bool command(const QByteArray &text) const
+    {
+        const int fd
+            = ::open(QFile::encodeName(folder() + "/backing/control").constData(), O_WRONLY | O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        const bool written = ::write(fd, text.constData(), size_t(text.size())) == text.size();
+        return ::close(fd) == 0 && written;
+    }
+
+    QByteArray readControl() const
+    {
+        const int fd
+            = ::open(QFile::encodeName(folder() + "/backing/control").constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return QByteArray();
+        QByteArray text;
+        char buffer[512];
+        ssize_t n = 0;
+        while ((n = ::read(fd, buffer, sizeof buffer)) > 0)
+            text.append(buffer, qsizetype(n));
+        ::close(fd);
+        return text;
+    }
+
+    QTemporaryDir folder_{QDir::tempPath() + "/halvorix-slow-XXXXXX"};
+};
+
+} // namespace halvorix::test
