@@ -15,6 +15,7 @@
 #include "transferlist/PathText.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -369,10 +370,17 @@ void Form1::showEvent(QShowEvent *event)
 
 void Form1::closeEvent(QCloseEvent *event)
 {
-    // The close request is never refused, also in the middle of an operation.
+    // The close request is never refused, also in the middle of an operation, and never waits for
+    // a device: the window goes at once. A copy stops at its next step and removes its temporary
+    // file; one that a hung device holds in the kernel is left to it (nothing incomplete has a
+    // name, and the next run removes the temporary file).
     event->accept();
-    if (runningCopy_)
-        runningCopy_->abandon(); // removes its temporary file before we go
+    hide();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); // gone from the screen now
+    if (runningCopy_) {
+        runningCopy_->abandon();
+        runningCopy_->waitForWork(std::chrono::milliseconds(300));
+    }
     ui_.endProgram();
 }
 

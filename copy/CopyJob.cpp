@@ -98,6 +98,8 @@ CopyJob::CopyJob(UiService &ui, QWidget *window, bool followLinks)
 CopyJob::~CopyJob()
 {
     abandon();
+    if (worker_.joinable())
+        worker_.join();
 }
 
 void CopyJob::run(const std::function<void()> &work, const std::function<void()> &onProgress)
@@ -110,6 +112,10 @@ void CopyJob::run(const std::function<void()> &work, const std::function<void()>
     progressTimer.start();
 
     std::exception_ptr failure;
+    {
+        const std::lock_guard<std::mutex> lock(doneMutex_);
+        workDone_ = false;
+    }
     worker_ = std::thread([&, this] {
         try {
             work();
@@ -117,6 +123,11 @@ void CopyJob::run(const std::function<void()> &work, const std::function<void()>
             failure = std::current_exception();
         }
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        {
+            const std::lock_guard<std::mutex> lock(doneMutex_);
+            workDone_ = true;
+        }
+        doneChanged_.notify_all();
     });
     loop.exec();
     if (worker_.joinable())
@@ -135,8 +146,12 @@ void CopyJob::abandon()
         session.abandon();
     }
     answered_.notify_all(); // a work waiting for a box must not wait any longer
-    if (worker_.joinable() && worker_.get_id() != std::this_thread::get_id())
-        worker_.join();
+}
+
+bool CopyJob::waitForWork(std::chrono::milliseconds limit)
+{
+    std::unique_lock<std::mutex> lock(doneMutex_);
+    return doneChanged_.wait_for(lock, limit, [this] { return workDone_; });
 }
 
 int CopyJob::showBoxOnUiThread(const QString &text, int style, const QString &title)

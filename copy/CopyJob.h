@@ -4,6 +4,7 @@
 #include "platform/UiService.h"
 
 #include <QObject>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -33,8 +34,11 @@ public:
     // thread a few times a second. Throws CopyAbandoned when the job was abandoned.
     void run(const std::function<void()> &work, const std::function<void()> &onProgress);
 
-    // Abandons the work and waits until it has removed its temporary file (from a close request).
+    // Abandons the work (from a close request). Returns at once: the work stops at its next step,
+    // removing its temporary file, unless a device holds it in the kernel.
     void abandon();
+    // Waits up to `limit` for the work to stop; false when it has not.
+    bool waitForWork(std::chrono::milliseconds limit);
 
     // Worker side: shows a box on the user-interface thread and waits for the answer.
     int showBoxOnUiThread(const QString &text, int style, const QString &title);
@@ -46,6 +50,9 @@ private:
     QWidget *window_;
     std::unique_ptr<UiService> workUi_;
     std::thread worker_;
+    std::mutex doneMutex_;
+    std::condition_variable doneChanged_;
+    bool workDone_ = true;
     std::mutex mutex_;
     std::condition_variable answered_;
     struct PendingBox {

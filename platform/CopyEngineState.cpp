@@ -1,14 +1,25 @@
 #include "platform/CopyEngineState.h"
 
+#include "platform/Committer.h"
 #include "platform/CopySession.h"
 
 #include <fcntl.h>
 
 namespace halvorix {
 
+CopyEngineState::CopyEngineState(CopySession &session) : committer(std::make_unique<Committer>(session)) { }
+
+CopyEngineState::~CopyEngineState() = default;
+
 CopyEngineState &engineStateOf(CopySession &session)
 {
-    return session.engineState([] { return std::make_shared<CopyEngineState>(); });
+    return session.engineState([&session] { return std::make_shared<CopyEngineState>(session); });
+}
+
+DestinationFolder::DestinationFolder(FileHandle handle, NativePath folderPath)
+    : path(std::move(folderPath)), key(path.withoutTrailingSeparator().bytes()),
+      syncsWholeFiles(halvorix::syncsWholeFiles(handle.get())), handle_(std::move(handle))
+{
 }
 
 SharedDestination openDestination(const NativePath &path, CopySession &session)

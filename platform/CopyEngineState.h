@@ -11,10 +11,15 @@ namespace halvorix {
 
 class CopySession;
 
+class Committer;
+
 // What the engine keeps for a whole run.
 struct CopyEngineState {
+    explicit CopyEngineState(CopySession &session);
+    ~CopyEngineState();
     RunNames names; // what this run named, so it never replaces its own files
     TemporaryNames temporaries; // this run's temporary names; leftovers of others are removed
+    std::unique_ptr<Committer> committer; // names complete files once they are on the medium
 };
 
 CopyEngineState &engineStateOf(CopySession &session);
@@ -23,14 +28,14 @@ CopyEngineState &engineStateOf(CopySession &session);
 // `key` is its path as this run names it (no trailing separator), the same for every way there.
 class DestinationFolder {
 public:
-    DestinationFolder(FileHandle handle, NativePath folderPath)
-        : path(std::move(folderPath)), key(path.withoutTrailingSeparator().bytes()), handle_(std::move(handle))
-    {
-    }
+    DestinationFolder(FileHandle handle, NativePath folderPath);
     int fd() const { return handle_.get(); }
 
     const NativePath path;
     const QByteArray key;
+    // Data written here reaches the device by a flush of each file, not of the file system (see
+    // syncsWholeFiles).
+    const bool syncsWholeFiles;
 
 private:
     FileHandle handle_;

@@ -60,6 +60,9 @@ public:
     // Files copied at once within a folder tree (a walk goes on meanwhile). 1 copies in line.
     unsigned filesInFlight = 2;
     DataCall dataCall = DataCall::Automatic;
+    // Bytes that may be written ahead of the device; 0 learns it from the device's pace (about a
+    // second of its work). Tests fix it, so a bar moves within a small file.
+    qint64 aheadOfDevice = 0;
     // Tests only: a fast data call (copy_file_range, sendfile) reports the end once this many bytes
     // of a file are copied, as some file systems' do too early. Negative: never.
     qint64 fastCallEndsAt = -1;

@@ -1,6 +1,7 @@
 #include "platform/DataMover.h"
 
 #include "platform/AppError.h"
+#include "platform/Committer.h"
 #include "platform/PosixErrors.h"
 
 #include <cerrno>
@@ -56,7 +57,7 @@ void writeAll(int out, const char *data, size_t length, const CopyEnds &ends)
 
 } // namespace
 
-void moveData(int in, int out, qint64 size, const CopyEnds &ends, CopySession &session)
+void moveData(int in, int out, qint64 size, const CopyEnds &ends, CopySession &session, FileProgress &progress)
 {
     DataCall call = firstCall(session);
     qint64 copied = 0;
@@ -104,7 +105,7 @@ void moveData(int in, int out, qint64 size, const CopyEnds &ends, CopySession &s
         }
         if (!fast)
             writeAll(out, buffer.data(), static_cast<size_t>(n), ends);
-        session.bytesDone.fetch_add(n, std::memory_order_relaxed);
+        progress.wrote(n, ends.destination);
         copied += n;
         if (copied == size && size > 0)
             return; // the size it had when opened: no call just to hear the end

@@ -83,6 +83,8 @@ public:
     // are never opened (each is one failed item). Failed items are recorded in the session.
 
     // Copies one file, replacing an existing one. Throws AppError when it fails (and records it).
+    // The file is named once its data is on the medium, by flushDestinations() at the latest; a
+    // failure found then (the name was taken by this run) is recorded, not thrown.
     virtual void copyFile(const QString &source, const QString &destination, CopySession &session) = 0;
     // Copies every file matching `pattern` into the existing folder `destinationFolder`,
     // replacing files. Goes on past a file that fails; afterwards throws one AppError when

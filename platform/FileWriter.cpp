@@ -89,14 +89,14 @@ FileWriter::FileWriter(const Target &target, mode_t mode, CopySession &session)
 {
     const mode_t permissions = mode & 0777;
     if (session.unnamedFiles && procFdAvailable()) {
-        out_ = FileHandle(::openat(to_.folder.fd(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, permissions));
+        out_ = FileHandle(::openat(to_.folder->fd(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, permissions));
         if (out_.valid())
             return;
         // Any refusal: the named way below tries again and reports what the system says.
     }
     temporary_ = state_.temporaries.next();
     out_ = FileHandle(::openat(
-        to_.folder.fd(), temporary_.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, permissions));
+        to_.folder->fd(), temporary_.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, permissions));
     if (!out_.valid()) {
         const int err = errno;
         temporary_.clear();
@@ -108,13 +108,13 @@ FileWriter::~FileWriter()
 {
     out_.reset();
     if (!temporary_.isEmpty())
-        ::unlinkat(to_.folder.fd(), temporary_.constData(), 0);
+        ::unlinkat(to_.folder->fd(), temporary_.constData(), 0);
 }
 
 bool FileWriter::name(const RunNames::Source &source)
 {
     const auto lock = state_.names.lock(); // the check and the naming are one step for all copiers
-    if (const auto given = state_.names.givenAt(to_.folder.fd(), to_.folder.key, to_.name)) {
+    if (const auto given = state_.names.givenAt(to_.folder->fd(), to_.folder->key, to_.name)) {
         if (!given->folder && given->source == source)
             return false; // the same file listed twice: its copy is already there
         throwNameTaken(to_);
@@ -122,10 +122,10 @@ bool FileWriter::name(const RunNames::Source &source)
     if (temporary_.isEmpty()) {
         // Unnamed: named directly when the name is free (nothing incomplete ever had a name);
         // over an older file through a temporary name, as a rename replaces in one step.
-        int err = linkUnnamedFile(out_.get(), to_.folder.fd(), to_.name.constData(), session_);
+        int err = linkUnnamedFile(out_.get(), to_.folder->fd(), to_.name.constData(), session_);
         if (err == EEXIST) {
             temporary_ = state_.temporaries.next();
-            err = linkUnnamedFile(out_.get(), to_.folder.fd(), temporary_.constData(), session_);
+            err = linkUnnamedFile(out_.get(), to_.folder->fd(), temporary_.constData(), session_);
             if (err != 0)
                 temporary_.clear();
         }
@@ -133,23 +133,27 @@ bool FileWriter::name(const RunNames::Source &source)
             throwSystemError(err, FailedAction::Naming, to_.path().text());
     }
     if (!temporary_.isEmpty()) {
-        if (::renameat(to_.folder.fd(), temporary_.constData(), to_.folder.fd(), to_.name.constData()) != 0) {
+        if (::renameat(to_.folder->fd(), temporary_.constData(), to_.folder->fd(), to_.name.constData()) != 0) {
             const int err = errno;
             throwSystemError(err, FailedAction::Naming, to_.path().text());
         }
         temporary_.clear();
     }
-    state_.names.record(to_.folder.key, to_.name, source, false);
+    state_.names.record(to_.folder->key, to_.name, source, false);
     return true;
 }
 
-bool FileWriter::finish(const struct stat &source)
+void FileWriter::setPermissions(const struct stat &source)
 {
     if (modeNeedsSetting(source) && ::fchmod(out_.get(), source.st_mode & 07777) != 0) {
         const int err = errno;
         if (!isRefusedMetadataChange(err))
             throwSystemError(err, FailedAction::SettingTimes, to_.path().text());
     }
+}
+
+bool FileWriter::commit(const struct stat &source)
+{
     if (!name(sourceIdentity(source)))
         return false;
     // Times once the file has its name: some card drivers set the time anew when a file is renamed.
@@ -161,7 +165,7 @@ bool FileWriter::finish(const struct stat &source)
     }
     if (const int err = out_.closeChecked(); err != 0) {
         // The system could not confirm the data: no file under the name is better than a short one.
-        ::unlinkat(to_.folder.fd(), to_.name.constData(), 0);
+        ::unlinkat(to_.folder->fd(), to_.name.constData(), 0);
         throwSystemError(err, FailedAction::Writing, to_.path().text());
     }
     session_.filesCopied.fetch_add(1, std::memory_order_relaxed);
@@ -173,13 +177,13 @@ void nameTemporary(
 {
     CopyEngineState &state = engineStateOf(session);
     const auto lock = state.names.lock();
-    if (state.names.givenAt(to.folder.fd(), to.folder.key, to.name))
+    if (state.names.givenAt(to.folder->fd(), to.folder->key, to.name))
         throwNameTaken(to);
-    if (::renameat(to.folder.fd(), temporary.constData(), to.folder.fd(), to.name.constData()) != 0) {
+    if (::renameat(to.folder->fd(), temporary.constData(), to.folder->fd(), to.name.constData()) != 0) {
         const int err = errno;
         throwSystemError(err, FailedAction::Naming, to.path().text());
     }
-    state.names.record(to.folder.key, to.name, source, false);
+    state.names.record(to.folder->key, to.name, source, false);
 }
 
 } // namespace halvorix

@@ -10,9 +10,9 @@ namespace halvorix {
 
 // Where one file goes: a name in an open destination folder.
 struct Target {
-    const DestinationFolder &folder;
+    SharedDestination folder;
     QByteArray name;
-    NativePath path() const { return folder.path / name; }
+    NativePath path() const { return folder->path / name; }
 };
 
 // Writes one file so that no incomplete file ever carries its name: it is written unnamed in its
@@ -29,15 +29,19 @@ public:
 
     int fd() const { return out_.get(); }
 
-    // The data is complete: gives the file its permissions, its name and the source's times, and
-    // closes it. A name this run already gave another item is never replaced: that throws AppError.
-    // Returns false, and does nothing, when the name holds this run's copy of the very same source.
-    bool finish(const struct stat &source);
+    const Target &target() const { return to_; }
+
+    // The data is written: gives the file the source's permissions. Throws AppError.
+    void setPermissions(const struct stat &source);
+    // The data is on the medium: gives the file its name and the source's times, and closes it. A
+    // name this run already gave another item is never replaced: that throws AppError. Returns
+    // false, and does nothing, when the name holds this run's copy of the very same source.
+    bool commit(const struct stat &source);
 
 private:
     bool name(const RunNames::Source &source);
 
-    const Target &to_;
+    const Target to_;
     CopySession &session_;
     CopyEngineState &state_;
     FileHandle out_;

@@ -1,6 +1,7 @@
 #include "platform/PosixCopy.h"
 
 #include "platform/AppError.h"
+#include "platform/Committer.h"
 #include "platform/PosixErrors.h"
 #include "platform/TreeCopy.h"
 #include "platform/Wildcard.h"
@@ -148,7 +149,7 @@ void copyFile(const QString &source, const QString &destination, CopySession &se
             throwSystemError(err, FailedAction::Creating, destination);
         }
         const SharedSource sourceFolder = openSourceOrThrow(from.folder(), session.followLinks);
-        copyEntry(*sourceFolder, from.name(), Target{*folder, to.name()}, session);
+        copyEntry(*sourceFolder, from.name(), Target{folder, to.name()}, session);
     } catch (const AppError &error) {
         session.addFailure(source, error);
         throw;
@@ -299,6 +300,7 @@ void measureItem(const QString &path, CopySession &session)
 
 void flushDestinations(CopySession &session)
 {
+    engineStateOf(session).committer->drain(); // every file named, then the names flushed too
     QSet<dev_t> flushed;
     for (const QString &folder : std::as_const(session.destinations)) {
         const FileHandle dir(::open(NativePath::fromText(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));

@@ -1,6 +1,7 @@
 #include "platform/TreeCopy.h"
 
 #include "platform/AppError.h"
+#include "platform/Committer.h"
 #include "platform/DataMover.h"
 #include "platform/PosixErrors.h"
 
@@ -51,10 +52,15 @@ void copyRegularFile(int folderFd, const QByteArray &name, const NativePath &sou
         throwNotAFile(source); // replaced by something else since it was listed
     if (st.st_size > (1 << 20))
         ::posix_fadvise(in.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-    FileWriter writer(to, st.st_mode, session);
+    // Written now, named by the committer once the data is on the medium.
+    Committer &committer = *engineStateOf(session).committer;
+    auto writer = std::make_unique<FileWriter>(to, st.st_mode, session);
     const NativePath destination = to.path();
-    moveData(in.get(), writer.fd(), st.st_size, CopyEnds{source, destination}, session);
-    writer.finish(st);
+    FileProgress progress(writer->fd(), to.folder->syncsWholeFiles, committer);
+    moveData(in.get(), writer->fd(), st.st_size, CopyEnds{source, destination}, session, progress);
+    writer->setPermissions(st);
+    const qint64 outstanding = progress.handOver();
+    committer.submit(std::move(writer), st, source.text(), outstanding);
 }
 
 // Recreates a link as a link (from a card, links are never followed).
@@ -69,14 +75,14 @@ void copyLink(int folderFd, const QByteArray &name, const struct stat &linkSt, c
     }
     target[static_cast<size_t>(n)] = '\0';
     const QByteArray temporary = engineStateOf(session).temporaries.next();
-    if (::symlinkat(target.data(), to.folder.fd(), temporary.constData()) != 0) {
+    if (::symlinkat(target.data(), to.folder->fd(), temporary.constData()) != 0) {
         const int err = errno;
         throwSystemError(err, FailedAction::Creating, to.path().text());
     }
     try {
         nameTemporary(temporary, to, sourceIdentity(linkSt), session);
     } catch (...) {
-        ::unlinkat(to.folder.fd(), temporary.constData(), 0);
+        ::unlinkat(to.folder->fd(), temporary.constData(), 0);
         throw;
     }
     session.filesCopied.fetch_add(1, std::memory_order_relaxed);
@@ -127,7 +133,7 @@ void copyEntry(const SourceFolder &from, const QByteArray &name, const Target &t
     if (!S_ISREG(st.st_mode))
         throwNotAFile(source); // never opened: a pipe would block, a device never ends
     struct stat destSt { };
-    if (::fstatat(to.folder.fd(), to.name.constData(), &destSt, 0) == 0 && destSt.st_dev == st.st_dev
+    if (::fstatat(to.folder->fd(), to.name.constData(), &destSt, 0) == 0 && destSt.st_dev == st.st_dev
         && destSt.st_ino == st.st_ino)
         throw AppError(kPathFileAccessError, 0, FailedAction::Writing, source.text(),
             QStringLiteral("Source and destination are the same file"));
@@ -151,6 +157,13 @@ void TreeCopy::finish()
 {
     if (pool_)
         pool_->drain();
+    if (!abandoned_ && !session_.isAbandoned()) {
+        try {
+            engineStateOf(session_).committer->drain(); // files named before their folders' times
+        } catch (const CopyAbandoned &) {
+            abandoned_ = true;
+        }
+    }
     for (auto it = folderTimes_.rbegin(); it != folderTimes_.rend(); ++it) {
         const struct timespec times[2] = {it->second.st_atim, it->second.st_mtim};
         ::utimensat(AT_FDCWD, it->first.constData(), times, 0); // best effort, as for files
@@ -193,6 +206,8 @@ SharedDestination TreeCopy::makeFolder(const SharedDestination &into, const QByt
 
 void TreeCopy::copyFolder(const NativePath &source, const SharedDestination &into, const QByteArray &name)
 {
+    if (session_.isAbandoned())
+        return; // closing: not one more folder
     std::vector<QByteArray> subFolders;
     struct stat st { };
     SharedDestination to;
@@ -245,7 +260,7 @@ void TreeCopy::copyFile(SharedSource from, const QByteArray &name, SharedDestina
     auto copy = [this, from = std::move(from), name, to = std::move(to), knownRegular] {
         const NativePath source = from->path / name;
         try {
-            const Target target{*to, name};
+            const Target target{to, name};
             if (knownRegular) {
                 runBeforeFileHook(source, session_);
                 copyRegularFile(from->fd(), name, source, target, session_);

@@ -293,6 +293,7 @@ TEST_P(CopyEngine, SingleFileCopyFailsForMissingSourcesAndRecordsThem)
     ASSERT_EQ(session.failures().size(), 2u);
     EXPECT_EQ(session.failures()[1].reason, "No such file or directory");
     fs.copyFile(card.path("IMG_0001.JPG"), results.path("copy.jpg"), session);
+    fs.flushDestinations(session); // files are named once on the medium
     EXPECT_EQ(QFileInfo(results.path("copy.jpg")).lastModified(), kOld);
     EXPECT_THROW(fs.copyFile(card.path("IMG_0001.JPG"), card.path("IMG_0001.JPG"), session), AppError);
     EXPECT_EQ(TempTree::read(card.path("IMG_0001.JPG")), QByteArray(300000, 'x'));
@@ -323,11 +324,9 @@ TEST_P(CopyEngine, OneCopyNeverReplacesWhatItWroteItself)
     session.followLinks = true;
     for (const char *row : {"100CANON/IMG_0001.JPG", "101CANON/IMG_0001.JPG", "102CANON/img_0001.jpg",
              "100CANON/IMG_0001.JPG"}) {
-        try {
-            fs.copyFile(pc.path(row), results.path(QString(row).section('/', 1)), session);
-        } catch (const AppError &) {
-        }
+        fs.copyFile(pc.path(row), results.path(QString(row).section('/', 1)), session);
     }
+    fs.flushDestinations(session); // files are named once on the medium
     EXPECT_EQ(TempTree::read(results.path("IMG_0001.JPG")), "first camera");
     EXPECT_EQ(TempTree::read(results.path("img_0001.jpg")), "third camera"); // case counts here
     ASSERT_EQ(session.failures().size(), 1u);
@@ -340,6 +339,7 @@ TEST_P(CopyEngine, OneCopyNeverReplacesWhatItWroteItself)
     CopySession again; // a later run replaces what this one wrote
     takeWay(again, GetParam());
     fs.copyFile(pc.path("101CANON/IMG_0001.JPG"), results.path("IMG_0001.JPG"), again);
+    fs.flushDestinations(again);
     EXPECT_EQ(TempTree::read(results.path("IMG_0001.JPG")), "second camera");
 }
 

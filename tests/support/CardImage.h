@@ -84,7 +84,9 @@ public:
             if (!run(QStringLiteral("mount.exfat-fuse"), args << loop_ << mountPoint_))
                 return false;
         } else {
-            QString options = QStringLiteral("rw+,allow_other");
+            // A block-device mount, as exfat-fuse makes by itself: a flush of the card's file system
+            // then empties the device's cache, where fusefat's writes wait.
+            QString options = QStringLiteral("rw+,allow_other,blkdev,fsname=") + loop_;
             if (!options_.isEmpty())
                 options += QLatin1Char(',') + options_;
             if (!run(QStringLiteral("fusefat"), {QStringLiteral("-o"), options, loop_, mountPoint_}))

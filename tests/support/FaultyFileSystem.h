@@ -56,6 +56,7 @@ public:
     std::function<void(const QString &source)> beforeEachFile;
     std::function<void(CopySession &)> beforeEachChunk;
     qint64 chunkBytes = 0;
+    qint64 aheadOfDevice = 0;
 
     void copyFile(const QString &source, const QString &destination, CopySession &session) override
     {
@@ -104,6 +105,8 @@ private:
             session.beforeChunk = [this, &session] { beforeEachChunk(session); };
         if (chunkBytes > 0)
             session.chunkBytes = chunkBytes;
+        if (aheadOfDevice > 0)
+            session.aheadOfDevice = aheadOfDevice;
     }
     void hook(const char *operation, const QString &path)
     {

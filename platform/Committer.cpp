@@ -1,0 +1,227 @@
+#include "platform/Committer.h"
+
+#include "platform/AppError.h"
+#include "platform/PosixErrors.h"
+
+#include <QHash>
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/vfs.h>
+#include <unistd.h>
+
+namespace halvorix {
+
+namespace {
+
+// What may be written ahead of the device: about this long of its work...
+constexpr double kSecondsAhead = 0.75;
+// ...within these bounds, starting from the middle until the device's pace is known.
+constexpr qint64 kLeastAhead = 4 << 20;
+constexpr qint64 kMostAhead = 256 << 20;
+constexpr qint64 kFirstAhead = 32 << 20;
+// A batch is flushed when it holds that much, when its oldest file has waited this long (so the
+// bar moves and names appear), or when this many files wait (each holds its file open).
+constexpr qint64 kBatchAgeMs = 500;
+constexpr size_t kBatchFiles = 512;
+
+constexpr long kFuseMagic = 0x65735546;
+
+} // namespace
+
+bool syncsWholeFiles(int folderFd)
+{
+    struct statfs fs { };
+    return ::fstatfs(folderFd, &fs) == 0 && fs.f_type == kFuseMagic;
+}
+
+Committer::Committer(CopySession &session) : session_(session), budget_(kFirstAhead)
+{
+    thread_ = std::thread([this] { run(); });
+}
+
+Committer::~Committer()
+{
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+}
+
+qint64 Committer::windowBytes() const
+{
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return session_.aheadOfDevice > 0 ? session_.aheadOfDevice / 2 : std::max<qint64>(budget_ / 2, kLeastAhead);
+}
+
+void Committer::wrote(qint64 bytes)
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    unconfirmed_ += bytes;
+    while (unconfirmed_ > 2 * budget() && !session_.isAbandoned()) {
+        ++waitingWriters_;
+        changed_.notify_all(); // a batch waiting for its time is due now
+        changed_.wait_for(lock, std::chrono::milliseconds(100));
+        --waitingWriters_;
+    }
+    if (session_.isAbandoned())
+        throw CopyAbandoned{};
+}
+
+void Committer::settled(qint64 gone, qint64 onDevice, double seconds)
+{
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        unconfirmed_ -= gone;
+        learnRate(onDevice, seconds);
+    }
+    session_.bytesDone.fetch_add(onDevice, std::memory_order_relaxed);
+    changed_.notify_all();
+}
+
+void Committer::learnRate(qint64 bytes, double seconds)
+{
+    if (bytes < (1 << 20) || seconds < 0.02)
+        return; // too little to tell the device's pace
+    const double rate = double(bytes) / seconds;
+    budget_ = std::clamp(qint64(rate * kSecondsAhead), kLeastAhead, kMostAhead);
+}
+
+void Committer::submit(
+    std::unique_ptr<FileWriter> file, const struct stat &source, const QString &item, qint64 unconfirmed)
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (pending_.size() >= kBatchFiles && !session_.isAbandoned()) {
+        ++waitingWriters_;
+        changed_.notify_all();
+        changed_.wait_for(lock, std::chrono::milliseconds(100));
+        --waitingWriters_;
+    }
+    if (session_.isAbandoned())
+        throw CopyAbandoned{}; // the file goes with its temporary name
+    if (pending_.empty())
+        oldest_.start();
+    pending_.push_back(Pending{std::move(file), source, item, unconfirmed});
+    pendingBytes_ += unconfirmed;
+    changed_.notify_all();
+}
+
+void Committer::drain()
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    draining_ = true;
+    changed_.notify_all();
+    while ((!pending_.empty() || inHand_ > 0) && !session_.isAbandoned())
+        changed_.wait_for(lock, std::chrono::milliseconds(100));
+    draining_ = false;
+    if (session_.isAbandoned())
+        throw CopyAbandoned{};
+}
+
+qint64 Committer::budget() const
+{
+    return session_.aheadOfDevice > 0 ? session_.aheadOfDevice : budget_;
+}
+
+bool Committer::batchIsDue() const
+{
+    return draining_ || waitingWriters_ > 0 || pendingBytes_ >= budget() || pending_.size() >= kBatchFiles
+        || oldest_.elapsed() >= kBatchAgeMs;
+}
+
+void Committer::run()
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        changed_.wait_for(lock, std::chrono::milliseconds(50));
+        if (stopping_ || session_.isAbandoned())
+            return; // what is pending is given up with the committer
+        if (pending_.empty() || !batchIsDue())
+            continue;
+        std::vector<Pending> batch;
+        batch.reserve(pending_.size());
+        while (!pending_.empty()) {
+            batch.push_back(std::move(pending_.front()));
+            pending_.pop_front();
+        }
+        inHand_ = batch.size();
+        pendingBytes_ = 0;
+        lock.unlock();
+        flushAndName(batch);
+        batch.clear(); // files given up close here, their temporary names removed
+        lock.lock();
+        inHand_ = 0;
+        changed_.notify_all();
+    }
+}
+
+void Committer::flushAndName(std::vector<Pending> &batch)
+{
+    QElapsedTimer timer;
+    timer.start();
+    // One flush of each file system puts every file of the batch on its device. A device that
+    // reports an error is asked file by file, so that only the files it failed are given up.
+    QHash<dev_t, int> deviceError;
+    std::vector<int> fileError(batch.size(), 0);
+    for (size_t i = 0; i < batch.size(); ++i) {
+        if (session_.isAbandoned())
+            return;
+        const int fd = batch[i].file->fd();
+        struct stat st { };
+        ::fstat(fd, &st);
+        if (!deviceError.contains(st.st_dev))
+            deviceError.insert(st.st_dev, ::syncfs(fd) == 0 ? 0 : errno);
+        if (deviceError.value(st.st_dev) != 0 && ::fdatasync(fd) != 0)
+            fileError[i] = errno;
+    }
+    qint64 gone = 0, onDevice = 0;
+    for (size_t i = 0; i < batch.size(); ++i) {
+        gone += batch[i].unconfirmed;
+        onDevice += fileError[i] == 0 ? batch[i].unconfirmed : 0;
+    }
+    settled(gone, onDevice, double(timer.nsecsElapsed()) / 1e9);
+
+    for (size_t i = 0; i < batch.size(); ++i) {
+        if (session_.isAbandoned())
+            return;
+        Pending &p = batch[i];
+        try {
+            if (fileError[i] != 0)
+                throwSystemError(fileError[i], FailedAction::Flushing, p.file->target().path().text());
+            p.file->commit(p.source);
+        } catch (const AppError &error) {
+            session_.addFailure(p.item, error);
+        }
+        p.file.reset();
+    }
+}
+
+void FileProgress::wrote(qint64 bytes, const NativePath &destination)
+{
+    written_ += bytes;
+    committer_.wrote(bytes);
+    if (!wholeFile_) // start writing this chunk out now; it is waited for later
+        ::sync_file_range(out_, written_ - bytes, bytes, SYNC_FILE_RANGE_WRITE);
+    if (unconfirmed() < committer_.windowBytes())
+        return;
+    QElapsedTimer timer;
+    timer.start();
+    // Wait for what was written before this chunk, so the device always has work.
+    const qint64 upTo = wholeFile_ ? written_ : written_ - bytes;
+    if (upTo <= confirmed_)
+        return;
+    const int rc = wholeFile_ ? ::syncfs(out_)
+                              : ::sync_file_range(out_, confirmed_, upTo - confirmed_,
+                                  SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
+    if (rc != 0) {
+        const int err = errno;
+        throwSystemError(err, FailedAction::Flushing, destination.text());
+    }
+    committer_.settled(upTo - confirmed_, upTo - confirmed_, double(timer.nsecsElapsed()) / 1e9);
+    confirmed_ = upTo;
+}
+
+} // namespace halvorix
