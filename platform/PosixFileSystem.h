@@ -29,6 +29,7 @@ public:
     void measure(const QString &pattern, bool foldersToo, CopySession &session) override;
     void flushDestinations(CopySession &session) override;
     void forEachDrive(const std::function<void(const DriveInfo &)> &onDrive) override;
+    bool driveStillMounted(const DriveInfo &drive) override;
 
 private:
     QString sysroot_;

@@ -3,97 +3,13 @@
 #include "platform/AppError.h"
 #include "platform/LinuxDrives.h"
 #include "platform/PosixFileSystem.h"
+#include "support/FakeSystem.h"
 #include "support/FormFixture.h"
 
-#include <QFile>
 #include <gtest/gtest.h>
 
 using namespace halvorix;
 using namespace halvorix::test;
-
-namespace {
-
-// A fake machine under a temporary folder: mount table, sysfs and udev's label links. The mount
-// points are real folders inside it, so readiness is real too.
-class FakeSystem {
-public:
-    TempTree root;
-
-    QString mountPoint(const QString &name) const { return root.path("mnt/" + name); }
-
-    void disk(
-        const QString &name, const QString &majorMinor, const char *removable, const char *mmcType = nullptr)
-    {
-        const QString dir = root.mkdir("sys/devices/block/" + name);
-        if (removable)
-            root.write("sys/devices/block/" + name + "/removable", removable);
-        if (mmcType)
-            root.write("sys/devices/block/" + name + "/device/type", mmcType);
-        link(majorMinor, dir);
-    }
-    void partition(const QString &diskName, const QString &name, const QString &majorMinor)
-    {
-        const QString dir = root.mkdir("sys/devices/block/" + diskName + "/" + name);
-        root.write("sys/devices/block/" + diskName + "/" + name + "/partition", "1");
-        link(majorMinor, dir);
-    }
-    void label(const QString &escapedLabel, const QString &kernelName)
-    {
-        root.mkdir("dev/disk/by-label");
-        QFile::link("../../" + kernelName, root.path("dev/disk/by-label/" + escapedLabel));
-    }
-    // Mounts at mnt/<name>; a not-ready drive has no folder behind its mount point.
-    void mount(const QString &majorMinor, const QString &name, const QString &fsType, const QString &source,
-        bool ready = true)
-    {
-        const QString point = name.startsWith('/') ? name : mountPoint(name);
-        if (ready && !name.startsWith('/'))
-            root.mkdir("mnt/" + name);
-        QString escaped = point;
-        escaped.replace(' ', "\\040");
-        lines_ += QString("%1 1 %2 / %3 rw,relatime shared:1 - %4 %5 rw\n")
-                      .arg(++id_)
-                      .arg(majorMinor, escaped, fsType, source);
-        root.write("proc/self/mountinfo", lines_.toUtf8());
-    }
-
-    std::vector<DriveInfo> drives() const
-    {
-        std::vector<DriveInfo> out;
-        LinuxDriveSource(root.path()).forEachDrive([&](const DriveInfo &d) { out.push_back(d); });
-        return out;
-    }
-
-private:
-    void link(const QString &majorMinor, const QString &target)
-    {
-        root.mkdir("sys/dev/block");
-        QFile::link(target, root.path("sys/dev/block/" + majorMinor));
-    }
-    QString lines_;
-    int id_ = 20;
-};
-
-struct Lists {
-    QStringList cardEntries, cardTexts, diskEntries, diskTexts;
-};
-
-Lists fill(FileSystemService &fs)
-{
-    Lists lists;
-    DriveListTargets targets{[&](const QString &e, const QString &t) {
-                                 lists.cardEntries << e;
-                                 lists.cardTexts << t;
-                             },
-        [&](const QString &e, const QString &t) {
-            lists.diskEntries << e;
-            lists.diskTexts << t;
-        }};
-    FillDriveLists(fs, targets);
-    return lists;
-}
-
-} // namespace
 
 TEST(DriveDiscovery, ClassifiesEveryKindOfMountFromTheSystemFiles)
 {
@@ -200,8 +116,9 @@ TEST(DriveDiscovery, AFailingQueryStopsThereKeepingWhatWasListed)
     sys.mount("8:48", "after", "vfat", "/dev/sdd");
     PosixFileSystem fs(sys.root.path());
     Lists lists;
-    DriveListTargets targets{[&](const QString &e, const QString &) { lists.cardEntries << e; },
-        [&](const QString &e, const QString &) { lists.diskEntries << e; }};
+    DriveListTargets targets{
+        [&](const QString &e, const QString &, const DriveInfo &) { lists.cardEntries << e; },
+        [&](const QString &e, const QString &, const DriveInfo &) { lists.diskEntries << e; }};
     EXPECT_THROW(FillDriveLists(fs, targets), AppError);
     EXPECT_EQ(lists.cardEntries, QStringList{sys.mountPoint("first") + "/|MySep!!|Removable Disk"});
 }
@@ -218,11 +135,11 @@ TEST(DriveDiscovery, MountTableEscapesAndLabelEscapesDecode)
 TEST(DriveEntries, ItemTextsAndEntriesPerKind)
 {
     EXPECT_EQ(
-        driveItemText({"/media/alice/CARD/", kDriveRemovable, true, "CARD"}), "CARD (/media/alice/CARD)");
-    EXPECT_EQ(driveItemText({"/media/alice/1234-ABCD/", kDriveRemovable, true, ""}),
+        driveItemText({"/media/alice/CARD/", kDriveRemovable, true, "CARD", {}}), "CARD (/media/alice/CARD)");
+    EXPECT_EQ(driveItemText({"/media/alice/1234-ABCD/", kDriveRemovable, true, "", {}}),
         "Removable Disk (/media/alice/1234-ABCD)");
-    EXPECT_EQ(driveItemText({"/home/alice/", kDriveFixed, true, ""}), "Local Disk (/home/alice)");
-    EXPECT_EQ(driveItemText({"/", kDriveFixed, true, ""}), "Local Disk (/)");
+    EXPECT_EQ(driveItemText({"/home/alice/", kDriveFixed, true, "", {}}), "Local Disk (/home/alice)");
+    EXPECT_EQ(driveItemText({"/", kDriveFixed, true, "", {}}), "Local Disk (/)");
     EXPECT_EQ(splitDriveEntry("/media/x/|MySep!!|A|MySep!!|B"), QStringList({"/media/x/", "A", "B"}));
 }
 
