@@ -1,5 +1,6 @@
 // A card's label becomes a folder name only once it can no longer point anywhere: the results
 // folder stays inside the chosen hard drive, never hidden, whatever a stranger's card calls itself.
+#include "drives/SafeName.h"
 #include "support/FakeSystem.h"
 
 #include <QLineEdit>
@@ -48,4 +49,33 @@ TEST(HostileLabels, ListedAsTheyAreButFoldersStayInsideTheHardDrive)
         EXPECT_EQ(w.form.Text1->text(), sys.mountPoint("disk") + "/" + cases[i].folder + "/");
         EXPECT_EQ(w.form.CardSourceDrives.at(int(i)), mount + "/|MySep!!|" + cases[i].folder);
     }
+}
+
+TEST(SafeFolderName, LongLabelsAreCutBetweenCharactersWithinTheNameLimit)
+{
+    EXPECT_EQ(safeFolderName(QString(300, 'a'), "Removable Disk"), QString(255, 'a'));
+    // Two bytes each: 127 of them fit, the 128th would end at byte 256.
+    EXPECT_EQ(safeFolderName(QString(150, QChar(0xE9)), "Removable Disk"), QString(127, QChar(0xE9)));
+    QString emoji;
+    for (int i = 0; i < 70; ++i)
+        emoji += QString::fromUtf8("\xF0\x9F\x93\xB7"); // four bytes, two UTF-16 units
+    const QString cut = safeFolderName("a" + emoji, "Removable Disk");
+    EXPECT_EQ(cut.toUtf8().size(), 1 + 63 * 4);
+    EXPECT_EQ(QString::fromUtf8(cut.toUtf8()), cut); // no half character left behind
+    // A cut that ends in a blank leaves no trailing blank.
+    EXPECT_EQ(safeFolderName(QString(254, 'a') + " b", "Removable Disk"), QString(254, 'a'));
+}
+
+TEST(SafeFolderName, NothingUsableLeftGivesTheUnlabelledName)
+{
+    for (const QString &label : {QString(), QString("/"), QString("//"), QString("."), QString(".."),
+             QString("..."), QString(" . . "), QString("\x01\x1f"), QString(QChar(0xFFFD)), QString("   ")}) {
+        EXPECT_EQ(safeFolderName(label, "Local Disk"), "Local Disk") << label.toStdString();
+    }
+    DriveInfo drive{"/media/alice/x/", kDriveRemovable, true, "..", {}};
+    EXPECT_EQ(driveName(drive), "Removable Disk");
+    drive.type = kDriveFixed;
+    EXPECT_EQ(driveName(drive), "Local Disk");
+    drive.label = "Data\xe2\x80\xa6"; // what is not a separator, dot or control stays as it is
+    EXPECT_EQ(driveName(drive), QString::fromUtf8("Data\xe2\x80\xa6"));
 }

@@ -6,6 +6,7 @@
 #include "support/FakeSystem.h"
 #include "support/FormFixture.h"
 
+#include <QFile>
 #include <gtest/gtest.h>
 
 using namespace halvorix;
@@ -71,6 +72,65 @@ TEST(DriveDiscovery, ClassifiesEveryKindOfMountFromTheSystemFiles)
         QStringList(
             {sys.mountPoint("root") + "/|MySep!!|Local Disk", sys.mountPoint("emmc") + "/|MySep!!|Local Disk",
                 sys.mountPoint("usbdisk") + "/|MySep!!|BACKUP"}));
+}
+
+TEST(DriveDiscovery, AnonymousMountsAreFoundThroughTheirSource)
+{
+    FakeSystem sys;
+    sys.disk("sdb", "8:16", "1");
+    sys.partition("sdb", "sdb1", "8:17");
+    sys.uuid("6F2E-0A11", "sdb1");
+    sys.mount("0:50", "stick", "fuseblk", "/dev/disk/by-uuid/6F2E-0A11");
+    sys.mount("0:50", "stick again", "fuseblk", "/dev/disk/by-uuid/6F2E-0A11"); // a bind mount of it
+    sys.disk("sdc", "8:32", "0");
+    sys.partition("sdc", "sdc1", "8:33");
+    sys.deviceMapper("dm-0", "254:0", "backup", {"sdc1"}, /*mapperLink=*/false);
+    sys.mount("0:51", "backup", "btrfs", "/dev/mapper/backup"); // a node, named in dm/name
+    sys.mount("0:52", "unknown", "fuseblk", "/dev/sdz1"); // names no device the kernel has
+    sys.disk("sdd", "8:48", "1");
+    sys.partition("sdd", "sdd1", "8:49");
+    sys.root.mkdir("dev/disk/by-label");
+    QFile::link("/dev/sdd1", sys.root.path("dev/disk/by-label/ABS")); // an absolute link
+    sys.mount("0:53", "absolute", "fuseblk", "/dev/disk/by-label/ABS");
+    sys.mount("0:54", "share", "fuse.sshfs", "alice@server:/srv");
+
+    const std::vector<DriveInfo> drives = sys.drives();
+    ASSERT_EQ(drives.size(), 3u);
+    EXPECT_EQ(drives[0].root, sys.mountPoint("stick") + "/");
+    EXPECT_EQ(drives[0].type, kDriveRemovable);
+    EXPECT_EQ(drives[0].identity.device, "sdb1");
+    EXPECT_EQ(drives[0].identity.uuid, "6F2E-0A11");
+    EXPECT_EQ(drives[1].root, sys.mountPoint("backup") + "/");
+    EXPECT_EQ(drives[1].type, kDriveFixed);
+    EXPECT_EQ(drives[1].identity.device, "dm-0");
+    EXPECT_EQ(drives[2].root, sys.mountPoint("absolute") + "/");
+    EXPECT_EQ(drives[2].type, kDriveRemovable);
+    EXPECT_EQ(drives[2].label, "ABS");
+}
+
+TEST(DriveDiscovery, TheDiskHoldingTheSystemIsFixedWhateverItsFlags)
+{
+    FakeSystem sys;
+    sys.disk("sda", "8:0", "1"); // a whole system on a USB stick
+    sys.partition("sda", "sda1", "8:1");
+    sys.partition("sda", "sda2", "8:2");
+    sys.mount("8:2", "/", "ext4", "/dev/sda2");
+    sys.mount("8:1", "data", "vfat", "/dev/sda1");
+    sys.disk("sdb", "8:16", "1");
+    sys.partition("sdb", "sdb1", "8:17");
+    sys.mount("8:17", "stick", "vfat", "/dev/sdb1");
+    sys.disk("mmcblk0", "179:0", "0", "SD");
+    sys.deviceMapper("dm-0", "254:0", "luks-1", {"mmcblk0"});
+    sys.mount("254:0", "secret", "ext4", "/dev/mapper/luks-1"); // encrypted SD card: through its slave
+
+    const std::vector<DriveInfo> drives = sys.drives();
+    ASSERT_EQ(drives.size(), 4u);
+    EXPECT_EQ(drives[0].type, kDriveFixed);
+    EXPECT_EQ(drives[1].root, sys.mountPoint("data") + "/");
+    EXPECT_EQ(drives[1].type, kDriveFixed);
+    EXPECT_EQ(drives[2].type, kDriveRemovable);
+    EXPECT_EQ(drives[3].root, sys.mountPoint("secret") + "/");
+    EXPECT_EQ(drives[3].type, kDriveRemovable);
 }
 
 TEST(DriveDiscovery, HomeFolderIsTheRootOfTheDriveThatHoldsIt)

@@ -41,6 +41,25 @@ public:
         root.write("sys/devices/block/" + diskName + "/" + name + "/partition", "1");
         registerDevice(name, majorMinor, dir);
     }
+    // A device-mapper device on `slaves`. Its /dev/mapper name is a link to ../dm-N, or, as on
+    // older systems, a node of its own.
+    void deviceMapper(const QString &name, const QString &majorMinor, const QString &dmName,
+        const QStringList &slaves, bool mapperLink = true)
+    {
+        const QString dir = root.mkdir("sys/devices/virtual/block/" + name);
+        root.write("sys/devices/virtual/block/" + name + "/removable", "0");
+        root.write("sys/devices/virtual/block/" + name + "/dm/name", dmName.toUtf8() + "\n");
+        root.mkdir("sys/devices/virtual/block/" + name + "/slaves");
+        for (const QString &slave : slaves)
+            QFile::link(QFileInfo(root.path("sys/class/block/" + slave)).canonicalFilePath(),
+                dir + "/slaves/" + slave);
+        registerDevice(name, majorMinor, dir);
+        root.mkdir("dev/mapper");
+        if (mapperLink)
+            QFile::link("../" + name, root.path("dev/mapper/" + dmName));
+        else
+            root.write("dev/mapper/" + dmName, "");
+    }
     void label(const QString &escapedLabel, const QString &kernelName)
     {
         udevLink("by-label", escapedLabel, kernelName);
