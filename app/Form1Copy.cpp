@@ -70,9 +70,9 @@ bool Form1::cardStillThere(const QComboBox *cardList)
     if (index >= 0 && size_t(index) < cardDrives_.size() && fs_.driveStillMounted(cardDrives_[size_t(index)]))
         return true;
     setMousePointer(kPointerDefault);
-    ui_.msgBox(QStringLiteral("%1 is no longer the memory card that was chosen: it was taken out or "
-                              "replaced. Nothing was copied.\rPut the card back, or start Halvorix "
-                              "again to list the drives anew.")
+    ui_.msgBox(QStringLiteral("The memory card %1 is not there any more: it was taken out or replaced "
+                              "after the drives were listed. Nothing was copied.\rPut the card back, "
+                              "or start Halvorix again to list the drives anew.")
                    .arg(cardList->itemText(index)),
         kStyleWarning);
     ProgressBar1->setValue(0);
