@@ -85,17 +85,14 @@ TEST_F(CardCheck, TheSameCardCopiesInBothDirections)
     EXPECT_EQ(w->ui.boxTexts(), QStringList({"Done.", "Done."}));
 }
 
-TEST_F(CardCheck, CardUnmountedWithItsFolderLeftReceivesNothingToComputer)
-{
-    sys.unmount("sdcard");
-    startCardToComputer();
-    expectToldAndNothingWritten();
-}
-
-TEST_F(CardCheck, CardUnmountedWithItsFolderLeftReceivesNothingToCard)
+TEST_F(CardCheck, CardUnmountedWithItsFolderLeftReceivesNothing)
 {
     sys.unmount("sdcard");
     startComputerToCard();
+    expectToldAndNothingWritten();
+    w->ui.boxes.clear();
+    w->form.Option1->setChecked(true);
+    startCardToComputer();
     expectToldAndNothingWritten();
 }
 

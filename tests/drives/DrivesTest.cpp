@@ -108,31 +108,6 @@ TEST(DriveDiscovery, AnonymousMountsAreFoundThroughTheirSource)
     EXPECT_EQ(drives[2].label, "ABS");
 }
 
-TEST(DriveDiscovery, TheDiskHoldingTheSystemIsFixedWhateverItsFlags)
-{
-    FakeSystem sys;
-    sys.disk("sda", "8:0", "1"); // a whole system on a USB stick
-    sys.partition("sda", "sda1", "8:1");
-    sys.partition("sda", "sda2", "8:2");
-    sys.mount("8:2", "/", "ext4", "/dev/sda2");
-    sys.mount("8:1", "data", "vfat", "/dev/sda1");
-    sys.disk("sdb", "8:16", "1");
-    sys.partition("sdb", "sdb1", "8:17");
-    sys.mount("8:17", "stick", "vfat", "/dev/sdb1");
-    sys.disk("mmcblk0", "179:0", "0", "SD");
-    sys.deviceMapper("dm-0", "254:0", "luks-1", {"mmcblk0"});
-    sys.mount("254:0", "secret", "ext4", "/dev/mapper/luks-1"); // encrypted SD card: through its slave
-
-    const std::vector<DriveInfo> drives = sys.drives();
-    ASSERT_EQ(drives.size(), 4u);
-    EXPECT_EQ(drives[0].type, kDriveFixed);
-    EXPECT_EQ(drives[1].root, sys.mountPoint("data") + "/");
-    EXPECT_EQ(drives[1].type, kDriveFixed);
-    EXPECT_EQ(drives[2].type, kDriveRemovable);
-    EXPECT_EQ(drives[3].root, sys.mountPoint("secret") + "/");
-    EXPECT_EQ(drives[3].type, kDriveRemovable);
-}
-
 TEST(DriveDiscovery, HomeFolderIsTheRootOfTheDriveThatHoldsIt)
 {
     FakeSystem sys;
