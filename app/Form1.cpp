@@ -478,8 +478,9 @@ void Form1::setOptionValue(QRadioButton *option, bool on)
 void Form1::FillDriveLists()
 {
     DriveListTargets targets;
-    targets.addCard = [this](const QString &entry, const QString &itemText) {
+    targets.addCard = [this](const QString &entry, const QString &itemText, const DriveInfo &drive) {
         const QSignalBlocker block1(Combo1), block3(Combo3);
+        cardDrives_.push_back(drive);
         CardSourceDrives.append(entry);
         Combo1->addItem(itemText);
         CardTargetDrives.append(entry);
@@ -487,7 +488,7 @@ void Form1::FillDriveLists()
         Combo1->setCurrentIndex(-1); // discovery selects nothing
         Combo3->setCurrentIndex(-1);
     };
-    targets.addHardDisk = [this](const QString &entry, const QString &itemText) {
+    targets.addHardDisk = [this](const QString &entry, const QString &itemText, const DriveInfo &) {
         const QSignalBlocker block(Combo2);
         Combo2->addItem(itemText);
         HardDiskDrives.append(entry);

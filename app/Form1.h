@@ -2,6 +2,7 @@
 
 #include "app/Main.h"
 #include "app/Skin.h"
+#include "platform/FileSystemService.h"
 #include "transferlist/TransferListModel.h"
 
 #include <QCursor>
@@ -23,7 +24,6 @@ class QRadioButton;
 
 namespace halvorix {
 
-class FileSystemService;
 class UiService;
 class StepRunner;
 class CopyJob;
@@ -129,6 +129,7 @@ private:
     void addChosenFolder(StepRunner &run);
     void addAllFilesInFolder(StepRunner &run);
     void addAllFoldersInFolder(StepRunner &run);
+    bool cardStillThere(const QComboBox *cardList);
     void copyCardToComputer(StepRunner &run);
     void copyComputerToCard(StepRunner &run);
     void runCopy(CopyJob &job, const std::function<void()> &work);
@@ -146,6 +147,8 @@ private:
     enum class PointerRule { LeaveAlone, Arrow, Hand };
     QHash<QObject *, PointerRule> pointerRules_;
     CopyJob *runningCopy_ = nullptr;
+    // The cards as discovery found them, parallel to Combo1 and Combo3 (which list the same).
+    std::vector<DriveInfo> cardDrives_;
 };
 
 } // namespace halvorix

@@ -58,6 +58,27 @@ void Form1::showClosingMessage(const CopyJob &job, const QString &doneText)
         ui_.msgBox(closingWarningText(failures), kStyleWarning);
 }
 
+// Nothing is written unless the chosen card's root is still the mount point of the drive that
+// was listed. A card pulled from a reader whose mount folder stays (one named in fstab) would
+// otherwise have a copy to it land on the computer's own disk, and a copy from it make an empty
+// results folder under "Done."; a stranger's card in the same slot would take what was meant for
+// the one chosen. A warning rather than the error report: nothing failed, the user has a card to
+// put back, and the run ends here instead of resuming with its next line.
+bool Form1::cardStillThere(const QComboBox *cardList)
+{
+    const int index = cardList->currentIndex();
+    if (index >= 0 && size_t(index) < cardDrives_.size() && fs_.driveStillMounted(cardDrives_[size_t(index)]))
+        return true;
+    setMousePointer(kPointerDefault);
+    ui_.msgBox(QStringLiteral("The memory card %1 is not there any more: it was taken out or replaced "
+                              "after the drives were listed. Nothing was copied.\rPut the card back, "
+                              "or start Halvorix again to list the drives anew.")
+                   .arg(cardList->itemText(index)),
+        kStyleWarning);
+    ProgressBar1->setValue(0);
+    return false;
+}
+
 void Form1::copyCardToComputer(StepRunner &run)
 {
     if (run.test(102, [&] { return Combo1->currentIndex() < 0; })) {
@@ -75,6 +96,8 @@ void Form1::copyCardToComputer(StepRunner &run)
         return;
     }
     run.step(118, [&] { setMousePointer(kPointerBusy); });
+    if (!cardStillThere(Combo1))
+        return;
 
     const QString results = Text1->text();
     const QString cardRoot = Text2->text();
@@ -101,6 +124,8 @@ void Form1::copyComputerToCard(StepRunner &run)
         return;
     }
     run.step(156, [&] { setMousePointer(kPointerBusy); });
+    if (!cardStillThere(Combo3))
+        return;
 
     const QString target = Text3->text();
     // Input is refused while the copy runs, so the rows cannot change; the worker reads a copy.

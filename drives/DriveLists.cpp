@@ -1,5 +1,6 @@
 #include "drives/DriveLists.h"
 
+#include "drives/SafeName.h"
 #include "platform/FileSystemService.h"
 
 namespace halvorix {
@@ -16,11 +17,16 @@ QStringList splitDriveEntry(const QString &entry)
     return entry.split(kDriveEntrySeparator, Qt::KeepEmptyParts, Qt::CaseSensitive);
 }
 
+namespace {
+QString unlabelledName(const DriveInfo &drive)
+{
+    return drive.type == kDriveRemovable ? QStringLiteral("Removable Disk") : QStringLiteral("Local Disk");
+}
+} // namespace
+
 QString driveName(const DriveInfo &drive)
 {
-    if (!drive.label.isEmpty())
-        return drive.label;
-    return drive.type == kDriveRemovable ? QStringLiteral("Removable Disk") : QStringLiteral("Local Disk");
+    return safeFolderName(drive.label, unlabelledName(drive));
 }
 
 QString driveItemText(const DriveInfo &drive)
@@ -28,7 +34,9 @@ QString driveItemText(const DriveInfo &drive)
     QString root = drive.root;
     if (root.size() > 1 && root.endsWith(QLatin1Char('/')))
         root.chop(1);
-    return driveName(drive) + QStringLiteral(" (") + root + QLatin1Char(')');
+    const QString shown = labelForDisplay(drive.label);
+    return (shown.trimmed().isEmpty() ? unlabelledName(drive) : shown) + QStringLiteral(" (") + root
+        + QLatin1Char(')');
 }
 
 void FillDriveLists(FileSystemService &fs, const DriveListTargets &targets)
@@ -38,9 +46,9 @@ void FillDriveLists(FileSystemService &fs, const DriveListTargets &targets)
             return;
         const QString entry = makeDriveEntry(drive.root, driveName(drive));
         if (drive.type == kDriveRemovable)
-            targets.addCard(entry, driveItemText(drive));
+            targets.addCard(entry, driveItemText(drive), drive);
         else if (drive.type == kDriveFixed)
-            targets.addHardDisk(entry, driveItemText(drive));
+            targets.addHardDisk(entry, driveItemText(drive), drive);
     });
 }
 

@@ -17,15 +17,19 @@ QString makeDriveEntry(const QString &letter, const QString &name);
 // Splits at every separator (exact comparison); element 0 the letter, element 1 the name.
 QStringList splitDriveEntry(const QString &entry);
 
-// The drive's name: its label, else "Removable Disk" or "Local Disk".
+// The drive's name, which a card lends to the results folder: its label made a safe folder name,
+// else "Removable Disk" or "Local Disk".
 QString driveName(const DriveInfo &drive);
-// "label (root)" with the root's trailing "/" dropped; the root folder "/" stays "/".
+// "label (root)" with the root's trailing "/" dropped; the root folder "/" stays "/". The label
+// shows as it is, without control characters; without a label, "Removable Disk" or "Local Disk".
 QString driveItemText(const DriveInfo &drive);
 
-// Where discovery appends. Cards go to both card lists, fixed drives to the hard-drive list.
+// Where discovery appends. Cards go to both card lists, fixed drives to the hard-drive list. The
+// drive comes along so the window can tell at Start Copying whether it is still there.
 struct DriveListTargets {
-    std::function<void(const QString &entry, const QString &itemText)> addCard;
-    std::function<void(const QString &entry, const QString &itemText)> addHardDisk;
+    using Append = std::function<void(const QString &entry, const QString &itemText, const DriveInfo &drive)>;
+    Append addCard;
+    Append addHardDisk;
 };
 
 // Lists every ready removable and fixed drive in the enumeration's order. A failing query stops

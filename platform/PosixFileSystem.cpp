@@ -299,4 +299,9 @@ void PosixFileSystem::forEachDrive(const std::function<void(const DriveInfo &)> 
     LinuxDriveSource(sysroot_).forEachDrive(onDrive);
 }
 
+bool PosixFileSystem::driveStillMounted(const DriveInfo &drive)
+{
+    return LinuxDriveSource(sysroot_).stillMounted(drive);
+}
+
 } // namespace halvorix

@@ -31,6 +31,7 @@ public:
     void measureItem(const QString &path, CopySession &session) override;
     void flushDestinations(CopySession &session) override;
     void forEachDrive(const std::function<void(const DriveInfo &)> &onDrive) override;
+    bool driveStillMounted(const DriveInfo &drive) override;
 
 private:
     QString sysroot_;

@@ -3,6 +3,7 @@
 #include "platform/AppError.h"
 #include "platform/LinuxDrives.h"
 #include "platform/PosixFileSystem.h"
+#include "support/FakeSystem.h"
 #include "support/FormFixture.h"
 
 #include <QFile>
@@ -10,90 +11,6 @@
 
 using namespace halvorix;
 using namespace halvorix::test;
-
-namespace {
-
-// A fake machine under a temporary folder: mount table, sysfs and udev's label links. The mount
-// points are real folders inside it, so readiness is real too.
-class FakeSystem {
-public:
-    TempTree root;
-
-    QString mountPoint(const QString &name) const { return root.path("mnt/" + name); }
-
-    void disk(
-        const QString &name, const QString &majorMinor, const char *removable, const char *mmcType = nullptr)
-    {
-        const QString dir = root.mkdir("sys/devices/block/" + name);
-        if (removable)
-            root.write("sys/devices/block/" + name + "/removable", removable);
-        if (mmcType)
-            root.write("sys/devices/block/" + name + "/device/type", mmcType);
-        link(majorMinor, dir);
-    }
-    void partition(const QString &diskName, const QString &name, const QString &majorMinor)
-    {
-        const QString dir = root.mkdir("sys/devices/block/" + diskName + "/" + name);
-        root.write("sys/devices/block/" + diskName + "/" + name + "/partition", "1");
-        link(majorMinor, dir);
-    }
-    void label(const QString &escapedLabel, const QString &kernelName)
-    {
-        root.mkdir("dev/disk/by-label");
-        QFile::link("../../" + kernelName, root.path("dev/disk/by-label/" + escapedLabel));
-    }
-    // Mounts at mnt/<name>; a not-ready drive has no folder behind its mount point.
-    void mount(const QString &majorMinor, const QString &name, const QString &fsType, const QString &source,
-        bool ready = true)
-    {
-        const QString point = name.startsWith('/') ? name : mountPoint(name);
-        if (ready && !name.startsWith('/'))
-            root.mkdir("mnt/" + name);
-        QString escaped = point;
-        escaped.replace(' ', "\\040");
-        lines_ += QString("%1 1 %2 / %3 rw,relatime shared:1 - %4 %5 rw\n")
-                      .arg(++id_)
-                      .arg(majorMinor, escaped, fsType, source);
-        root.write("proc/self/mountinfo", lines_.toUtf8());
-    }
-
-    std::vector<DriveInfo> drives() const
-    {
-        std::vector<DriveInfo> out;
-        LinuxDriveSource(root.path()).forEachDrive([&](const DriveInfo &d) { out.push_back(d); });
-        return out;
-    }
-
-private:
-    void link(const QString &majorMinor, const QString &target)
-    {
-        root.mkdir("sys/dev/block");
-        QFile::link(target, root.path("sys/dev/block/" + majorMinor));
-    }
-    QString lines_;
-    int id_ = 20;
-};
-
-struct Lists {
-    QStringList cardEntries, cardTexts, diskEntries, diskTexts;
-};
-
-Lists fill(FileSystemService &fs)
-{
-    Lists lists;
-    DriveListTargets targets{[&](const QString &e, const QString &t) {
-                                 lists.cardEntries << e;
-                                 lists.cardTexts << t;
-                             },
-        [&](const QString &e, const QString &t) {
-            lists.diskEntries << e;
-            lists.diskTexts << t;
-        }};
-    FillDriveLists(fs, targets);
-    return lists;
-}
-
-} // namespace
 
 TEST(DriveDiscovery, ClassifiesEveryKindOfMountFromTheSystemFiles)
 {
@@ -157,6 +74,40 @@ TEST(DriveDiscovery, ClassifiesEveryKindOfMountFromTheSystemFiles)
                 sys.mountPoint("usbdisk") + "/|MySep!!|BACKUP"}));
 }
 
+TEST(DriveDiscovery, AnonymousMountsAreFoundThroughTheirSource)
+{
+    FakeSystem sys;
+    sys.disk("sdb", "8:16", "1");
+    sys.partition("sdb", "sdb1", "8:17");
+    sys.uuid("6F2E-0A11", "sdb1");
+    sys.mount("0:50", "stick", "fuseblk", "/dev/disk/by-uuid/6F2E-0A11");
+    sys.mount("0:50", "stick again", "fuseblk", "/dev/disk/by-uuid/6F2E-0A11"); // a bind mount of it
+    sys.disk("sdc", "8:32", "0");
+    sys.partition("sdc", "sdc1", "8:33");
+    sys.deviceMapper("dm-0", "254:0", "backup", {"sdc1"}, /*mapperLink=*/false);
+    sys.mount("0:51", "backup", "btrfs", "/dev/mapper/backup"); // a node, named in dm/name
+    sys.mount("0:52", "unknown", "fuseblk", "/dev/sdz1"); // names no device the kernel has
+    sys.disk("sdd", "8:48", "1");
+    sys.partition("sdd", "sdd1", "8:49");
+    sys.root.mkdir("dev/disk/by-label");
+    QFile::link("/dev/sdd1", sys.root.path("dev/disk/by-label/ABS")); // an absolute link
+    sys.mount("0:53", "absolute", "fuseblk", "/dev/disk/by-label/ABS");
+    sys.mount("0:54", "share", "fuse.sshfs", "alice@server:/srv");
+
+    const std::vector<DriveInfo> drives = sys.drives();
+    ASSERT_EQ(drives.size(), 3u);
+    EXPECT_EQ(drives[0].root, sys.mountPoint("stick") + "/");
+    EXPECT_EQ(drives[0].type, kDriveRemovable);
+    EXPECT_EQ(drives[0].identity.device, "sdb1");
+    EXPECT_EQ(drives[0].identity.uuid, "6F2E-0A11");
+    EXPECT_EQ(drives[1].root, sys.mountPoint("backup") + "/");
+    EXPECT_EQ(drives[1].type, kDriveFixed);
+    EXPECT_EQ(drives[1].identity.device, "dm-0");
+    EXPECT_EQ(drives[2].root, sys.mountPoint("absolute") + "/");
+    EXPECT_EQ(drives[2].type, kDriveRemovable);
+    EXPECT_EQ(drives[2].label, "ABS");
+}
+
 TEST(DriveDiscovery, HomeFolderIsTheRootOfTheDriveThatHoldsIt)
 {
     FakeSystem sys;
@@ -200,8 +151,9 @@ TEST(DriveDiscovery, AFailingQueryStopsThereKeepingWhatWasListed)
     sys.mount("8:48", "after", "vfat", "/dev/sdd");
     PosixFileSystem fs(sys.root.path());
     Lists lists;
-    DriveListTargets targets{[&](const QString &e, const QString &) { lists.cardEntries << e; },
-        [&](const QString &e, const QString &) { lists.diskEntries << e; }};
+    DriveListTargets targets{
+        [&](const QString &e, const QString &, const DriveInfo &) { lists.cardEntries << e; },
+        [&](const QString &e, const QString &, const DriveInfo &) { lists.diskEntries << e; }};
     EXPECT_THROW(FillDriveLists(fs, targets), AppError);
     EXPECT_EQ(lists.cardEntries, QStringList{sys.mountPoint("first") + "/|MySep!!|Removable Disk"});
 }
@@ -218,11 +170,11 @@ TEST(DriveDiscovery, MountTableEscapesAndLabelEscapesDecode)
 TEST(DriveEntries, ItemTextsAndEntriesPerKind)
 {
     EXPECT_EQ(
-        driveItemText({"/media/alice/CARD/", kDriveRemovable, true, "CARD"}), "CARD (/media/alice/CARD)");
-    EXPECT_EQ(driveItemText({"/media/alice/1234-ABCD/", kDriveRemovable, true, ""}),
+        driveItemText({"/media/alice/CARD/", kDriveRemovable, true, "CARD", {}}), "CARD (/media/alice/CARD)");
+    EXPECT_EQ(driveItemText({"/media/alice/1234-ABCD/", kDriveRemovable, true, "", {}}),
         "Removable Disk (/media/alice/1234-ABCD)");
-    EXPECT_EQ(driveItemText({"/home/alice/", kDriveFixed, true, ""}), "Local Disk (/home/alice)");
-    EXPECT_EQ(driveItemText({"/", kDriveFixed, true, ""}), "Local Disk (/)");
+    EXPECT_EQ(driveItemText({"/home/alice/", kDriveFixed, true, "", {}}), "Local Disk (/home/alice)");
+    EXPECT_EQ(driveItemText({"/", kDriveFixed, true, "", {}}), "Local Disk (/)");
     EXPECT_EQ(splitDriveEntry("/media/x/|MySep!!|A|MySep!!|B"), QStringList({"/media/x/", "A", "B"}));
 }
 

@@ -95,6 +95,11 @@ public:
         if (driveFailureAfterListed)
             throw *driveFailureAfterListed;
     }
+    // Scripted drives have no mount behind them to lose: they stay.
+    bool driveStillMounted(const DriveInfo &drive) override
+    {
+        return drives || PosixFileSystem::driveStillMounted(drive);
+    }
 
 private:
     void instrument(CopySession &session)

@@ -32,8 +32,8 @@ public:
     FormFixture()
     {
         fs.drives = std::vector<DriveInfo>{
-            {card.path() + "/", kDriveRemovable, true, "CARD"},
-            {disk.path() + "/", kDriveFixed, true, ""},
+            {card.path() + "/", kDriveRemovable, true, "CARD", {}},
+            {disk.path() + "/", kDriveFixed, true, "", {}},
         };
     }
 

@@ -1,0 +1,81 @@
+// A card's label becomes a folder name only once it can no longer point anywhere: the results
+// folder stays inside the chosen hard drive, never hidden, whatever a stranger's card calls itself.
+#include "drives/SafeName.h"
+#include "support/FakeSystem.h"
+
+#include <QLineEdit>
+#include <gtest/gtest.h>
+
+using namespace halvorix;
+using namespace halvorix::test;
+
+TEST(HostileLabels, ListedAsTheyAreButFoldersStayInsideTheHardDrive)
+{
+    struct Case {
+        QString escaped; // the by-label link as udev writes it
+        QString shown; // the label in the list item
+        QString folder; // the folder the results go to, below the hard drive's root
+    };
+    const std::vector<Case> cases = {
+        {"a\\x2f..\\x2f.ssh", "a/../.ssh", "a...ssh"},
+        {"DCIM\\x2f..\\x2f..\\x2f..\\x2ftmp", "DCIM/../../../tmp", "DCIM......tmp"},
+        {"\\x2e\\x2e", "..", "Removable Disk"},
+        {"\\x2e", ".", "Removable Disk"},
+        {".ssh", ".ssh", "ssh"}, // its link is a hidden name, read all the same
+        {"..\\x2f..", "../..", "Removable Disk"},
+        {"\\x20.config", " .config", "config"},
+        {"A\\x0aB\\x09C\\x7f", "ABC", "ABC"},
+        {"\\xc2\\x85NEL\\xc2\\x9f", "NEL", "NEL"}, // C1 controls U+0085 and U+009F
+        {"\\x01\\x1b", "Removable Disk", "Removable Disk"},
+        {"Urlaub\\x20\\xc3\\xa9t\\xc3\\xa9", "Urlaub été", "Urlaub été"},
+    };
+    FakeSystem sys;
+    sys.disk("sda", "8:0", "0");
+    sys.mount("8:0", "disk", "ext4", "/dev/sda");
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const QString disk = QString("sd%1").arg(QChar('b' + int(i)));
+        const QString majorMinor = QString("8:%1").arg(16 * (i + 1));
+        sys.disk(disk, majorMinor, "1");
+        sys.label(cases[i].escaped, disk);
+        sys.mount(majorMinor, QString("card%1").arg(i), "vfat", "/dev/" + disk);
+    }
+    SysrootForm w(sys.root.path());
+    ASSERT_EQ(w.form.Combo1->count(), int(cases.size()));
+    for (size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE(cases[i].escaped.toStdString());
+        const QString mount = sys.mountPoint(QString("card%1").arg(i));
+        EXPECT_EQ(w.form.Combo1->itemText(int(i)), cases[i].shown + " (" + mount + ")");
+        w.pickCardToComputer(int(i), 0);
+        EXPECT_EQ(w.form.Text1->text(), sys.mountPoint("disk") + "/" + cases[i].folder + "/");
+        EXPECT_EQ(w.form.CardSourceDrives.at(int(i)), mount + "/|MySep!!|" + cases[i].folder);
+    }
+}
+
+TEST(SafeFolderName, LongLabelsAreCutBetweenCharactersWithinTheNameLimit)
+{
+    EXPECT_EQ(safeFolderName(QString(300, 'a'), "Removable Disk"), QString(255, 'a'));
+    // Two bytes each: 127 of them fit, the 128th would end at byte 256.
+    EXPECT_EQ(safeFolderName(QString(150, QChar(0xE9)), "Removable Disk"), QString(127, QChar(0xE9)));
+    QString emoji;
+    for (int i = 0; i < 70; ++i)
+        emoji += QString::fromUtf8("\xF0\x9F\x93\xB7"); // four bytes, two UTF-16 units
+    const QString cut = safeFolderName("a" + emoji, "Removable Disk");
+    EXPECT_EQ(cut.toUtf8().size(), 1 + 63 * 4);
+    EXPECT_EQ(QString::fromUtf8(cut.toUtf8()), cut); // no half character left behind
+    // A cut that ends in a blank leaves no trailing blank.
+    EXPECT_EQ(safeFolderName(QString(254, 'a') + " b", "Removable Disk"), QString(254, 'a'));
+}
+
+TEST(SafeFolderName, NothingUsableLeftGivesTheUnlabelledName)
+{
+    for (const QString &label : {QString(), QString("/"), QString("//"), QString("."), QString(".."),
+             QString("..."), QString(" . . "), QString("\x01\x1f"), QString(QChar(0xFFFD)), QString("   ")}) {
+        EXPECT_EQ(safeFolderName(label, "Local Disk"), "Local Disk") << label.toStdString();
+    }
+    DriveInfo drive{"/media/alice/x/", kDriveRemovable, true, "..", {}};
+    EXPECT_EQ(driveName(drive), "Removable Disk");
+    drive.type = kDriveFixed;
+    EXPECT_EQ(driveName(drive), "Local Disk");
+    drive.label = "Data\xe2\x80\xa6"; // what is not a separator, dot or control stays as it is
+    EXPECT_EQ(driveName(drive), QString::fromUtf8("Data\xe2\x80\xa6"));
+}
