@@ -43,12 +43,20 @@ void noteNotCopied(const QStringList &items, const AppError &notMade, CopySessio
         session.addFailure(item, notMade);
 }
 
+// The program is closing: not one more step.
+void stopIfAbandoned(const CopySession &session)
+{
+    if (session.isAbandoned())
+        throw CopyAbandoned{};
+}
+
 } // namespace
 
 void copyCardToResults(FileSystemService &fs, const QString &cardRoot, const QString &results,
     CopySession &session, Steps &steps)
 {
     fs.measure(cardRoot + QStringLiteral("*"), true, session);
+    stopIfAbandoned(session);
     if (const std::optional<AppError> notMade = makeDestination(fs, results, 120, 122, steps)) {
         QStringList items;
         for (const ListedName &entry :
@@ -69,8 +77,11 @@ void copyCardToResults(FileSystemService &fs, const QString &cardRoot, const QSt
 bool copyRowsToCard(FileSystemService &fs, const std::vector<TransferItem> &rows, const QString &target,
     CopySession &session, Steps &steps)
 {
-    for (const TransferItem &row : rows)
+    for (const TransferItem &row : rows) {
+        stopIfAbandoned(session);
         fs.measureItem(row.Text, session);
+    }
+    stopIfAbandoned(session);
     if (const std::optional<AppError> notMade = makeDestination(fs, target, 158, 160, steps)) {
         QStringList items;
         for (const TransferItem &row : rows)
@@ -81,6 +92,7 @@ bool copyRowsToCard(FileSystemService &fs, const std::vector<TransferItem> &rows
     if (!steps.test(162, [&] { return !rows.empty(); }))
         return false;
     for (const TransferItem &row : rows) {
+        stopIfAbandoned(session);
         QString path, source, destination;
         steps.step(166, [&] { path = row.Text; });
         if (steps.test(168, [&] { return row.Marker == markerIsFolder(); })) {

@@ -57,6 +57,22 @@ public:
     std::function<void(CopySession &)> beforeEachChunk;
     qint64 chunkBytes = 0;
     qint64 aheadOfDevice = 0;
+    unsigned filesInFlight = 0; // 1 copies each file in the walk's own thread
+    // Called before a row or the card is measured (the run's byte count).
+    std::function<void(CopySession &)> beforeMeasure;
+
+    void measure(const QString &pattern, bool foldersToo, CopySession &session) override
+    {
+        if (beforeMeasure)
+            beforeMeasure(session);
+        PosixFileSystem::measure(pattern, foldersToo, session);
+    }
+    void measureItem(const QString &path, CopySession &session) override
+    {
+        if (beforeMeasure)
+            beforeMeasure(session);
+        PosixFileSystem::measureItem(path, session);
+    }
 
     void copyFile(const QString &source, const QString &destination, CopySession &session) override
     {
@@ -81,9 +97,12 @@ public:
         PosixFileSystem::copyFolder(source, destinationFolder, session);
     }
     std::atomic<int> flushes{0};
+    std::function<void()> beforeFlush; // called as the run's last flush starts
     void flushDestinations(CopySession &session) override
     {
         ++flushes;
+        if (beforeFlush)
+            beforeFlush();
         PosixFileSystem::flushDestinations(session);
     }
     void forEachDrive(const std::function<void(const DriveInfo &)> &onDrive) override
@@ -112,6 +131,8 @@ private:
             session.chunkBytes = chunkBytes;
         if (aheadOfDevice > 0)
             session.aheadOfDevice = aheadOfDevice;
+        if (filesInFlight > 0)
+            session.filesInFlight = filesInFlight;
     }
     void hook(const char *operation, const QString &path)
     {

@@ -1,0 +1,304 @@
+// The copy on a slow stick behind the page cache, and on a card reader that stops answering
+// (bench/slowmedium): a name on the medium always stands for a complete file, the bar counts what
+// the medium holds, and a close request ends the program at once in every phase of a run.
+// Behaviour only: how fast the medium goes is measured in bench/, never asserted here.
+#include "platform/PosixFileSystem.h"
+#include "support/CardImage.h"
+#include "support/FormFixture.h"
+#include "support/RealMedia.h"
+#include "support/SlowMedium.h"
+
+#include <QDirIterator>
+#include <QProcess>
+#include <atomic>
+#include <gtest/gtest.h>
+#include <thread>
+
+using namespace halvorix;
+using namespace halvorix::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+QByteArray patterned(int seed, qsizetype size)
+{
+    QByteArray data(size, '\0');
+    for (qsizetype i = 0; i < size; ++i)
+        data[i] = char((i * 131 + seed * 7919) >> 3);
+    return data;
+}
+
+// Files below `root` that carry a final name (temporary names left out), relative.
+QStringList namedFiles(const QString &root)
+{
+    QStringList files;
+    QDirIterator it(root, QDir::Files | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (!QFileInfo(path).fileName().startsWith(".halvorix-"))
+            files << path.mid(root.size() + 1);
+    }
+    files.sort();
+    return files;
+}
+
+bool run(const QString &program, const QStringList &arguments, QByteArray *output = nullptr)
+{
+    QProcess process;
+    process.start(program, arguments);
+    const bool ok = process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit
+        && process.exitCode() == 0;
+    if (output)
+        *output = process.readAllStandardOutput();
+    return ok;
+}
+
+// A copy of the device's bytes, taken while the medium is paused, mounted to be read as a card
+// pulled at that instant would be (the journal replayed, as the next mount does).
+class DeviceSnapshot {
+public:
+    DeviceSnapshot(SlowMedium &medium, const QString &at) : at_(at)
+    {
+        image_ = at + ".img";
+        taken_ = run("cp", {"--sparse=always", medium.imageStore(), image_});
+    }
+    ~DeviceSnapshot()
+    {
+        if (mounted_)
+            run("umount", {mountPoint()});
+        QFile::remove(image_);
+    }
+    QString mountPoint() const { return at_ + ".mnt"; }
+    bool mount()
+    {
+        QDir().mkpath(mountPoint());
+        mounted_ = taken_ && run("mount", {"-o", "loop", image_, mountPoint()});
+        return mounted_;
+    }
+
+private:
+    QString at_, image_;
+    bool taken_ = false, mounted_ = false;
+};
+
+class SlowCard : public ::testing::Test {
+protected:
+    SlowMedium medium;
+    TempTree pc;
+
+    void startMedium(qint64 rate, const QString &fsType = "ext4")
+    {
+        if (const QString why = SlowMedium::unavailableReason(fsType); !why.isEmpty())
+            HALVORIX_SKIP_WITHOUT(why.toStdString());
+        const QString failed = medium.start(64, rate, fsType);
+        ASSERT_EQ(failed, "");
+    }
+};
+
+} // namespace
+
+// Copies of the medium's bytes taken at several moments of a run (a stick pulled at that instant)
+// hold only complete files under final names: a name is given once the data is on the device.
+TEST_F(SlowCard, ANameOnTheMediumAlwaysStandsForACompleteFile)
+{
+    startMedium(6 << 20);
+    if (HasFatalFailure() || IsSkipped())
+        return;
+    std::map<QString, QByteArray> sources;
+    for (int i = 0; i < 12; ++i) {
+        const QString name = QString("DCIM/IMG_%1.JPG").arg(i, 4, 10, QChar('0'));
+        sources[name] = patterned(i, 300000 + i * 40000);
+        pc.write(name, sources[name]);
+    }
+    qint64 total = 0;
+    for (const auto &[name, data] : sources)
+        total += data.size();
+
+    PosixFileSystem fs("/");
+    CopySession session;
+    session.followLinks = true;
+    session.aheadOfDevice = 1 << 20;
+    const qint64 before = medium.bytesOnDevice();
+    std::atomic<bool> done{false};
+    std::thread copy([&] {
+        try {
+            fs.copyFolder(pc.path("DCIM"), medium.card() + "/", session);
+            fs.flushDestinations(session);
+        } catch (...) {
+        }
+        done = true;
+    });
+    std::vector<std::unique_ptr<DeviceSnapshot>> snapshots;
+    TempTree shots;
+    for (double share : {0.3, 0.55, 0.8}) {
+        const auto deadline = std::chrono::steady_clock::now() + 60s;
+        while (!done && medium.bytesOnDevice() - before < qint64(share * double(total))
+            && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(10ms);
+        if (done)
+            break;
+        ASSERT_TRUE(medium.pause());
+        snapshots.push_back(std::make_unique<DeviceSnapshot>(medium, shots.path(QString::number(share))));
+        ASSERT_TRUE(medium.resume());
+    }
+    copy.join();
+    ASSERT_TRUE(session.failures().empty());
+    ASSERT_GE(snapshots.size(), 2u) << "the run ended before the medium could be looked at";
+
+    int namedSeen = 0;
+    for (const auto &snapshot : snapshots) {
+        ASSERT_TRUE(snapshot->mount());
+        for (const QString &name : namedFiles(snapshot->mountPoint() + "/DCIM")) {
+            ++namedSeen;
+            EXPECT_EQ(TempTree::read(snapshot->mountPoint() + "/DCIM/" + name), sources["DCIM/" + name])
+                << name.toStdString() << " is named on the medium but not complete";
+        }
+    }
+    EXPECT_GT(namedSeen, 0) << "no snapshot held a named file: nothing was checked";
+    EXPECT_EQ(namedFiles(medium.card() + "/DCIM").size(), sources.size());
+}
+
+namespace {
+
+// A window copying the transfer list to the slow card.
+class ClosingOnSlowCard : public SlowCard {
+protected:
+    FormFixture f;
+    Form1 *form = nullptr;
+
+    void loadWindow()
+    {
+        f.fs.drives->at(0).root = medium.card() + "/";
+        form = &f.load();
+        f.pickCardTarget();
+        for (int i = 0; i < 4; ++i)
+            pc.write(QString("album/%1.jpg").arg(i), patterned(i, 2 << 20));
+        form->transferList().append({pc.path("album/"), "Is Folder"});
+    }
+
+    // Sends the close request from another thread once `ready` holds, and reports whether the
+    // window's close returned while `stillHeld` held (a copy held by the device cannot end then).
+    struct Closer {
+        std::thread thread;
+        std::atomic<bool> closedWhileHeld{false};
+        std::atomic<bool> closed{false};
+        std::atomic<qint64> bytesOnDeviceAtClose{-1};
+        ~Closer()
+        {
+            if (thread.joinable())
+                thread.join();
+        }
+    };
+    void closeWhen(Closer &closer, const std::function<bool()> &ready, const std::function<bool()> &stillHeld,
+        const std::function<void()> &afterwards)
+    {
+        closer.thread = std::thread([this, &closer, ready, stillHeld, afterwards] {
+            const auto deadline = std::chrono::steady_clock::now() + 30s;
+            while (!ready() && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::sleep_for(5ms);
+            QMetaObject::invokeMethod(
+                form,
+                [&closer, this, stillHeld] {
+                    form->close();
+                    closer.closedWhileHeld = stillHeld();
+                    closer.bytesOnDeviceAtClose = medium.bytesOnDevice();
+                    closer.closed = true;
+                },
+                Qt::QueuedConnection);
+            while (!closer.closed && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::sleep_for(5ms);
+            afterwards();
+        });
+    }
+};
+
+} // namespace
+
+// The card reader stops answering in the middle of the copy: the window still goes at once on a
+// close request, and nothing incomplete carries a final name.
+TEST_F(ClosingOnSlowCard, ACloseWhileTheCardHangsEndsAtOnce)
+{
+    startMedium(0);
+    if (HasFatalFailure() || IsSkipped())
+        return;
+    loadWindow();
+    f.fs.aheadOfDevice = 1 << 20; // the copy soon waits for the device
+    ASSERT_TRUE(medium.pause());
+    Closer closer;
+    closeWhen(
+        closer, [&] { return medium.stats().held > 0; }, [&] { return medium.stats().paused; },
+        [&] { medium.resume(); });
+    EXPECT_THROW(form->PushButton1_Click(), ProgramEnded);
+    closer.thread.join();
+    EXPECT_TRUE(closer.closed);
+    EXPECT_TRUE(closer.closedWhileHeld) << "the close waited for the hung card";
+    EXPECT_TRUE(f.ui.programEnded);
+    EXPECT_FALSE(form->isVisible());
+    for (const QString &name : namedFiles(medium.card() + "/From_PC"))
+        EXPECT_EQ(TempTree::read(medium.card() + "/From_PC/" + name), TempTree::read(pc.path(name)))
+            << name.toStdString();
+}
+
+// The flush of a slow stick takes a while (all the data waits in the cache): a close while the
+// medium is being written ends the program at once as well, and never says "Done.".
+TEST_F(ClosingOnSlowCard, ACloseDuringTheFlushEndsAtOnce)
+{
+    startMedium(2 << 20);
+    if (HasFatalFailure() || IsSkipped())
+        return;
+    loadWindow();
+    f.fs.aheadOfDevice = 64 << 20; // all of it in the cache: only a flush writes the medium
+    const qint64 before = medium.bytesOnDevice();
+    Closer closer;
+    closeWhen(
+        closer, [&] { return medium.bytesOnDevice() - before > (1 << 20); },
+        [&] { return medium.bytesOnDevice() >= 0; }, [] {});
+    EXPECT_THROW(form->PushButton1_Click(), ProgramEnded);
+    closer.thread.join();
+    EXPECT_TRUE(closer.closed);
+    EXPECT_LT(closer.bytesOnDeviceAtClose - before, 8 << 20) << "the close waited for the whole flush";
+    EXPECT_TRUE(f.ui.boxes.empty()); // never "Done."
+}
+
+// Closing during the byte count or the walk of a folder tree stops the run there: no folder is
+// made and no file copied after the close.
+TEST(ClosingDuringARun, TheCountAndTheWalkStopAtTheClose)
+{
+    CardImage card(CardImage::Kind::ExFat);
+    if (!card.ready())
+        HALVORIX_SKIP_WITHOUT(card.whyNot().toStdString());
+    TempTree pc;
+    for (int i = 0; i < 60; ++i)
+        pc.write(QString("tree/f%1/a.txt").arg(i, 2, 10, QChar('0')), "a");
+    for (bool duringTheCount : {true, false}) {
+        FormFixture f;
+        f.fs.drives->at(0).root = card.path() + "/";
+        Form1 &form = f.load();
+        f.pickCardTarget();
+        form.transferList().append({pc.path("tree/"), "Is Folder"});
+        // The close comes during the count, or with the first file the walk copies (in its own
+        // thread, so the walk cannot run ahead meanwhile).
+        std::atomic<bool> asked{false};
+        const auto closeAndWait = [&](CopySession &session) {
+            if (asked.exchange(true))
+                return;
+            QMetaObject::invokeMethod(&form, [&] { form.close(); }, Qt::QueuedConnection);
+            const auto deadline = std::chrono::steady_clock::now() + 10s;
+            while (!session.isAbandoned() && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::sleep_for(1ms);
+        };
+        if (duringTheCount)
+            f.fs.beforeMeasure = closeAndWait;
+        else {
+            f.fs.filesInFlight = 1;
+            f.fs.beforeEachChunk = closeAndWait;
+        }
+        EXPECT_THROW(form.PushButton1_Click(), ProgramEnded);
+        const QDir copied(card.path("From_PC/tree"));
+        if (duringTheCount)
+            EXPECT_FALSE(QFile::exists(card.path("From_PC"))) << "the run went on after the close";
+        else
+            EXPECT_LT(copied.entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 60);
+        QDir(card.path("From_PC")).removeRecursively();
+    }
+}
