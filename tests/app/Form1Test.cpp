@@ -299,8 +299,8 @@ TEST(Form1Pointer, TextBoxesKeepTheirIBeamAndTheListHeaderItsResizePointer)
     QHeaderView *header = form.ListView1->header();
     auto overDivider = [&] {
         const int x = header->sectionViewportPosition(0) + header->sectionSize(0) - 1;
-        QMouseEvent move(QEvent::MouseMove, QPointF(x, 2), QPointF(x, 2), Qt::NoButton, Qt::NoButton,
-            Qt::NoModifier);
+        QMouseEvent move(
+            QEvent::MouseMove, QPointF(x, 2), QPointF(x, 2), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
         QCoreApplication::sendEvent(header->viewport(), &move);
         return header->viewport()->cursor().shape();
     };
@@ -324,7 +324,8 @@ TEST(Form1Pointer, TextBoxesKeepTheirIBeamAndTheListHeaderItsResizePointer)
     EXPECT_EQ(form.Text3->cursor().shape(), Qt::IBeamCursor);
     EXPECT_EQ(overDivider(), Qt::SplitHCursor);
     // Away from the divider the header shows the list's pointer.
-    QMouseEvent away(QEvent::MouseMove, QPointF(20, 2), QPointF(20, 2), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QMouseEvent away(
+        QEvent::MouseMove, QPointF(20, 2), QPointF(20, 2), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QCoreApplication::sendEvent(header->viewport(), &away);
     EXPECT_EQ(header->viewport()->cursor().shape(), Qt::ArrowCursor);
 }

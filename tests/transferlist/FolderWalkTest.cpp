@@ -125,8 +125,8 @@ TEST_F(FolderWalk, OnlyALinkBackUpTheTreeStopsTheWalk)
     QStringList result = walk(tree.path() + "/");
     result.sort();
     EXPECT_EQ(result,
-        QStringList({"/", "/photos/", "/photos/2019/", "/photos/linked/", "/photos/linked/inside/", "/target/",
-            "/target/inside/"}));
+        QStringList({"/", "/photos/", "/photos/2019/", "/photos/linked/", "/photos/linked/inside/",
+            "/target/", "/target/inside/"}));
 }
 
 TEST_F(FolderWalk, ALinkOutOfTheTreeThatLeadsBackIntoItStopsWhereItComesRound)

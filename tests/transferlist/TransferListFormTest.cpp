@@ -140,8 +140,9 @@ TEST_F(TransferListForm, AddFolderModeReportsAFailedRowAt164AndStillRestoresTheP
     form->PushButton5_Click();
     QObject::disconnect(failing);
     ASSERT_EQ(f.ui.boxes.size(), 1u);
-    EXPECT_TRUE(f.ui.boxes[0].text.startsWith("the list is full\nin Tesmarin2016/11/03.Form1.PushButton5_Click "
-                                              "at line 164\n"));
+    EXPECT_TRUE(
+        f.ui.boxes[0].text.startsWith("the list is full\nin Tesmarin2016/11/03.Form1.PushButton5_Click "
+                                      "at line 164\n"));
     EXPECT_EQ(form->MousePointer(), 0);
 }
 
