@@ -361,6 +361,11 @@ void Form1::setTop(QWidget *control, int topTwips)
 void Form1::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
+    // Centred when it first opens; afterwards (restored from minimised, say) it stays where the
+    // user put it.
+    if (placedOnScreen_)
+        return;
+    placedOnScreen_ = true;
     if (const QScreen *screen = this->screen()) {
         QRect frame = frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());
@@ -388,8 +393,10 @@ void Form1::quietly(const std::function<void()> &handler)
 {
     try {
         handler();
-    } catch (const AppError &) {
-        // These handlers have no report of their own.
+    } catch (const std::exception &) {
+        // These handlers have no report of their own, and whatever fails in one (a failed
+        // allocation included) must not end the program from inside Qt's event loop. The end
+        // of the program (ProgramEnded) is no std::exception and passes.
     }
 }
 
@@ -404,14 +411,29 @@ void Form1::setMousePointer(int shape)
 
 void Form1::applyPointerShape()
 {
+    const bool busy = mousePointer_ == kPointerBusy;
     QCursor cursor(Qt::ArrowCursor);
-    if (mousePointer_ == kPointerBusy)
+    if (busy)
         cursor = QCursor(Qt::WaitCursor);
     else if (mousePointer_ == kPointerHand)
         cursor = customCursor_.value_or(QCursor(Qt::PointingHandCursor));
     setCursor(cursor);
-    for (QWidget *control : findChildren<QWidget *>())
-        control->setCursor(cursor);
+    const QHeaderView *header = ListView1->header();
+    for (QWidget *control : findChildren<QWidget *>()) {
+        // The window's shape covers every control, but the arrow and the hand leave a text box
+        // its I-beam and the list's header its resize pointer over a column divider (the header
+        // sets that itself, only on a header without a pointer of its own), so that a user sees
+        // where to type and where to drag. The busy pointer covers them all.
+        if (busy) {
+            control->setCursor(cursor);
+        } else if (const auto *edit = qobject_cast<QLineEdit *>(control)) {
+            control->setCursor(edit->isReadOnly() ? Qt::ArrowCursor : Qt::IBeamCursor);
+        } else if (control == header || control->parentWidget() == header) {
+            control->unsetCursor(); // the list's shape, or the header's own over a divider
+        } else {
+            control->setCursor(cursor);
+        }
+    }
 }
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
@@ -425,7 +447,10 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
             setMousePointer(wanted);
     }
     // Each control answers for itself: a move a control ignores must not reach the frame behind
-    // it. Moves without a button pressed serve nothing else, so they end here.
+    // it. Moves without a button pressed serve nothing else, so they end here; the header alone
+    // needs them, to show its resize pointer over a column divider.
+    if (watched == ListView1->header()->viewport())
+        return false;
     const auto *move = static_cast<QMouseEvent *>(event);
     return move->buttons() == Qt::NoButton;
 }
@@ -653,9 +678,9 @@ void Form1::addChosenFolder(StepRunner &run)
     if (run.test(154, [&] { return isNetworkPath(path); }))
         run.step(156, [&] { text = path + QLatin1Char('/'); });
     else
-        run.step(158, [&] { text = FixRootSeparator(path + QLatin1Char('/')); });
-    run.step(160, [&] { appendRow(text, markerIsFolder()); });
-    run.step(164, [&] { setMousePointer(kPointerDefault); });
+        run.step(160, [&] { text = FixRootSeparator(path + QLatin1Char('/')); });
+    run.step(164, [&] { appendRow(text, markerIsFolder()); }); // 166, the marker, goes in with it
+    run.step(168, [&] { setMousePointer(kPointerDefault); });
 }
 
 void Form1::PushButton4_Click()
@@ -713,16 +738,14 @@ bool Form1::ListView1_OLEDragOver(const QMimeData *mime)
 void Form1::ListView1_OLEDragDrop(const QStringList &droppedPaths)
 {
     for (const QString &path : droppedPaths) {
-        if (isDroppedFolder(fs_, path)) {
-            std::vector<TransferItem> rows;
-            try {
-                rows = droppedFolderRows(fs_, ui_, path);
-            } catch (const AppError &) {
-                continue; // a folder the walk cannot examine adds nothing
-            }
-            transferList_.appendBatch(std::move(rows));
-        } else {
-            appendRow(path, markerNone());
+        try {
+            if (isDroppedFolder(fs_, path))
+                transferList_.appendBatch(droppedFolderRows(fs_, ui_, path));
+            else
+                appendRow(path, markerNone());
+        } catch (const std::exception &) {
+            // A folder the walk cannot examine, or one too big to list (memory ran out), adds
+            // nothing; the other dropped paths still do.
         }
     }
 }

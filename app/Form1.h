@@ -130,6 +130,7 @@ private:
     void addAllFilesInFolder(StepRunner &run);
     void addAllFoldersInFolder(StepRunner &run);
     bool cardStillThere(const QComboBox *cardList);
+    void refuseRelativeResultsFolder();
     void copyCardToComputer(StepRunner &run);
     void copyComputerToCard(StepRunner &run);
     void runCopy(CopyJob &job, const std::function<void()> &work);
@@ -144,6 +145,7 @@ private:
     int mousePointer_ = kPointerDefault;
     std::optional<QCursor> customCursor_;
     int outerHeightTwips_ = 0;
+    bool placedOnScreen_ = false; // centred at its first showing
     enum class PointerRule { LeaveAlone, Arrow, Hand };
     QHash<QObject *, PointerRule> pointerRules_;
     CopyJob *runningCopy_ = nullptr;

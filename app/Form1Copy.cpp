@@ -5,6 +5,7 @@
 #include "copy/CopyJob.h"
 #include "copy/CopyRun.h"
 #include "copy/ModCopy.h"
+#include "drives/Destinations.h"
 #include "platform/AppError.h"
 #include "platform/FileSystemService.h"
 #include "platform/UiService.h"
@@ -12,6 +13,7 @@
 #include "transferlist/PathText.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QRadioButton>
@@ -79,6 +81,18 @@ bool Form1::cardStillThere(const QComboBox *cardList)
     return false;
 }
 
+// A results folder typed without its full path ("HXBackup/") would be made wherever the program
+// was started from, and the photos would be there and nowhere the user looks. Like the checks
+// of the chosen drives, this ends the run before anything is made, and says what to type.
+void Form1::refuseRelativeResultsFolder()
+{
+    ui_.msgBox(QStringLiteral("Could not copy to \"%1\": the results folder must be a full path, starting "
+                              "with \"/\" (or \"~/\" for your home folder).\rType it in full, or "
+                              "choose the folder with \"...\". Nothing was copied.")
+                   .arg(Text1->text()),
+        kStyleWarning);
+}
+
 void Form1::copyCardToComputer(StepRunner &run)
 {
     if (run.test(102, [&] { return Combo1->currentIndex() < 0; })) {
@@ -95,16 +109,20 @@ void Form1::copyCardToComputer(StepRunner &run)
         run.step(116, [&] { ui_.msgBox(QStringLiteral("Could not copy."), kStyleWarning); });
         return;
     }
+    const std::optional<QString> results = resultsFolderFromTyped(Text1->text(), QDir::homePath());
+    if (!results) {
+        refuseRelativeResultsFolder();
+        return;
+    }
     run.step(118, [&] { setMousePointer(kPointerBusy); });
     if (!cardStillThere(Combo1))
         return;
 
-    const QString results = Text1->text();
     const QString cardRoot = Text2->text();
     CopyJob job(ui_, this, /*followLinks=*/false); // links on a card are never followed
     runCopy(job, [&] {
         StepRunner work(job.workUi(), kStartCopyingLocation, ReportForm::Short);
-        copyCardToResults(fs_, cardRoot, results, job.session, work);
+        copyCardToResults(fs_, cardRoot, *results, job.session, work);
     });
     run.step(138, [&] { setMousePointer(kPointerDefault); });
     run.step(140, [&] { showClosingMessage(job, QStringLiteral("Done.")); });

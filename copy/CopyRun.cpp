@@ -97,7 +97,8 @@ bool copyRowsToCard(FileSystemService &fs, const std::vector<TransferItem> &rows
         steps.step(166, [&] { path = row.Text; });
         if (steps.test(168, [&] { return row.Marker == markerIsFolder(); })) {
             steps.step(170, [&] { source = withoutTrailingSeparator(path); });
-            steps.step(176, [&] { copyListedFolder(fs, source, target, session); });
+            steps.step(176, [&] { destination = target; });
+            steps.step(178, [&] { copyListedFolder(fs, source, destination, session); });
         } else {
             steps.step(180, [&] { destination = target + lastPathPiece(path); });
             steps.step(186, [&] { CopyFileIgnoringErrors(fs, path, destination, session); });

@@ -41,6 +41,16 @@ QString resultsFolderFromPicked(const QString &picked)
     return FixRootSeparator(picked + QLatin1Char('/'));
 }
 
+std::optional<QString> resultsFolderFromTyped(const QString &typed, const QString &home)
+{
+    if (typed.startsWith(QLatin1Char('/')))
+        return typed;
+    const bool homeFolder = typed == QLatin1String("~") || typed.startsWith(QLatin1String("~/"));
+    if (homeFolder && home.startsWith(QLatin1Char('/')))
+        return FixRootSeparator(home + QLatin1Char('/') + typed.mid(1));
+    return std::nullopt;
+}
+
 bool isNetworkPath(const QString &path)
 {
     Q_UNUSED(path);

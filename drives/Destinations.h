@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 namespace halvorix {
 
@@ -17,6 +18,11 @@ QString cardTransferFolder(const QString &cardEntry);
 
 // A folder chosen in the picker as the results folder: one trailing "/" (a root stays "/").
 QString resultsFolderFromPicked(const QString &picked);
+
+// The results folder as typed in its text box, as the folder to write into: "~" or a text
+// starting with "~/" means the home folder `home`; a full path stays as it is. Any other text is
+// relative and would land wherever the program happened to be started: no folder then (nullopt).
+std::optional<QString> resultsFolderFromTyped(const QString &typed, const QString &home);
 
 // Network paths have no form on this platform; the branches that test for one keep their place.
 bool isNetworkPath(const QString &path);

@@ -5,7 +5,6 @@
 #include "platform/UiService.h"
 
 #include <QHash>
-#include <QSet>
 
 namespace halvorix {
 
@@ -52,10 +51,31 @@ void collectDirectSubFolders(FileSystemService &fs, UiService &ui, FolderCollect
 
 // What one walk remembers across its levels.
 struct WalkMemory {
-    QSet<QString> visited; // identities of the folders walked
+    QHash<QString, QString> identities; // of the folders walked, by collection entry
     QHash<QString, int> attributes; // of the folders examined, for the check when handing back
     FilesByFolder *files = nullptr; // what the reads met besides folders, when asked for
 };
+
+// The entry this one was found in: every found entry is its parent's entry, a name and "/".
+QString parentEntry(const QString &entry)
+{
+    return entry.left(entry.lastIndexOf(QLatin1Char('/'), -2) + 1);
+}
+
+// Whether the folder at `entry` is one of the folders above it in this walk, reached again
+// through a link: walking it would go round for ever. A folder reached a second time from
+// elsewhere (a link to a sibling, or to somewhere outside the tree) is no loop and is walked.
+bool closesALoop(const WalkMemory &memory, const QString &entry, const QString &identity)
+{
+    for (QString above = parentEntry(entry); !above.isEmpty(); above = parentEntry(above)) {
+        const auto known = memory.identities.constFind(above);
+        if (known == memory.identities.cend())
+            return false; // above where the walk began
+        if (*known == identity)
+            return true;
+    }
+    return false;
+}
 
 void collectLevel(
     FileSystemService &fs, UiService &ui, FolderCollection &folders, bool recursive, WalkMemory &memory)
@@ -68,13 +88,12 @@ void collectLevel(
         memory.attributes.insert(folder, facts.attributes);
         if (!isEligible(fs, folder, facts.attributes))
             continue;
-        // A folder reached a second time (through a link) is dropped with its subtree: a link
-        // back up the tree would otherwise be walked again and again.
-        if (memory.visited.contains(facts.identity)) {
+        // A link back up the tree is dropped with what lies below it: the walk would never end.
+        if (closesALoop(memory, folder, facts.identity)) {
             folders.removeOne(folder);
             continue;
         }
-        memory.visited.insert(facts.identity);
+        memory.identities.insert(folder, facts.identity);
         collectDirectSubFolders(fs, ui, folders, folder, found, memory.files);
     }
     if (recursive && !found.isEmpty())

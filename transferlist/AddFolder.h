@@ -19,7 +19,8 @@ using FolderCollection = QStringList;
 // Expands `folders` in place with their sub-folders, level by level (breadth-first; within one
 // parent in the file system's order). Left out, with everything below them: folders whose
 // attributes are exactly 22 or 1046 (a drive root is always walked), sub-folders whose names
-// have bad characters, folders already reached by another path (links never make it loop).
+// have bad characters, links back to a folder above them (links never make it loop). A folder
+// that a link reaches from elsewhere in the tree is walked under each of its paths.
 // A folder whose sub-folders cannot be read keeps what was found so far; when the reason is
 // permission denied it is removed from the collection. Yields to the window for every folder
 // it walks, every sub-folder it meets and every entry it hands back. Throws AppError when an

@@ -5,21 +5,35 @@
 
 namespace halvorix {
 
+namespace {
+
+// The folder every path lies in, with its trailing "/".
+QString commonFolder(const QStringList &paths)
+{
+    QString folder = paths.front().left(paths.front().lastIndexOf(QLatin1Char('/')) + 1);
+    for (const QString &path : paths) {
+        while (!folder.isEmpty() && !path.startsWith(folder))
+            folder.truncate(folder.lastIndexOf(QLatin1Char('/'), -2) + 1);
+    }
+    return folder;
+}
+
+} // namespace
+
 QString combinedFileName(const QStringList &paths)
 {
     if (paths.isEmpty())
         return {};
     if (paths.size() == 1)
         return paths.front();
-    const QString &first = paths.front();
-    const qsizetype slash = first.lastIndexOf(QLatin1Char('/'));
-    QString folder = first.left(slash);
-    if (folder.isEmpty())
-        folder = QStringLiteral("/"); // the root keeps its separator
-    QString combined = folder;
+    // A desktop dialog can return files from several folders (its recent files, a search, names
+    // typed with their folders). Part 0 is then the folder they all lie in and each later part
+    // the file's path below it, so part 0, "/" and a part is still each file's own full path.
+    const QString folder = commonFolder(paths);
+    QString combined = folder.size() > 1 ? folder.chopped(1) : folder; // the root keeps its "/"
     for (const QString &path : paths) {
         combined += QChar(u'\0');
-        combined += path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+        combined += path.mid(folder.size());
     }
     return combined;
 }

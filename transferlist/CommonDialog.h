@@ -11,7 +11,8 @@ class UiService;
 
 // The file-open dialog as Add File(s) drives it: properties set, ShowOpen, FileName read back.
 // FileName comes back in the classic combined form: one file as its full path; several as the
-// folder, NUL, name, NUL, name... in the dialog's order; "" when the user cancelled.
+// folder, NUL, name, NUL, name... in the dialog's order; "" when the user cancelled. Files from
+// several folders give the folder they all lie in and, for names, their paths below it.
 class CommonDialog {
 public:
     // How many characters the combined result may hold: 1 Mi characters, room for tens of
@@ -29,7 +30,8 @@ public:
     static constexpr int kAllowMultiSelect = 0x200;
 };
 
-// Builds the combined form from full paths (all in one folder, as a dialog gives them).
+// Builds the combined form from the full paths a dialog gives: folder + "/" + part i is always
+// the i-th file's own path, and the size counts against the capacity.
 QString combinedFileName(const QStringList &paths);
 
 } // namespace halvorix

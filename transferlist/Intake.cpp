@@ -58,7 +58,9 @@ std::vector<TransferItem> fileRowsForFolder(
 bool isDroppedFolder(FileSystemService &fs, const QString &path)
 {
     try {
-        const bool listed = !fs.list(path, kAttrDirectory).empty();
+        // The listing takes hidden entries too: a dot-folder (~/.config, a camera's .thumbnails)
+        // is an ordinary folder here, and would otherwise become one file row that cannot copy.
+        const bool listed = !fs.list(path, kAttrDirectory | kAttrHidden).empty();
         const bool folderBit = (fs.attributes(path) & kAttrDirectory) != 0;
         return listed && folderBit;
     } catch (const std::exception &) {

@@ -31,7 +31,8 @@ std::vector<TransferItem> fileRowsForFolder(
 std::vector<TransferItem> droppedFolderRows(FileSystemService &fs, UiService &ui, const QString &folder);
 
 // A dropped path is a folder when a directory listing of it returns a name and its attributes
-// carry the folder bit. A path whose queries fail counts as a file.
+// carry the folder bit; a folder whose name starts with "." is one too. A path whose queries fail
+// counts as a file.
 bool isDroppedFolder(FileSystemService &fs, const QString &path);
 
 } // namespace halvorix

@@ -1,5 +1,7 @@
 #include "transferlist/TransferListModel.h"
 
+#include <algorithm>
+
 namespace halvorix {
 
 bool TransferItem::isFolderRow() const
@@ -33,11 +35,21 @@ void TransferListModel::addColumn(const QString &heading)
     endInsertColumns();
 }
 
+void TransferListModel::makeRoomFor(size_t more)
+{
+    // Geometric growth, so many batches cost no repeated copying. Done before the views are told
+    // of new rows: memory that runs out then leaves the list as it was, never half announced.
+    const size_t needed = items_.size() + more;
+    if (needed > items_.capacity())
+        items_.reserve(std::max(needed, items_.capacity() * 2));
+}
+
 void TransferListModel::append(TransferItem item)
 {
+    makeRoomFor(1);
     const int row = count();
     beginInsertRows(QModelIndex(), row, row);
-    items_.push_back(std::move(item));
+    items_.push_back(std::move(item)); // room made: moves only
     endInsertRows();
 }
 
@@ -45,12 +57,13 @@ void TransferListModel::appendBatch(std::vector<TransferItem> &&items)
 {
     if (items.empty())
         return;
+    if (!items_.empty())
+        makeRoomFor(items.size());
     const int first = count();
     beginInsertRows(QModelIndex(), first, first + static_cast<int>(items.size()) - 1);
     if (items_.empty()) {
         items_ = std::move(items);
     } else {
-        // insert() grows the vector geometrically: many batches cost no repeated copying.
         items_.insert(
             items_.end(), std::make_move_iterator(items.begin()), std::make_move_iterator(items.end()));
     }

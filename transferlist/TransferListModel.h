@@ -32,6 +32,8 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
 private:
+    void makeRoomFor(size_t more);
+
     std::vector<TransferItem> items_;
     std::vector<QString> headings_;
 };

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
+#include <QScreen>
 #include <gtest/gtest.h>
 
 using namespace halvorix;
@@ -223,6 +224,19 @@ TEST(Form1Direction, SwitchingKeepsSelectionsAndTexts)
     EXPECT_EQ(form.Text3->text(), text3);
 }
 
+// The option buttons' handlers report nothing, and nothing that fails in one ends the program.
+TEST(Form1Direction, AFailureOfAnyKindInAnUnguardedHandlerIsSwallowed)
+{
+    FormFixture f;
+    Form1 &form = f.load();
+    f.ui.beforeSaveSetting = [] { throw std::bad_alloc(); };
+    EXPECT_NO_THROW(form.Option2->setChecked(true));
+    f.ui.beforeSaveSetting = [] { throw AppError(kPathFileAccessError, "settings not writable"); };
+    EXPECT_NO_THROW(form.Option1->setChecked(true));
+    EXPECT_TRUE(form.Option1->isChecked());
+    EXPECT_TRUE(f.ui.boxes.empty());
+}
+
 TEST(Form1Direction, AddButtonCaptionsFollowTheMode)
 {
     FormFixture f;
@@ -274,4 +288,51 @@ TEST(Form1Pointer, BusyPointerIsLeftAloneByMouseMoves)
     EXPECT_EQ(form.MousePointer(), 0);
     FormFixture::moveMouseOver(form.PushButton1);
     EXPECT_EQ(form.MousePointer(), 99);
+}
+
+TEST(Form1Pointer, TextBoxesKeepTheirIBeamAndTheListHeaderItsResizePointer)
+{
+    FormFixture f;
+    Form1 &form = f.load();
+    form.Option2->setChecked(true);
+    form.show();
+    QHeaderView *header = form.ListView1->header();
+    auto moveOverHeaderAt = [&](int x) {
+        QMouseEvent move(
+            QEvent::MouseMove, QPointF(x, 2), QPointF(x, 2), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(header->viewport(), &move);
+        return header->viewport()->cursor().shape();
+    };
+    const int divider = header->sectionViewportPosition(0) + header->sectionSize(0) - 1;
+    FormFixture::moveMouseOver(form.PushButton3);
+    EXPECT_EQ(form.Frame2->cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_EQ(form.Text3->cursor().shape(), Qt::IBeamCursor);
+    EXPECT_EQ(moveOverHeaderAt(divider), Qt::SplitHCursor);
+    EXPECT_EQ(form.MousePointer(), 0); // the header is a surface of the list: the arrow rule holds
+    EXPECT_EQ(moveOverHeaderAt(20), Qt::ArrowCursor);
+    // Busy covers everything; afterwards each control has its own shape again.
+    form.setMousePointer(Form1::kPointerBusy);
+    EXPECT_EQ(form.Text1->cursor().shape(), Qt::WaitCursor);
+    EXPECT_EQ(moveOverHeaderAt(divider), Qt::WaitCursor);
+    form.setMousePointer(Form1::kPointerDefault);
+    EXPECT_EQ(form.Text1->cursor().shape(), Qt::IBeamCursor);
+    EXPECT_EQ(moveOverHeaderAt(divider), Qt::SplitHCursor);
+}
+
+TEST(Form1Window, CentredWhenItFirstOpensThenStaysWhereTheUserPutsIt)
+{
+    FormFixture f;
+    Form1 &form = f.load();
+    form.show();
+    const QPoint centred = form.frameGeometry().center();
+    const QPoint screenCentre = form.screen()->availableGeometry().center();
+    EXPECT_LE((centred - screenCentre).manhattanLength(), 2);
+    form.move(40, 60);
+    const QPoint moved = form.pos();
+    form.showMinimized();
+    form.showNormal();
+    EXPECT_EQ(form.pos(), moved);
+    form.hide();
+    form.show();
+    EXPECT_EQ(form.pos(), moved);
 }

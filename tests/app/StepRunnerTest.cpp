@@ -69,7 +69,13 @@ TEST(StepRunner, ForeignExceptionsAreReportedButProgramEndPassesThrough)
     StepRunner run(ui, kLoad, ReportForm::Short);
     run.step(110, [] { throw std::runtime_error("odd"); });
     EXPECT_EQ(ui.boxes.size(), 1u);
-    EXPECT_THROW(run.step(112, [] { throw ProgramEnded{}; }), ProgramEnded);
+    bool resumed = false;
+    run.step(112, [] { throw std::bad_alloc(); }); // memory ran out: reported, the handler goes on
+    run.step(114, [&] { resumed = true; });
+    EXPECT_TRUE(resumed);
+    ASSERT_EQ(ui.boxes.size(), 2u);
+    EXPECT_EQ(ui.boxes[1].rawText, "Out of memory\r\n" + kLoad + "at line 112");
+    EXPECT_THROW(run.step(116, [] { throw ProgramEnded{}; }), ProgramEnded);
 }
 
 TEST(StepRunner, TooManyFilesShowsItsOwnBoxOnceAndEndsTheHandler)

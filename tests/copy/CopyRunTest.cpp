@@ -68,6 +68,70 @@ TEST_F(CopyRun, CardToComputerChecksTheChoicesFirst)
     EXPECT_FALSE(QFile::exists(results()));
 }
 
+// The focus goes to the list the warning names; "Could not copy." leaves it where it was.
+TEST_F(CopyRun, EachMustSelectWarningPutsTheFocusOnItsList)
+{
+    form->show();
+    form->activateWindow();
+    auto pressStartFrom = [&](QWidget *focused) {
+        focused->setFocus();
+        form->PushButton1_Click();
+        return form->focusWidget();
+    };
+    EXPECT_EQ(pressStartFrom(form->Text1), form->Combo1);
+    EXPECT_EQ(texts().last(), "You must select USB Flash Drive.");
+    form->Combo1->setCurrentIndex(0);
+    EXPECT_EQ(pressStartFrom(form->Text1), form->Combo2);
+    EXPECT_EQ(texts().last(), "You must select Hard Drive.");
+    form->Combo2->setCurrentIndex(0);
+    form->Text1->clear();
+    EXPECT_EQ(pressStartFrom(form->PushButton2), form->PushButton2);
+    EXPECT_EQ(texts().last(), "Could not copy.");
+
+    form->Option2->setChecked(true);
+    EXPECT_EQ(pressStartFrom(form->Text3), form->Combo3);
+    EXPECT_EQ(texts().last(), "You must select USB Flash Drive.");
+    form->Combo3->setCurrentIndex(0);
+    form->Text3->setText("  ");
+    EXPECT_EQ(pressStartFrom(form->ListView1), form->ListView1);
+    EXPECT_EQ(texts().last(), "Could not copy.");
+    EXPECT_EQ(f.ui.boxes.size(), 5u);
+}
+
+// "~/" is the home folder; a relative results folder is refused before anything is made, never
+// made below wherever the program was started from.
+TEST_F(CopyRun, ResultsFolderTypedFromTheHomeFolderOrRelative)
+{
+    TempTree home, startedIn;
+    struct Restore {
+        QByteArray home = qgetenv("HOME");
+        QString current = QDir::currentPath();
+        ~Restore()
+        {
+            qputenv("HOME", home);
+            QDir::setCurrent(current);
+        }
+    } restore;
+    qputenv("HOME", home.path().toUtf8());
+    ASSERT_TRUE(QDir::setCurrent(startedIn.path()));
+    f.pickCardToComputer();
+
+    form->Text1->setText("~/HXBackup/");
+    form->PushButton1_Click();
+    EXPECT_EQ(texts(), QStringList{"Done."});
+    EXPECT_EQ(TempTree::read(home.path("HXBackup/IMG_0001.JPG")), "first photo");
+    EXPECT_EQ(TempTree::read(home.path("HXBackup/DCIM/100/IMG_0002.JPG")), "second photo");
+
+    form->Text1->setText("HXBackup/");
+    form->PushButton1_Click();
+    ASSERT_EQ(f.ui.boxes.size(), 2u);
+    EXPECT_EQ(f.ui.boxes[1].style, kStyleWarning);
+    EXPECT_NE(f.ui.boxes[1].title, "Application Error");
+    EXPECT_TRUE(texts().last().startsWith("Could not copy to \"HXBackup/\": the results folder must be"));
+    EXPECT_TRUE(QDir(startedIn.path()).isEmpty()) << "made below the working folder";
+    EXPECT_EQ(form->MousePointer(), 0);
+}
+
 TEST_F(CopyRun, CardToComputerCopiesEverythingAndSaysDone)
 {
     TempTree::setModified(f.card.write(".hidden", "h"), kOld);
@@ -140,7 +204,7 @@ TEST_F(CopyRun, AFromPcFolderThatCannotBeMadeIsReportedOnceAndBlamedForEveryRow)
     addRows({pc.path("folder/")}, "Is Folder");
     form->PushButton1_Click();
     EXPECT_TRUE(reportedAt(160));
-    EXPECT_FALSE(reportedAt(176));
+    EXPECT_FALSE(reportedAt(178));
     const QString because = " (could not create " + notMade + ": No such file or directory)";
     EXPECT_EQ(texts().last(),
         "Done, but 2 item(s) could not be copied:\n" + pc.path("a.txt") + because + "\n" + pc.path("folder/")
@@ -229,7 +293,9 @@ TEST_F(CopyRun, VanishedRowsAreCountedAndNamed)
     pc.write("here.txt", "here");
     addRows({pc.path("here.txt")}, "Is File");
     form->PushButton1_Click();
-    EXPECT_TRUE(reportedAt(176)); // the folder row reports; the file row is quiet
+    // The folder row reports at its copy (176 only sets the destination); the file row is quiet.
+    EXPECT_TRUE(reportedAt(178));
+    EXPECT_FALSE(reportedAt(176));
     EXPECT_EQ(f.ui.boxes.size(), 2u);
     const QString closing = texts().last();
     EXPECT_TRUE(closing.startsWith("Done, but 2 item(s) could not be copied:\n"));
@@ -255,7 +321,7 @@ TEST_F(CopyRun, AFileThatVanishesDuringTheRunIsCountedAndTheRestCopied)
     };
     form->PushButton1_Click();
     ASSERT_FALSE(vanished.isEmpty());
-    EXPECT_TRUE(reportedAt(176));
+    EXPECT_TRUE(reportedAt(178));
     EXPECT_EQ(texts().last(),
         "Done, but 1 item(s) could not be copied:\n" + vanished + " (No such file or directory)");
     QDir copied(fromPc() + "album");

@@ -190,6 +190,21 @@ TEST(Destinations, FoldersFromThePickedDrives)
     EXPECT_EQ(resultsFolderFromPicked("/home/alice/Photos"), "/home/alice/Photos/");
 }
 
+TEST(Destinations, TypedResultsFolderIsAFullPathOrInTheHomeFolderNeverRelative)
+{
+    const QString home = "/home/alice";
+    EXPECT_EQ(resultsFolderFromTyped("/media/backup/CARD/", home), "/media/backup/CARD/");
+    EXPECT_EQ(resultsFolderFromTyped("~/HXBackup/", home), "/home/alice/HXBackup/");
+    EXPECT_EQ(resultsFolderFromTyped("~/HXBackup/", "/home/alice/"), "/home/alice/HXBackup/");
+    EXPECT_EQ(resultsFolderFromTyped("~", home), "/home/alice/");
+    EXPECT_EQ(resultsFolderFromTyped("~/", "/"), "/");
+    // Relative texts would be resolved against wherever the program was started.
+    for (const char *relative : {"HXBackup/", "./HXBackup/", "../HXBackup", "~alice/HXBackup/", "~HXBackup",
+             " /home/alice/HXBackup/"})
+        EXPECT_EQ(resultsFolderFromTyped(relative, home), std::nullopt) << relative;
+    EXPECT_EQ(resultsFolderFromTyped("~/HXBackup/", "relative/home"), std::nullopt);
+}
+
 TEST(Form1Drives, ListsFilledInOrderWithNothingSelected)
 {
     FormFixture f;

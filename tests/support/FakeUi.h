@@ -28,6 +28,7 @@ public:
     std::function<void(const MessageBoxRequest &)> onBox;
     bool programEnded = false;
     std::function<QCursor(const QString &)> cursorLoader;
+    std::function<void()> beforeSaveSetting; // throw here to make saving the setting fail
 
     QStringList openFileNames(QWidget *, const FileDialogRequest &request) override
     {
@@ -55,6 +56,8 @@ public:
     }
     void saveSetting(const QString &a, const QString &s, const QString &k, const QString &v) override
     {
+        if (beforeSaveSetting)
+            beforeSaveSetting();
         settings[a + '/' + s + '/' + k] = v;
     }
     QCursor loadCursorFile(const QString &path) override

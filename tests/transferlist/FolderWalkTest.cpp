@@ -114,16 +114,31 @@ TEST_F(FolderWalk, UnusableNamesAreLeftOutWithTheirSubtrees)
     EXPECT_EQ(result, QStringList({"/", "/good/", "/good/deeper/"}));
 }
 
-TEST_F(FolderWalk, LinksNeverMakeTheWalkLoop)
+TEST_F(FolderWalk, OnlyALinkBackUpTheTreeStopsTheWalk)
 {
     tree.mkdir("photos/2019");
     ASSERT_TRUE(QFile::link(tree.path(), tree.path("photos/2019/up"))); // back to the top
+    ASSERT_TRUE(QFile::link(tree.path("photos"), tree.path("photos/2019/parent"))); // one level up
     ASSERT_TRUE(QFile::link(tree.path("elsewhere"), tree.path("shortcut"))); // dangling: no folder
     tree.mkdir("target/inside");
-    ASSERT_TRUE(QFile::link(tree.path("target"), tree.path("photos/linked"))); // reached twice
+    ASSERT_TRUE(QFile::link(tree.path("target"), tree.path("photos/linked"))); // a sibling, twice
     QStringList result = walk(tree.path() + "/");
     result.sort();
-    EXPECT_EQ(result, QStringList({"/", "/photos/", "/photos/2019/", "/target/", "/target/inside/"}));
+    EXPECT_EQ(result,
+        QStringList({"/", "/photos/", "/photos/2019/", "/photos/linked/", "/photos/linked/inside/",
+            "/target/", "/target/inside/"}));
+}
+
+TEST_F(FolderWalk, ALinkOutOfTheTreeThatLeadsBackIntoItStopsWhereItComesRound)
+{
+    // The seed is below the folder a link leads to: the walk climbs out once, then meets the seed
+    // again below it and stops there.
+    tree.mkdir("seed/own");
+    tree.mkdir("other");
+    ASSERT_TRUE(QFile::link(tree.path(), tree.path("seed/out")));
+    QStringList result = walk(tree.path("seed/"));
+    result.sort();
+    EXPECT_EQ(result, QStringList({"/seed/", "/seed/out/", "/seed/out/other/", "/seed/own/"}));
 }
 
 TEST_F(FolderWalk, PipesAndSocketsNeverHangTheWalkOrTheListing)

@@ -1,4 +1,5 @@
 #include "app/StepRunner.h"
+#include "platform/AppError.h"
 #include "support/FormFixture.h"
 #include "transferlist/CommonDialog.h"
 
@@ -77,6 +78,24 @@ TEST_F(TransferListForm, SeveralFilesInTheRootFolderKeepOneSeparator)
     EXPECT_EQ(dialog.FileName.split(QChar(0)), QStringList({"/etc", "hostname", "hosts"}));
 }
 
+// A desktop dialog's recent files or search results come from several folders: each row is the
+// file chosen, never a file of the same name in the first one's folder.
+TEST_F(TransferListForm, FilesChosenFromSeveralFoldersKeepTheirOwnPaths)
+{
+    const QString x = src.write("one/x.txt"), y = src.write("two/deeper/y.txt"), z = src.write("one/z.txt");
+    src.write("one/y.txt", "a different file of the same name");
+    const QString root = src.write("r.txt");
+    f.ui.fileDialogResults = {{x, y, z}, {y, root}};
+    form->PushButton5_Click();
+    form->PushButton5_Click();
+    EXPECT_EQ(f.rowTexts(), QStringList({x, y, z, y, root}));
+    EXPECT_EQ(f.rowMarkers(), QStringList(5, "Is File"));
+    EXPECT_TRUE(f.ui.boxes.empty());
+    EXPECT_EQ(combinedFileName({"/etc/hostname", "/usr/share/x"}),
+        QString("/") + QChar(0) + "etc/hostname" + QChar(0) + "usr/share/x");
+    EXPECT_EQ(combinedFileName({"/ab/x", "/a/y"}), QString("/") + QChar(0) + "ab/x" + QChar(0) + "a/y");
+}
+
 TEST_F(TransferListForm, TooManyFilesAddNothingThousandsFit)
 {
     QStringList many;
@@ -109,6 +128,22 @@ TEST_F(TransferListForm, AddFolderModeRows)
     EXPECT_EQ(f.rowMarkers(), QStringList(2, "Is Folder"));
     EXPECT_EQ(form->MousePointer(), 0);
     EXPECT_TRUE(f.ui.boxes.empty());
+}
+
+// Folder mode numbers its statements through 168: the row at 164, the pointer back at 168.
+TEST_F(TransferListForm, AddFolderModeReportsAFailedRowAt164AndStillRestoresThePointer)
+{
+    form->Option4->setChecked(true);
+    f.ui.folderPicks = {src.path("Photos")};
+    const QMetaObject::Connection failing = QObject::connect(&form->transferList(),
+        &QAbstractItemModel::rowsInserted, [] { throw AppError(kPathFileAccessError, "the list is full"); });
+    form->PushButton5_Click();
+    QObject::disconnect(failing);
+    ASSERT_EQ(f.ui.boxes.size(), 1u);
+    EXPECT_TRUE(
+        f.ui.boxes[0].text.startsWith("the list is full\nin Tesmarin2016/11/03.Form1.PushButton5_Click "
+                                      "at line 164\n"));
+    EXPECT_EQ(form->MousePointer(), 0);
 }
 
 TEST_F(TransferListForm, AddAllFilesInFolderSkipsTildeNamesAndKeepsHiddenFiles)
@@ -196,6 +231,28 @@ TEST_F(TransferListForm, DropOfAFileAndAFolder)
     form->ListView1_OLEDragDrop({src.path("dir/")});
     EXPECT_EQ(form->transferList().count(), 5);
     EXPECT_EQ(form->MousePointer(), 0);
+}
+
+TEST_F(TransferListForm, ADroppedDotFolderIsAFolder)
+{
+    src.write(".config/app/settings.ini");
+    src.write(".thumbnails/t1.png");
+    form->ListView1_OLEDragDrop({src.path(".config"), src.path(".thumbnails/")});
+    EXPECT_EQ(relativeRows(), QStringList({"/.config/app/settings.ini", "/.thumbnails/t1.png"}));
+    EXPECT_EQ(f.rowMarkers(), QStringList(2, ""));
+}
+
+// Memory that runs out in the middle of a huge drop loses that folder's rows, not the program.
+TEST_F(TransferListForm, ADropGoesOnPastAFailedAllocation)
+{
+    const QString before = src.write("before.txt"), after = src.write("after.txt");
+    src.write("huge/sub/a.txt");
+    f.fs.before = [&](const char *op, const QString &path) {
+        if (QString(op) == "forEachSubFolder" && path.contains("/huge/sub"))
+            throw std::bad_alloc();
+    };
+    EXPECT_NO_THROW(form->ListView1_OLEDragDrop({before, src.path("huge"), after}));
+    EXPECT_EQ(f.rowTexts(), QStringList({before, after}));
 }
 
 TEST_F(TransferListForm, SynthesizedDragAndDropOnTheListWidget)
