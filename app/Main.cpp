@@ -72,10 +72,10 @@ int drawFromTimeOfDay()
     return static_cast<int>(generator.generateDouble() * 100) + 1;
 }
 
-void HomePageOpen(UiService &ui, const DrawOneToHundred &draw)
+void HomePageOpen(UiService &ui, const DrawOneToHundred &draw, const QString &address)
 {
-    if (draw() == 7)
-        ui.runProgram(QStringLiteral("xdg-open"), {QString::fromUtf8(kHomePageAddress)});
+    if (draw() == 7 && !address.isEmpty())
+        ui.runProgram(QStringLiteral("xdg-open"), {address});
 }
 
 } // namespace halvorix

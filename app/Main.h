@@ -26,9 +26,11 @@ bool IsExistingFolder(FileSystemService &fs, const QString &path);
 bool ToBoolean(const QString &text);
 
 // One start in a hundred opens the home page with xdg-open, not waited for. The draw (1 to 100)
-// is injectable; by default it is seeded from the seconds since midnight.
+// is injectable; by default it is seeded from the seconds since midnight. A build without a
+// home-page address (the default) opens nothing, whatever the draw.
 using DrawOneToHundred = std::function<int()>;
 int drawFromTimeOfDay();
-void HomePageOpen(UiService &ui, const DrawOneToHundred &draw);
+void HomePageOpen(UiService &ui, const DrawOneToHundred &draw,
+    const QString &address = QString::fromUtf8(kHomePageAddress));
 
 } // namespace halvorix

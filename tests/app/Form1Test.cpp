@@ -159,12 +159,17 @@ TEST(Form1Cursor, AbsentPresentAndUnreadable)
     }
 }
 
-TEST(Form1HomePage, OpensOnlyOnDrawSeven)
+TEST(Form1HomePage, OpensOnlyOnDrawSevenAndOnlyWhenTheBuildNamesAnAddress)
 {
     FormFixture f;
     f.homePageDraw = 7;
     f.load();
-    EXPECT_EQ(f.ui.programsRun.size(), 1u);
+    if (*kHomePageAddress) {
+        ASSERT_EQ(f.ui.programsRun.size(), 1u);
+        EXPECT_EQ(f.ui.programsRun[0].second, QStringList{kHomePageAddress});
+    } else {
+        EXPECT_TRUE(f.ui.programsRun.empty());
+    }
     FormFixture g;
     g.load();
     EXPECT_TRUE(g.ui.programsRun.empty());
