@@ -431,7 +431,7 @@ void Form1::Form_Load()
     const QString cursorPath = appFolder_ + QStringLiteral("/HAND-M.CUR");
     run.step(102, [&] { SkinApply(fs_, appFolder_, *this, skin_); });
     run.step(104, [&] { setWindowTitle(QString::fromUtf8(kProductName)); });
-    run.step(104, [&] { setWindowIcon(QIcon(QStringLiteral(":/halvorix/halvorix.png"))); });
+    run.step(104, [&] { setWindowIcon(applicationIcon()); });
     run.step(104, [&] { ui_.setApplicationTitle(AppTitleSet(QString::fromUtf8(kProductName))); });
     if (run.test(106, [&] { return FileExists(fs_, cursorPath); }))
         run.step(108, [&] { customCursor_ = ui_.loadCursorFile(cursorPath); });

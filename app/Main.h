@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIcon>
 #include <QString>
 #include <functional>
 
@@ -10,6 +11,10 @@ class UiService;
 
 extern const char *const kProductName;
 extern const char *const kHomePageAddress;
+
+// The program's icon in every size it is drawn at (title bar, task switcher). Its pictures are
+// compiled into the library; this registers them, so any program that links it has them.
+QIcon applicationIcon();
 
 // The application title: the product name without its last word, and without further words
 // while it is over 40 characters. A one-word name is its own title (cut to 40 characters).

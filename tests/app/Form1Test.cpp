@@ -49,6 +49,18 @@ TEST(Form1Layout, ControlsSitWhereDesignedWithTheirCaptionsAndFonts)
     EXPECT_EQ(backgroundColour(*form.Option1), QColor(Qt::white));
 }
 
+TEST(Form1Layout, WindowCarriesTheProgramIconInSmallAndLargeSizes)
+{
+    FormFixture f;
+    const QIcon icon = f.load().windowIcon();
+    ASSERT_FALSE(icon.isNull()); // its pictures were linked into the program
+    for (int size : {16, 48, 256}) {
+        const QPixmap picture = icon.pixmap(size, size);
+        EXPECT_EQ(picture.size(), QSize(size, size)) << size;
+        EXPECT_TRUE(icon.availableSizes().contains(QSize(size, size))) << size;
+    }
+}
+
 TEST(Form1Layout, EveryControlHasANameForScreenReaders)
 {
     FormFixture f;

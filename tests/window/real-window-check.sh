@@ -35,6 +35,9 @@ pid=$!
 wait_for 20 at_least 1 || fail "the window did not appear"
 eval "$(xdotool search --onlyvisible --name '^Halvorix$' getwindowgeometry --shell | head -4)"
 wx=$X wy=$Y
+# The icon of the title bar and the task switcher, as the window manager reads it.
+has_icon() { xprop -id "$WINDOW" _NET_WM_ICON | head -1 | grep -q "Icon ("; }
+wait_for 5 has_icon || fail "the window has no icon: $(xprop -id "$WINDOW" _NET_WM_ICON | head -1)"
 sleep 0.5
 
 # Memory Card To Computer: the hard drive first, then the card, then Start Copying.
