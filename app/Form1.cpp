@@ -128,14 +128,16 @@ Form1::Form1(FileSystemService &fs, UiService &ui, QString appFolder, DrawOneToH
     font.setBold(true);
     setFont(font);
     buildControls();
-    // Frames with their caption on the border line, as the window was designed.
+    // Frames with their caption on the border line, as the window was designed. A sheet reaches
+    // every box and dialog the window owns, so it names the window's own frames only, and the
+    // fonts are set on the controls (above and in buildControls), not here: message boxes and
+    // file dialogs keep the desktop's font.
     setStyleSheet(styleSheet()
         + QStringLiteral(
-            "QWidget { font-family: Arial; font-size: 9pt; font-weight: bold; }"
-            "QPushButton { font-size: 11.25pt; }"
-            "QGroupBox { border: 1px solid #aab4bf; border-radius: 3px; margin-top: 7px; padding-top: 4px; }"
-            "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 7px; "
-            "padding: 0 3px; }"));
+            "QWidget#Form1 > QGroupBox { border: 1px solid #aab4bf; border-radius: 3px; margin-top: 7px; "
+            "padding-top: 4px; }"
+            "QWidget#Form1 > QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; "
+            "left: 7px; padding: 0 3px; }"));
     setBackgroundColour(*this, Qt::white);
     setTabOrderAsDesigned();
     setOuterHeightTwips(kDesignedNonClientTwips + 6315);
@@ -145,7 +147,12 @@ Form1::~Form1() = default;
 
 void Form1::buildControls()
 {
-    auto place = [](QWidget *control, int left, int top, int width, int height) {
+    // A window with a style sheet passes no font on to its controls: each takes the designed
+    // font itself (push buttons have their own), so captions are measured in it from the start.
+    const QFont designed = font();
+    auto place = [&designed](QWidget *control, int left, int top, int width, int height) {
+        if (!control->testAttribute(Qt::WA_SetFont))
+            control->setFont(designed);
         control->setGeometry(tw(left), tw(top), tw(width), tw(height));
     };
     auto frame = [&](const char *name, const QString &caption, int l, int t, int w, int h) {
@@ -244,6 +251,10 @@ void Form1::buildControls()
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
 
+    for (QWidget *part : findChildren<QWidget *>()) { // parts inside controls: the list's header
+        if (!part->testAttribute(Qt::WA_SetFont))
+            part->setFont(designed);
+    }
     nameForScreenReaders();
 
     // Option buttons, frames and labels share the window's white background.
