@@ -30,7 +30,7 @@ inline void removeTreeByBytes(int parent, const char *name, dev_t device)
     }
     if (info.st_dev != device)
         return;
-    fchmodat(parent, name, S_IRWXU, 0);
+    [[maybe_unused]] const int ignored = fchmodat(parent, name, S_IRWXU, 0); // root needs none
     const int fd = openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         return;
