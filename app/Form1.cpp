@@ -187,19 +187,21 @@ void Form1::buildControls()
         auto *button = new QRadioButton(caption, parent);
         button->setObjectName(QLatin1String(name));
         place(button, l, t, w, h);
-        fitCaption(button, button->width(), [button] { return button->sizeHint().width(); }); // no room to grow
+        // Its neighbour leaves it no room to grow.
+        fitCaption(button, button->width(), [button] { return button->sizeHint().width(); });
         return button;
     };
     // A label may grow to the right up to a little short of the control it names (at `upTo`).
-    auto label = [&](int index, QWidget *parent, const QString &caption, int l, int t, int w, int h, int upTo) {
-        auto *text = new QLabel(caption, parent);
-        text->setObjectName(QStringLiteral("Label1_%1").arg(index));
-        place(text, l, t, w, h);
-        const int room = std::max(text->width(), tw(upTo - l) - 4);
-        fitCaption(text, room, [text] { return text->sizeHint().width(); });
-        text->resize(std::clamp(text->sizeHint().width(), text->width(), room), text->height());
-        Label1[index] = text;
-    };
+    auto label
+        = [&](int index, QWidget *parent, const QString &caption, int l, int t, int w, int h, int upTo) {
+              auto *text = new QLabel(caption, parent);
+              text->setObjectName(QStringLiteral("Label1_%1").arg(index));
+              place(text, l, t, w, h);
+              const int room = std::max(text->width(), tw(upTo - l) - 4);
+              fitCaption(text, room, [text] { return text->sizeHint().width(); });
+              text->resize(std::clamp(text->sizeHint().width(), text->width(), room), text->height());
+              Label1[index] = text;
+          };
     auto combo = [&](const char *name, QWidget *parent, int l, int t, int w, int h) {
         auto *box = new QComboBox(parent);
         box->setObjectName(QLatin1String(name));
@@ -217,14 +219,15 @@ void Form1::buildControls()
     buttonFont.setPointSizeF(11.25);
     // A button's caption fits inside its frame and the style's button margin on either side;
     // `other` is the caption it shows in the other mode, if any.
-    auto pushButton = [&](const char *name, QWidget *parent, const QString &caption, int l, int t, int w, int h,
-                          const QString &other = QString()) {
+    auto pushButton = [&](const char *name, QWidget *parent, const QString &caption, int l, int t, int w,
+                          int h, const QString &other = QString()) {
         auto *button = new QPushButton(caption, parent);
         button->setObjectName(QLatin1String(name));
         button->setFont(buttonFont);
         place(button, l, t, w, h);
-        const int margins = 2 * (button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button)
-                                    + button->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button));
+        const int margins = 2
+            * (button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button)
+                + button->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button));
         fitCaption(button, button->width(), [button, caption, other, margins] {
             const QFontMetrics metrics = button->fontMetrics();
             return std::max(metrics.horizontalAdvance(caption), metrics.horizontalAdvance(other)) + margins;
@@ -260,8 +263,8 @@ void Form1::buildControls()
     ListView1->setToolTip(kListToolTip);
     PushButton5 = pushButton("PushButton5", Frame2, QStringLiteral("Add File(s)"), 240, 2010, 3600, 405,
         QStringLiteral("Add Folder(s)"));
-    PushButton4 = pushButton("PushButton4", Frame2, QStringLiteral("Add All File(s) In Folder"), 3960, 2010, 3600,
-        405, QStringLiteral("Add All Folder(s) In Folder"));
+    PushButton4 = pushButton("PushButton4", Frame2, QStringLiteral("Add All File(s) In Folder"), 3960, 2010,
+        3600, 405, QStringLiteral("Add All Folder(s) In Folder"));
     PushButton6 = pushButton("PushButton6", Frame2, QStringLiteral("Clear List"), 240, 2520, 3600, 405);
     PushButton3 = pushButton(
         "PushButton3", Frame2, QStringLiteral("Load Sample/Example Files"), 3960, 2520, 3600, 405);

@@ -20,7 +20,11 @@ namespace {
 std::string described(const QFont &font)
 {
     const QFontInfo info(font);
-    return QStringLiteral("%1 %2pt weight %3").arg(info.family()).arg(info.pointSizeF()).arg(info.weight()).toStdString();
+    return QStringLiteral("%1 %2pt weight %3")
+        .arg(info.family())
+        .arg(info.pointSizeF())
+        .arg(info.weight())
+        .toStdString();
 }
 
 } // namespace
@@ -107,8 +111,9 @@ std::vector<CaptionFit> measureCaptions(Form1 &form)
     }
     for (QRadioButton *option : {form.Option1, form.Option2, form.Option3, form.Option4})
         fits.push_back({nameOf(option), option->text(), option->sizeHint().width(), option->width(), {}});
-    const std::pair<QLabel *, QWidget *> labelled[] = {{form.Label1[1], form.Combo1}, {form.Label1[0], form.Combo2},
-        {form.Label1[2], form.Text1}, {form.Label1[3], form.Combo3}, {form.Label1[4], form.Text3}};
+    const std::pair<QLabel *, QWidget *> labelled[]
+        = {{form.Label1[1], form.Combo1}, {form.Label1[0], form.Combo2}, {form.Label1[2], form.Text1},
+            {form.Label1[3], form.Combo3}, {form.Label1[4], form.Text3}};
     for (const auto &[label, control] : labelled) {
         CaptionFit fit{nameOf(label), label->text(), label->sizeHint().width(), label->width(), {}};
         if (label->geometry().right() >= control->x())
@@ -120,8 +125,9 @@ std::vector<CaptionFit> measureCaptions(Form1 &form)
         option.initFrom(button);
         option.text = button->text();
         // The frame and the style's button margin on either side of the text.
-        const int margins = 2 * (button->style()->pixelMetric(QStyle::PM_ButtonMargin, &option, button)
-                                    + button->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, button));
+        const int margins = 2
+            * (button->style()->pixelMetric(QStyle::PM_ButtonMargin, &option, button)
+                + button->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, button));
         fits.push_back({nameOf(button), button->text(),
             button->fontMetrics().horizontalAdvance(button->text()) + margins, button->width(), {}});
     }
@@ -154,7 +160,8 @@ TEST(Form1Fonts, EveryCaptionFitsItsControlInTheFontActuallyResolved)
                                       .arg(fit.control, fit.text, resolved)
                                       .arg(form.devicePixelRatioF())
                                       .toStdString();
-        EXPECT_LE(fit.needed, fit.room) << where << ": clipped (" << fit.needed << " px in " << fit.room << ")";
+        EXPECT_LE(fit.needed, fit.room)
+            << where << ": clipped (" << fit.needed << " px in " << fit.room << ")";
         EXPECT_EQ(fit.overlaps.toStdString(), "") << where << ": runs under its neighbour";
     }
 }

@@ -58,9 +58,11 @@ TEST(HomePageOpen, OpensOnDrawSevenOnly)
     const QString address = "https://cards.example.net/";
     FakeUi ui;
     for (int draw : {1, 6, 8, 100})
-        HomePageOpen(ui, [draw] { return draw; }, address);
+        HomePageOpen(
+            ui, [draw] { return draw; }, address);
     EXPECT_TRUE(ui.programsRun.empty());
-    HomePageOpen(ui, [] { return 7; }, address);
+    HomePageOpen(
+        ui, [] { return 7; }, address);
     ASSERT_EQ(ui.programsRun.size(), 1u);
     EXPECT_EQ(ui.programsRun[0].first, "xdg-open");
     EXPECT_EQ(ui.programsRun[0].second, QStringList{address});
@@ -70,7 +72,8 @@ TEST(HomePageOpen, WithoutAnAddressNothingOpensEvenOnSeven)
 {
     FakeUi ui;
     int draws = 0;
-    HomePageOpen(ui, [&] { return ++draws, 7; }, QString());
+    HomePageOpen(
+        ui, [&] { return ++draws, 7; }, QString());
     EXPECT_EQ(draws, 1);
     EXPECT_TRUE(ui.programsRun.empty());
 }

@@ -14,7 +14,10 @@ namespace {
 // Points the home folder at a test's own folder while it lives.
 class FakeHome {
 public:
-    explicit FakeHome(const QString &path) : saved_(qgetenv("HOME")) { qputenv("HOME", QFile::encodeName(path)); }
+    explicit FakeHome(const QString &path) : saved_(qgetenv("HOME"))
+    {
+        qputenv("HOME", QFile::encodeName(path));
+    }
     ~FakeHome() { qputenv("HOME", saved_); }
 
 private:
@@ -48,12 +51,14 @@ TEST(QtUiDialogs, FolderPickerStartsInTheHomeFolderEveryTimeNotWhereTheLastOneEn
     ASSERT_TRUE(seen);
     EXPECT_EQ(canonical(startedIn), canonical(home.path()));
 
-    whenModalOpens<QFileDialog>([&](QFileDialog *dialog) { startedIn = dialog->directory().absolutePath(); }, seen);
+    whenModalOpens<QFileDialog>(
+        [&](QFileDialog *dialog) { startedIn = dialog->directory().absolutePath(); }, seen);
     EXPECT_EQ(ui.pickFolder(nullptr, "Please select folder:"), QString()); // cancelled
     ASSERT_TRUE(seen);
     EXPECT_EQ(canonical(startedIn), canonical(home.path()));
 
-    whenModalOpens<QFileDialog>([&](QFileDialog *dialog) { startedIn = dialog->directory().absolutePath(); }, seen);
+    whenModalOpens<QFileDialog>(
+        [&](QFileDialog *dialog) { startedIn = dialog->directory().absolutePath(); }, seen);
     FileDialogRequest request;
     request.title = "Add File(s)";
     request.filter = "All Files (*.*)|*.*|";

@@ -21,7 +21,7 @@ namespace halvorix::test {
 // point (another device) is left alone, so nothing beyond the tree is ever deleted.
 inline void removeTreeByBytes(int parent, const char *name, dev_t device)
 {
-    struct stat info {};
+    struct stat info { };
     if (fstatat(parent, name, &info, AT_SYMLINK_NOFOLLOW) != 0)
         return;
     if (!S_ISDIR(info.st_mode)) {
@@ -59,7 +59,7 @@ public:
     ~TempTree()
     {
         const QByteArray root = QFile::encodeName(dir_.path());
-        struct stat info {};
+        struct stat info { };
         if (dir_.isValid() && lstat(root.constData(), &info) == 0)
             removeTreeByBytes(AT_FDCWD, root.constData(), info.st_dev);
         EXPECT_FALSE(QFileInfo::exists(dir_.path())) << "left behind: " << root.constData();
