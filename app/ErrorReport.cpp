@@ -6,13 +6,15 @@ namespace halvorix {
 
 const char *const kSupportEmail = HALVORIX_SUPPORT_EMAIL;
 
-QString applicationErrorText(const QString &location, const FailureRecord &failure, ReportForm form)
+QString applicationErrorText(
+    const QString &location, const FailureRecord &failure, ReportForm form, const QString &supportEmail)
 {
     QString text = failure.description + QStringLiteral("\r\n") + location + QStringLiteral("at line ")
         + QString::number(failure.line);
-    if (form == ReportForm::Full)
-        text += QStringLiteral("\r\rPlease email screenshot of this message to ")
-            + QString::fromUtf8(kSupportEmail);
+    // Without an address to write to, the full form asks nothing of the user: it ends where the
+    // short form does.
+    if (form == ReportForm::Full && !supportEmail.isEmpty())
+        text += QStringLiteral("\r\rPlease email screenshot of this message to ") + supportEmail;
     return text;
 }
 

@@ -28,6 +28,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QUrl>
+#include <algorithm>
 
 namespace halvorix {
 
@@ -129,14 +130,16 @@ Form1::Form1(FileSystemService &fs, UiService &ui, QString appFolder, DrawOneToH
     font.setBold(true);
     setFont(font);
     buildControls();
-    // Frames with their caption on the border line, as the window was designed.
+    // Frames with their caption on the border line, as the window was designed. A sheet reaches
+    // every box and dialog the window owns, so it names the window's own frames only, and the
+    // fonts are set on the controls (above and in buildControls), not here: message boxes and
+    // file dialogs keep the desktop's font.
     setStyleSheet(styleSheet()
         + QStringLiteral(
-            "QWidget { font-family: Arial; font-size: 9pt; font-weight: bold; }"
-            "QPushButton { font-size: 11.25pt; }"
-            "QGroupBox { border: 1px solid #aab4bf; border-radius: 3px; margin-top: 7px; padding-top: 4px; }"
-            "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 7px; "
-            "padding: 0 3px; }"));
+            "QWidget#Form1 > QGroupBox { border: 1px solid #aab4bf; border-radius: 3px; margin-top: 7px; "
+            "padding-top: 4px; }"
+            "QWidget#Form1 > QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; "
+            "left: 7px; padding: 0 3px; }"));
     setBackgroundColour(*this, Qt::white);
     setTabOrderAsDesigned();
     setOuterHeightTwips(kDesignedNonClientTwips + 6315);
@@ -146,7 +149,12 @@ Form1::~Form1() = default;
 
 void Form1::buildControls()
 {
-    auto place = [](QWidget *control, int left, int top, int width, int height) {
+    // A window with a style sheet passes no font on to its controls: each takes the designed
+    // font itself (push buttons have their own), so captions are measured in it from the start.
+    const QFont designed = font();
+    auto place = [&designed](QWidget *control, int left, int top, int width, int height) {
+        if (!control->testAttribute(Qt::WA_SetFont))
+            control->setFont(designed);
         control->setGeometry(tw(left), tw(top), tw(width), tw(height));
     };
     auto frame = [&](const char *name, const QString &caption, int l, int t, int w, int h) {
@@ -155,27 +163,46 @@ void Form1::buildControls()
         place(box, l, t, w, h);
         return box;
     };
+    // Font metrics differ from the designer's, and DejaVu Sans (drawn where the designed font's
+    // metric twin is missing) is wider still. A caption that would not fit its room is set
+    // narrower, never clipped and never moved: a little tighter first, then condensed, then a
+    // pixel or two smaller, whichever fits first.
+    auto fitCaption = [](QWidget *control, int room, const std::function<int()> &needed) {
+        const QFont base = control->font();
+        auto fits = [&] { return needed() <= room; };
+        for (int spacing = 99; spacing >= 92 && !fits(); --spacing) {
+            QFont tighter = base;
+            tighter.setLetterSpacing(QFont::PercentageSpacing, spacing);
+            control->setFont(tighter);
+        }
+        for (int smaller = 0; smaller <= 2 && !fits(); ++smaller) {
+            for (int stretch = smaller == 0 ? 95 : 100; stretch >= 80 && !fits(); stretch -= 5) {
+                QFont narrower = base;
+                narrower.setPointSizeF(base.pointSizeF() - 0.75 * smaller);
+                narrower.setStretch(stretch);
+                control->setFont(narrower);
+            }
+        }
+    };
     auto option = [&](const char *name, QWidget *parent, const QString &caption, int l, int t, int w, int h) {
         auto *button = new QRadioButton(caption, parent);
         button->setObjectName(QLatin1String(name));
         place(button, l, t, w, h);
-        // Font metrics differ a little from the designer's: a caption a few pixels too wide is
-        // set a little tighter rather than clipped (its neighbour leaves no room to grow).
-        QFont tighter = button->font();
-        for (int spacing = 99; spacing >= 92 && button->sizeHint().width() > button->width(); --spacing) {
-            tighter.setLetterSpacing(QFont::PercentageSpacing, spacing);
-            button->setFont(tighter);
-        }
+        // Its neighbour leaves it no room to grow.
+        fitCaption(button, button->width(), [button] { return button->sizeHint().width(); });
         return button;
     };
-    auto label = [&](int index, QWidget *parent, const QString &caption, int l, int t, int w, int h) {
-        auto *text = new QLabel(caption, parent);
-        text->setObjectName(QStringLiteral("Label1_%1").arg(index));
-        place(text, l, t, w, h);
-        // A caption wider than designed (font metrics differ a little) is shown whole, not clipped.
-        text->resize(std::max(text->width(), text->sizeHint().width()), text->height());
-        Label1[index] = text;
-    };
+    // A label may grow to the right up to a little short of the control it names (at `upTo`).
+    auto label
+        = [&](int index, QWidget *parent, const QString &caption, int l, int t, int w, int h, int upTo) {
+              auto *text = new QLabel(caption, parent);
+              text->setObjectName(QStringLiteral("Label1_%1").arg(index));
+              place(text, l, t, w, h);
+              const int room = std::max(text->width(), tw(upTo - l) - 4);
+              fitCaption(text, room, [text] { return text->sizeHint().width(); });
+              text->resize(std::clamp(text->sizeHint().width(), text->width(), room), text->height());
+              Label1[index] = text;
+          };
     auto combo = [&](const char *name, QWidget *parent, int l, int t, int w, int h) {
         auto *box = new QComboBox(parent);
         box->setObjectName(QLatin1String(name));
@@ -191,14 +218,23 @@ void Form1::buildControls()
     };
     QFont buttonFont = font();
     buttonFont.setPointSizeF(11.25);
-    auto pushButton
-        = [&](const char *name, QWidget *parent, const QString &caption, int l, int t, int w, int h) {
-              auto *button = new QPushButton(caption, parent);
-              button->setObjectName(QLatin1String(name));
-              button->setFont(buttonFont);
-              place(button, l, t, w, h);
-              return button;
-          };
+    // A button's caption fits inside its frame and the style's button margin on either side;
+    // `other` is the caption it shows in the other mode, if any.
+    auto pushButton = [&](const char *name, QWidget *parent, const QString &caption, int l, int t, int w,
+                          int h, const QString &other = QString()) {
+        auto *button = new QPushButton(caption, parent);
+        button->setObjectName(QLatin1String(name));
+        button->setFont(buttonFont);
+        place(button, l, t, w, h);
+        const int margins = 2
+            * (button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button)
+                + button->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button));
+        fitCaption(button, button->width(), [button, caption, other, margins] {
+            const QFontMetrics metrics = button->fontMetrics();
+            return std::max(metrics.horizontalAdvance(caption), metrics.horizontalAdvance(other)) + margins;
+        });
+        return button;
+    };
 
     Frame3 = frame("Frame3", QStringLiteral("Option"), 120, 120, 7800, 735);
     Option1 = option("Option1", Frame3, QStringLiteral("Memory Card To Computer"), 270, 300, 2790, 285);
@@ -206,11 +242,11 @@ void Form1::buildControls()
     Option1->setChecked(true);
 
     Frame1 = frame("Frame1", QStringLiteral("Memory Card To Computer"), 120, 960, 7800, 4170);
-    label(1, Frame1, QStringLiteral("Copy From M Card:"), 225, 465, 1695, 225);
+    label(1, Frame1, QStringLiteral("Copy From M Card:"), 225, 465, 1695, 225, 2040);
     Combo1 = combo("Combo1", Frame1, 2040, 400, 5490, 345);
-    label(0, Frame1, QStringLiteral("To Hard Drive:"), 225, 1045, 1695, 225);
+    label(0, Frame1, QStringLiteral("To Hard Drive:"), 225, 1045, 1695, 225, 2040);
     Combo2 = combo("Combo2", Frame1, 2040, 1000, 5490, 345);
-    label(2, Frame1, QStringLiteral("Save Results To This Folder:"), 225, 1650, 2415, 225);
+    label(2, Frame1, QStringLiteral("Save Results To This Folder:"), 225, 1650, 2415, 225, 2745);
     Text1 = textBox("Text1", Frame1, 2745, 1600, 3990, 345);
     PushButton2 = pushButton("PushButton2", Frame1, QStringLiteral("..."), 6870, 1605, 615, 345);
     Text2 = textBox("Text2", Frame1, 915, 2340, 4470, 375);
@@ -226,15 +262,16 @@ void Form1::buildControls()
     place(ListView1, 240, 660, 7300, 1230);
     ListView1->setModel(&transferList_);
     ListView1->setToolTip(kListToolTip);
-    PushButton5 = pushButton("PushButton5", Frame2, QStringLiteral("Add File(s)"), 240, 2010, 3600, 405);
-    PushButton4 = pushButton(
-        "PushButton4", Frame2, QStringLiteral("Add All File(s) In Folder"), 3960, 2010, 3600, 405);
+    PushButton5 = pushButton("PushButton5", Frame2, QStringLiteral("Add File(s)"), 240, 2010, 3600, 405,
+        QStringLiteral("Add Folder(s)"));
+    PushButton4 = pushButton("PushButton4", Frame2, QStringLiteral("Add All File(s) In Folder"), 3960, 2010,
+        3600, 405, QStringLiteral("Add All Folder(s) In Folder"));
     PushButton6 = pushButton("PushButton6", Frame2, QStringLiteral("Clear List"), 240, 2520, 3600, 405);
     PushButton3 = pushButton(
         "PushButton3", Frame2, QStringLiteral("Load Sample/Example Files"), 3960, 2520, 3600, 405);
-    label(3, Frame2, QStringLiteral("To Memory Card:"), 180, 3135, 1695, 225);
+    label(3, Frame2, QStringLiteral("To Memory Card:"), 180, 3135, 1695, 225, 2760);
     Combo3 = combo("Combo3", Frame2, 2760, 3090, 4770, 345);
-    label(4, Frame2, QStringLiteral("Save Results To This Folder:"), 180, 3615, 2535, 225);
+    label(4, Frame2, QStringLiteral("Save Results To This Folder:"), 180, 3615, 2535, 225, 2745);
     Text3 = textBox("Text3", Frame2, 2745, 3570, 4770, 345);
 
     PushButton1 = pushButton("PushButton1", this, QStringLiteral("Start Copying"), 120, 5250, 7800, 405);
@@ -245,6 +282,10 @@ void Form1::buildControls()
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
 
+    for (QWidget *part : findChildren<QWidget *>()) { // parts inside controls: the list's header
+        if (!part->testAttribute(Qt::WA_SetFont))
+            part->setFont(designed);
+    }
     nameForScreenReaders();
 
     // Option buttons, frames and labels share the window's white background.
@@ -464,7 +505,7 @@ void Form1::Form_Load()
     const QString cursorPath = appFolder_ + QStringLiteral("/HAND-M.CUR");
     run.step(102, [&] { SkinApply(fs_, appFolder_, *this, skin_); });
     run.step(104, [&] { setWindowTitle(QString::fromUtf8(kProductName)); });
-    run.step(104, [&] { setWindowIcon(QIcon(QStringLiteral(":/halvorix/halvorix.png"))); });
+    run.step(104, [&] { setWindowIcon(applicationIcon()); });
     run.step(104, [&] { ui_.setApplicationTitle(AppTitleSet(QString::fromUtf8(kProductName))); });
     if (run.test(106, [&] { return FileExists(fs_, cursorPath); }))
         run.step(108, [&] { customCursor_ = ui_.loadCursorFile(cursorPath); });

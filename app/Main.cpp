@@ -7,6 +7,13 @@
 #include <QRandomGenerator>
 #include <QTime>
 
+// The pictures of app/resources.qrc live in the static library, where nothing refers to them: a
+// linker keeps them only when called for by name. (This must sit outside any namespace.)
+static void registerResources()
+{
+    Q_INIT_RESOURCE(resources);
+}
+
 namespace halvorix {
 
 const char *const kProductName = "Halvorix";
@@ -14,6 +21,15 @@ const char *const kHomePageAddress = HALVORIX_HOME_PAGE;
 
 namespace {
 constexpr qsizetype kMaxTitleLength = 40;
+}
+
+QIcon applicationIcon()
+{
+    registerResources();
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/halvorix/halvorix-%1.png").arg(size));
+    return icon;
 }
 
 QString AppTitleSet(const QString &productName)
@@ -72,10 +88,10 @@ int drawFromTimeOfDay()
     return static_cast<int>(generator.generateDouble() * 100) + 1;
 }
 
-void HomePageOpen(UiService &ui, const DrawOneToHundred &draw)
+void HomePageOpen(UiService &ui, const DrawOneToHundred &draw, const QString &address)
 {
-    if (draw() == 7)
-        ui.runProgram(QStringLiteral("xdg-open"), {QString::fromUtf8(kHomePageAddress)});
+    if (draw() == 7 && !address.isEmpty())
+        ui.runProgram(QStringLiteral("xdg-open"), {address});
 }
 
 } // namespace halvorix

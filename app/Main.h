@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIcon>
 #include <QString>
 #include <functional>
 
@@ -10,6 +11,10 @@ class UiService;
 
 extern const char *const kProductName;
 extern const char *const kHomePageAddress;
+
+// The program's icon in every size it is drawn at (title bar, task switcher). Its pictures are
+// compiled into the library; this registers them, so any program that links it has them.
+QIcon applicationIcon();
 
 // The application title: the product name without its last word, and without further words
 // while it is over 40 characters. A one-word name is its own title (cut to 40 characters).
@@ -26,9 +31,11 @@ bool IsExistingFolder(FileSystemService &fs, const QString &path);
 bool ToBoolean(const QString &text);
 
 // One start in a hundred opens the home page with xdg-open, not waited for. The draw (1 to 100)
-// is injectable; by default it is seeded from the seconds since midnight.
+// is injectable; by default it is seeded from the seconds since midnight. A build without a
+// home-page address (the default) opens nothing, whatever the draw.
 using DrawOneToHundred = std::function<int()>;
 int drawFromTimeOfDay();
-void HomePageOpen(UiService &ui, const DrawOneToHundred &draw);
+void HomePageOpen(UiService &ui, const DrawOneToHundred &draw,
+    const QString &address = QString::fromUtf8(kHomePageAddress));
 
 } // namespace halvorix

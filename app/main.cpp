@@ -9,6 +9,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Halvorix"));
     QApplication::setDesktopFileName(QStringLiteral("halvorix"));
+    QApplication::setWindowIcon(halvorix::applicationIcon()); // message boxes and dialogs too
 
     halvorix::PosixFileSystem fileSystem;
     halvorix::QtUi ui;

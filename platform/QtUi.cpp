@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QImage>
@@ -17,6 +18,30 @@
 #include <cstdlib>
 
 namespace halvorix {
+
+namespace {
+
+// Qt's own file dialogs keep a settings file of their own (QtProject.conf beside ours: the last
+// folder, history, sidebar, column widths) and start where the last one ended. This program
+// keeps one setting, so its dialogs remember nothing: each starts in the home folder, and Qt's
+// user-scope settings are pointed at /dev/null, where no file can ever be created (not even by
+// root). Our own settings file is opened by its full path and is not affected.
+void forgetfulDialogs()
+{
+    static const bool redirected = [] {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("/dev/null"));
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("/dev/null"));
+        return true;
+    }();
+    Q_UNUSED(redirected);
+}
+
+} // namespace
+
+QtUi::QtUi()
+{
+    forgetfulDialogs();
+}
 
 int QtUi::showMessageBox(const MessageBoxRequest &request)
 {
@@ -56,16 +81,18 @@ QString QtUi::toQtFilter(const QString &filter)
 
 QStringList QtUi::openFileNames(QWidget *owner, const FileDialogRequest &request)
 {
+    forgetfulDialogs();
     const QString filter = toQtFilter(request.filter);
     if (request.multiSelect)
-        return QFileDialog::getOpenFileNames(owner, request.title, QString(), filter);
-    const QString one = QFileDialog::getOpenFileName(owner, request.title, QString(), filter);
+        return QFileDialog::getOpenFileNames(owner, request.title, QDir::homePath(), filter);
+    const QString one = QFileDialog::getOpenFileName(owner, request.title, QDir::homePath(), filter);
     return one.isEmpty() ? QStringList() : QStringList{one};
 }
 
 QString QtUi::pickFolder(QWidget *owner, const QString &prompt)
 {
-    return QFileDialog::getExistingDirectory(owner, prompt, QString(), QFileDialog::ShowDirsOnly);
+    forgetfulDialogs();
+    return QFileDialog::getExistingDirectory(owner, prompt, QDir::homePath(), QFileDialog::ShowDirsOnly);
 }
 
 void QtUi::yield()

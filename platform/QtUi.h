@@ -7,9 +7,12 @@
 namespace halvorix {
 
 // The real user-interface service: Qt's message box and dialogs, QSettings in INI form at
-// $XDG_CONFIG_HOME/<application>.conf, detached processes for the desktop's helpers.
+// $XDG_CONFIG_HOME/<application>.conf, detached processes for the desktop's helpers. The file
+// dialogs start in the home folder every time and leave no settings of their own.
 class QtUi : public UiService {
 public:
+    QtUi();
+
     void setOwner(QWidget *owner) { owner_ = owner; }
 
     QStringList openFileNames(QWidget *owner, const FileDialogRequest &request) override;

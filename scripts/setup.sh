@@ -1,8 +1,16 @@
 #!/usr/bin/env bash
-# Installs what Halvorix needs to build, test and run on Debian 12, then builds it.
-#   scripts/setup.sh [build-dir] [extra cmake options...]
+# Installs what Halvorix needs to build, test and run on Debian 12, configures the build folder
+# and builds the given targets (every target when none is given).
+#   scripts/setup.sh [--target NAME]... [build-dir] [extra cmake options...]
+# scripts/run.sh and scripts/test.sh configure the same build folder with the same options, so
+# running one after the other builds each file once.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
+targets=()
+while [ "${1:-}" = "--target" ]; do
+  targets+=(--target "$2")
+  shift 2
+done
 build=${1:-$here/build}
 shift || true
 
@@ -12,6 +20,8 @@ packages=(build-essential cmake pkg-config
           fonts-liberation libgtest-dev libgmock-dev googletest
           xvfb xauth x11-utils xdotool imagemagick dpkg-dev file
           exfat-fuse exfatprogs fusefat dosfstools)
+# The layout is checked with the designed font and with Debian's default sans-serif font.
+packages+=(fonts-dejavu-core fontconfig)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -22,5 +32,6 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-cmake --build "$build" -j2
+# The one configuration of the build folder; options given on the command line come after it.
+cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHALVORIX_WERROR=ON "$@" >/dev/null
+cmake --build "$build" -j2 "${targets[@]}"

@@ -50,6 +50,18 @@ TEST(Form1Layout, ControlsSitWhereDesignedWithTheirCaptionsAndFonts)
     EXPECT_EQ(backgroundColour(*form.Option1), QColor(Qt::white));
 }
 
+TEST(Form1Layout, WindowCarriesTheProgramIconInSmallAndLargeSizes)
+{
+    FormFixture f;
+    const QIcon icon = f.load().windowIcon();
+    ASSERT_FALSE(icon.isNull()); // its pictures were linked into the program
+    for (int size : {16, 48, 256}) {
+        const QPixmap picture = icon.pixmap(size, size);
+        EXPECT_EQ(picture.size(), QSize(size, size)) << size;
+        EXPECT_TRUE(icon.availableSizes().contains(QSize(size, size))) << size;
+    }
+}
+
 TEST(Form1Layout, EveryControlHasANameForScreenReaders)
 {
     FormFixture f;
@@ -160,12 +172,17 @@ TEST(Form1Cursor, AbsentPresentAndUnreadable)
     }
 }
 
-TEST(Form1HomePage, OpensOnlyOnDrawSeven)
+TEST(Form1HomePage, OpensOnlyOnDrawSevenAndOnlyWhenTheBuildNamesAnAddress)
 {
     FormFixture f;
     f.homePageDraw = 7;
     f.load();
-    EXPECT_EQ(f.ui.programsRun.size(), 1u);
+    if (*kHomePageAddress) {
+        ASSERT_EQ(f.ui.programsRun.size(), 1u);
+        EXPECT_EQ(f.ui.programsRun[0].second, QStringList{kHomePageAddress});
+    } else {
+        EXPECT_TRUE(f.ui.programsRun.empty());
+    }
     FormFixture g;
     g.load();
     EXPECT_TRUE(g.ui.programsRun.empty());

@@ -55,14 +55,27 @@ TEST(ToBoolean, ClassicConversionRules)
 
 TEST(HomePageOpen, OpensOnDrawSevenOnly)
 {
+    const QString address = "https://cards.example.net/";
     FakeUi ui;
     for (int draw : {1, 6, 8, 100})
-        HomePageOpen(ui, [draw] { return draw; });
+        HomePageOpen(
+            ui, [draw] { return draw; }, address);
     EXPECT_TRUE(ui.programsRun.empty());
-    HomePageOpen(ui, [] { return 7; });
+    HomePageOpen(
+        ui, [] { return 7; }, address);
     ASSERT_EQ(ui.programsRun.size(), 1u);
     EXPECT_EQ(ui.programsRun[0].first, "xdg-open");
-    EXPECT_EQ(ui.programsRun[0].second, QStringList{kHomePageAddress});
+    EXPECT_EQ(ui.programsRun[0].second, QStringList{address});
+}
+
+TEST(HomePageOpen, WithoutAnAddressNothingOpensEvenOnSeven)
+{
+    FakeUi ui;
+    int draws = 0;
+    HomePageOpen(
+        ui, [&] { return ++draws, 7; }, QString());
+    EXPECT_EQ(draws, 1);
+    EXPECT_TRUE(ui.programsRun.empty());
 }
 
 TEST(HomePageOpen, DrawStaysWithinOneToHundred)

@@ -8,12 +8,64 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace halvorix::test {
 
-// A temporary folder that tests fill with real files; removed afterwards.
+// Removes the entry `name` in the folder `parent` and, for a folder, everything in it, by the
+// bytes of the names: names that are not valid UTF-8 go as well. Folders are made writable and
+// searchable first (tests make some unreadable); links are removed, never followed; a mount
+// point (another device) is left alone, so nothing beyond the tree is ever deleted.
+inline void removeTreeByBytes(int parent, const char *name, dev_t device)
+{
+    struct stat info { };
+    if (fstatat(parent, name, &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return;
+    if (!S_ISDIR(info.st_mode)) {
+        unlinkat(parent, name, 0);
+        return;
+    }
+    if (info.st_dev != device)
+        return;
+    [[maybe_unused]] const int ignored = fchmodat(parent, name, S_IRWXU, 0); // root needs none
+    const int fd = openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    if (DIR *folder = fdopendir(fd)) {
+        while (const dirent *entry = readdir(folder)) {
+            const QByteArray child(entry->d_name);
+            if (child != "." && child != "..")
+                removeTreeByBytes(fd, entry->d_name, device);
+        }
+        closedir(folder); // closes fd
+    } else {
+        close(fd);
+    }
+    unlinkat(parent, name, AT_REMOVEDIR);
+}
+
+// A temporary folder that tests fill with real files; removed afterwards, whatever the names
+// and permissions inside it.
 class TempTree {
 public:
-    TempTree() { EXPECT_TRUE(dir_.isValid()); }
+    TempTree()
+    {
+        EXPECT_TRUE(dir_.isValid());
+        dir_.setAutoRemove(false); // QTemporaryDir cannot remove names that do not decode
+    }
+    ~TempTree()
+    {
+        const QByteArray root = QFile::encodeName(dir_.path());
+        struct stat info { };
+        if (dir_.isValid() && lstat(root.constData(), &info) == 0)
+            removeTreeByBytes(AT_FDCWD, root.constData(), info.st_dev);
+        EXPECT_FALSE(QFileInfo::exists(dir_.path())) << "left behind: " << root.constData();
+    }
+    TempTree(const TempTree &) = delete;
+    TempTree &operator=(const TempTree &) = delete;
 
     QString path(const QString &relative = QString()) const
     {

@@ -29,12 +29,21 @@ click() { xdotool mousemove $((wx + $1)) $((wy + $2)) click 1; sleep 0.3; }
 pick_first() { click "$1" "$2"; xdotool key Return; sleep 0.3; }
 close_box() { wait_for 60 at_least 2 || fail "no message box appeared"; sleep 0.3; shot "$1"; xdotool key "$2"; wait_for 10 exactly 1; }
 shot() { import -window root "$shots/$1.png"; }
+dialog_shown() { xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
+cancel_dialog() { # title-pattern what
+  wait_for 20 dialog_shown "$1" || fail "$2 did not open"
+  sleep 0.5; xdotool key Escape
+  wait_for 10 exactly 1 && ! dialog_shown "$1" || fail "$2 did not close on Escape"
+}
 
 XDG_CONFIG_HOME=$work/config HALVORIX_SYSROOT=$work/sys HOME=$home "$program" &
 pid=$!
 wait_for 20 at_least 1 || fail "the window did not appear"
 eval "$(xdotool search --onlyvisible --name '^Halvorix$' getwindowgeometry --shell | head -4)"
 wx=$X wy=$Y
+# The icon of the title bar and the task switcher, as the window manager reads it.
+has_icon() { xprop -id "$WINDOW" _NET_WM_ICON | head -1 | grep -q "Icon ("; }
+wait_for 5 has_icon || fail "the window has no icon: $(xprop -id "$WINDOW" _NET_WM_ICON | head -1)"
 sleep 0.5
 
 # Memory Card To Computer: the hard drive first, then the card, then Start Copying.
@@ -47,9 +56,13 @@ close_box card-to-computer-done Return
 diff -r "$card" "$home/CARD" || fail "the results folder differs from the card"
 [ "$(stat -c %Y "$card/notes.txt")" = "$(stat -c %Y "$home/CARD/notes.txt")" ] || fail "a modification time was lost"
 echo "card copied to $home/CARD"
+click 486 182        # "..." beside the results folder: the folder picker, cancelled
+cancel_dialog '^Please select folder:$' "the folder picker"
 
 # Computer To Memory Card: the sample files, the card, Start Copying.
 click 284 37         # Option2
+click 144 211        # Add File(s): the file dialog, cancelled
+cancel_dialog '^Add File\(s\)' "the file dialog"
 click 392 245        # Load Sample/Example Files
 close_box sample-question Escape   # No: do not open the folder
 pick_first 351 281   # Combo3
@@ -60,4 +73,9 @@ close_box computer-to-card-done Return
 samples=$(dirname "$(realpath "$program")")/Samples
 diff -r "$samples" "$card/From_PC" || fail "From_PC differs from the sample files"
 echo "samples copied to $card/From_PC"
+# The direction is the program's only setting: the dialogs left no settings file of their own.
+settings=$(cd "$work/config" && find . -mindepth 1 | sort | tr '\n' ' ')
+[ "$settings" = "./Brackwen.conf " ] || fail "settings written besides Brackwen.conf: $settings"
+[ ! -e "$home/.config" ] || fail "settings written under the home folder: $(find "$home/.config")"
+echo "the dialogs wrote no settings; Brackwen.conf holds $(grep Option1 "$work/config/Brackwen.conf")"
 echo "screenshots in $shots"
