@@ -128,8 +128,8 @@ TEST_F(SlowCard, ANameOnTheMediumAlwaysStandsForACompleteFile)
         }
         done = true;
     });
+    TempTree shots; // outlives the snapshots mounted in it
     std::vector<std::unique_ptr<DeviceSnapshot>> snapshots;
-    TempTree shots;
     for (double share : {0.3, 0.55, 0.8}) {
         const auto deadline = std::chrono::steady_clock::now() + 60s;
         while (!done && medium.bytesOnDevice() - before < qint64(share * double(total))

@@ -142,7 +142,7 @@ TEST_F(TransferListForm, AddFolderModeReportsAFailedRowAt164AndStillRestoresTheP
     ASSERT_EQ(f.ui.boxes.size(), 1u);
     EXPECT_TRUE(
         f.ui.boxes[0].text.startsWith("the list is full\nin Tesmarin2016/11/03.Form1.PushButton5_Click "
-                                      "at line 164\n"));
+                                      "at line 164"));
     EXPECT_EQ(form->MousePointer(), 0);
 }
 
