@@ -20,7 +20,7 @@ constexpr double kSecondsAhead = 0.75;
 // ...within these bounds, starting from the middle until the device's pace is known.
 constexpr qint64 kLeastAhead = 4 << 20;
 constexpr qint64 kMostAhead = 256 << 20;
-constexpr qint64 kFirstAhead = 32 << 20;
+constexpr qint64 kFirstAhead = 16 << 20;
 // A batch is flushed when it holds that much, when its oldest file has waited this long (so the
 // bar moves and names appear), or when this many files wait (each holds its file open).
 constexpr qint64 kBatchAgeMs = 500;
@@ -61,7 +61,9 @@ void Committer::wrote(qint64 bytes)
 {
     std::unique_lock<std::mutex> lock(mutex_);
     unconfirmed_ += bytes;
-    while (unconfirmed_ > 2 * budget() && !session_.isAbandoned()) {
+    // Waiting helps only while handed-over files are on their way to the device; what files
+    // still being written hold, their own windows bound.
+    while (unconfirmed_ > 2 * budget() && pendingBytes_ + inHandBytes_ > 0 && !session_.isAbandoned()) {
         ++waitingWriters_;
         changed_.notify_all(); // a batch waiting for its time is due now
         changed_.wait_for(lock, std::chrono::milliseconds(100));
@@ -71,23 +73,31 @@ void Committer::wrote(qint64 bytes)
         throw CopyAbandoned{};
 }
 
-void Committer::settled(qint64 gone, qint64 onDevice, double seconds)
+void Committer::settled(qint64 gone, qint64 onDevice)
 {
     {
         const std::lock_guard<std::mutex> lock(mutex_);
         unconfirmed_ -= gone;
-        learnRate(onDevice, seconds);
+        learnRate(onDevice);
     }
     session_.bytesDone.fetch_add(onDevice, std::memory_order_relaxed);
     changed_.notify_all();
 }
 
-void Committer::learnRate(qint64 bytes, double seconds)
+void Committer::learnRate(qint64 bytes)
 {
-    if (bytes < (1 << 20) || seconds < 0.02)
-        return; // too little to tell the device's pace
-    const double rate = double(bytes) / seconds;
+    // The device's pace is what reaches it over a second or more: a single flush's time says
+    // little, as the kernel writes in the background meanwhile.
+    if (!paceTimer_.isValid())
+        paceTimer_.start();
+    paceBytes_ += bytes;
+    const qint64 elapsedMs = paceTimer_.elapsed();
+    if (elapsedMs < 1000)
+        return;
+    const double rate = double(paceBytes_) * 1000.0 / double(elapsedMs);
     budget_ = std::clamp(qint64(rate * kSecondsAhead), kLeastAhead, kMostAhead);
+    paceBytes_ = 0;
+    paceTimer_.restart();
 }
 
 void Committer::submit(
@@ -148,20 +158,20 @@ void Committer::run()
             pending_.pop_front();
         }
         inHand_ = batch.size();
+        inHandBytes_ = pendingBytes_;
         pendingBytes_ = 0;
         lock.unlock();
         flushAndName(batch);
         batch.clear(); // files given up close here, their temporary names removed
         lock.lock();
         inHand_ = 0;
+        inHandBytes_ = 0;
         changed_.notify_all();
     }
 }
 
 void Committer::flushAndName(std::vector<Pending> &batch)
 {
-    QElapsedTimer timer;
-    timer.start();
     // One flush of each file system puts every file of the batch on its device. A device that
     // reports an error is asked file by file, so that only the files it failed are given up.
     QHash<dev_t, int> deviceError;
@@ -182,7 +192,7 @@ void Committer::flushAndName(std::vector<Pending> &batch)
         gone += batch[i].unconfirmed;
         onDevice += fileError[i] == 0 ? batch[i].unconfirmed : 0;
     }
-    settled(gone, onDevice, double(timer.nsecsElapsed()) / 1e9);
+    settled(gone, onDevice);
 
     for (size_t i = 0; i < batch.size(); ++i) {
         if (session_.isAbandoned())
@@ -207,8 +217,6 @@ void FileProgress::wrote(qint64 bytes, const NativePath &destination)
         ::sync_file_range(out_, written_ - bytes, bytes, SYNC_FILE_RANGE_WRITE);
     if (unconfirmed() < committer_.windowBytes())
         return;
-    QElapsedTimer timer;
-    timer.start();
     // Wait for what was written before this chunk, so the device always has work.
     const qint64 upTo = wholeFile_ ? written_ : written_ - bytes;
     if (upTo <= confirmed_)
@@ -220,7 +228,7 @@ void FileProgress::wrote(qint64 bytes, const NativePath &destination)
         const int err = errno;
         throwSystemError(err, FailedAction::Flushing, destination.text());
     }
-    committer_.settled(upTo - confirmed_, upTo - confirmed_, double(timer.nsecsElapsed()) / 1e9);
+    committer_.settled(upTo - confirmed_, upTo - confirmed_);
     confirmed_ = upTo;
 }
 

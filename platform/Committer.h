@@ -36,10 +36,9 @@ public:
     // A writer wrote `bytes` more: waits while too much written data is not on the device yet.
     // Throws CopyAbandoned.
     void wrote(qint64 bytes);
-    // `gone` bytes written are no longer outstanding: `onDevice` of them reached the device (in
-    // `seconds`, which teaches the device's pace) and count as done; the rest belonged to files
-    // given up.
-    void settled(qint64 gone, qint64 onDevice, double seconds);
+    // `gone` bytes written are no longer outstanding: `onDevice` of them reached the device (which
+    // teaches the device's pace) and count as done; the rest belonged to files given up.
+    void settled(qint64 gone, qint64 onDevice);
 
     // The complete file `file`, `unconfirmed` bytes of it not known to be on the device yet, for
     // the item `item`: named once its data is on the device. Its failure is recorded for the item.
@@ -59,7 +58,7 @@ private:
     qint64 budget() const; // with mutex_ held
     bool batchIsDue() const; // with mutex_ held
     void flushAndName(std::vector<Pending> &batch);
-    void learnRate(qint64 bytes, double seconds); // with mutex_ held
+    void learnRate(qint64 bytes); // with mutex_ held
 
     CopySession &session_;
     mutable std::mutex mutex_;
@@ -69,10 +68,13 @@ private:
     qint64 unconfirmed_ = 0; // written, not yet known to be on the device
     qint64 budget_; // what may be written ahead of the device: about a second of its work
     size_t inHand_ = 0; // files taken from pending_ and not yet named
+    qint64 inHandBytes_ = 0; // their bytes not yet on the device when taken
     unsigned waitingWriters_ = 0;
     bool draining_ = false;
     bool stopping_ = false;
     QElapsedTimer oldest_; // since the oldest pending file was handed over
+    QElapsedTimer paceTimer_; // since the device's pace was last learnt
+    qint64 paceBytes_ = 0; // that reached the device since
     std::thread thread_;
 };
 
@@ -94,7 +96,7 @@ public:
     ~FileProgress()
     {
         if (!handedOver_)
-            committer_.settled(unconfirmed(), 0, 0);
+            committer_.settled(unconfirmed(), 0);
     }
     FileProgress(const FileProgress &) = delete;
     FileProgress &operator=(const FileProgress &) = delete;
