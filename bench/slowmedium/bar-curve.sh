@@ -48,7 +48,7 @@ trap - EXIT
 [ ${#close[@]} -eq 0 ] || exit 0
 
 echo
-base=$("$here/cp-sync-curve.sh" "$src" "$rate" "$fstype" | tee /dev/stderr | awk '/^# total/{print $5}')
+base=$("$here/cp-sync-curve.sh" "$src" "$rate" "$fstype" | tee /dev/stderr | awk '/^# total/{print $6}')
 echo
 echo "# halvorix $ours s, cp -r + sync $base s: ratio $(echo "$ours / $base" | bc -l | cut -c1-5)"
 [ -z "$full" ] || echo "# the bar was full $(echo "$ours - $full" | bc -l | cut -c1-5) s before the end"
