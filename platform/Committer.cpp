@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 #include <unistd.h>
@@ -22,9 +23,34 @@ constexpr qint64 kLeastAhead = 4 << 20;
 constexpr qint64 kMostAhead = 256 << 20;
 constexpr qint64 kFirstAhead = 16 << 20;
 // A batch is flushed when it holds that much, when its oldest file has waited this long (so the
-// bar moves and names appear), or when this many files wait (each holds its file open).
-constexpr qint64 kBatchAgeMs = 500;
-constexpr size_t kBatchFiles = 512;
+// bar moves and names appear), or when so many files wait (each holds its file open): a flush costs
+// the same for one small file as for thousands.
+constexpr qint64 kBatchAgeMs = 4000;
+constexpr size_t kMostBatchFiles = 8192;
+// Descriptors kept free for the copiers, the walk and the rest of the program.
+constexpr rlim_t kOtherDescriptors = 768;
+// Below this much of a file, its writeback is left to the batch's flush: starting it file by file
+// would send the device many small writes instead of a few large ones.
+constexpr qint64 kOwnWritebackFrom = 1 << 20;
+
+// How many files a batch may hold open, each with (at worst) its folder: the descriptor limit is
+// raised as far as needed and the system allows, once.
+size_t batchFiles()
+{
+    static const size_t files = [] {
+        struct rlimit limit { };
+        if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
+            return size_t(64);
+        const rlim_t wanted = std::min<rlim_t>(limit.rlim_max, 2 * kMostBatchFiles + kOtherDescriptors);
+        if (limit.rlim_cur < wanted) {
+            limit.rlim_cur = wanted;
+            ::setrlimit(RLIMIT_NOFILE, &limit);
+            ::getrlimit(RLIMIT_NOFILE, &limit);
+        }
+        return limit.rlim_cur > kOtherDescriptors + 128 ? size_t(limit.rlim_cur - kOtherDescriptors) / 2 : size_t(64);
+    }();
+    return std::min(files, kMostBatchFiles);
+}
 
 constexpr long kFuseMagic = 0x65735546;
 
@@ -104,7 +130,7 @@ void Committer::submit(
     std::unique_ptr<FileWriter> file, const struct stat &source, const QString &item, qint64 unconfirmed)
 {
     std::unique_lock<std::mutex> lock(mutex_);
-    while (pending_.size() >= kBatchFiles && !session_.isAbandoned()) {
+    while (pending_.size() >= batchFiles() && !session_.isAbandoned()) {
         ++waitingWriters_;
         changed_.notify_all();
         changed_.wait_for(lock, std::chrono::milliseconds(100));
@@ -138,7 +164,7 @@ qint64 Committer::budget() const
 
 bool Committer::batchIsDue() const
 {
-    return draining_ || waitingWriters_ > 0 || pendingBytes_ >= budget() || pending_.size() >= kBatchFiles
+    return draining_ || waitingWriters_ > 0 || pendingBytes_ >= budget() || pending_.size() >= batchFiles()
         || oldest_.elapsed() >= kBatchAgeMs;
 }
 
@@ -213,7 +239,7 @@ void FileProgress::wrote(qint64 bytes, const NativePath &destination)
 {
     written_ += bytes;
     committer_.wrote(bytes);
-    if (!wholeFile_) // start writing this chunk out now; it is waited for later
+    if (!wholeFile_ && written_ >= kOwnWritebackFrom) // start writing this chunk out now
         ::sync_file_range(out_, written_ - bytes, bytes, SYNC_FILE_RANGE_WRITE);
     if (unconfirmed() < committer_.windowBytes())
         return;

@@ -11,6 +11,28 @@ CopyEngineState::CopyEngineState(CopySession &session) : committer(std::make_uni
 
 CopyEngineState::~CopyEngineState() = default;
 
+void CopyEngineState::keepFolderTimes(FolderTimes &&times)
+{
+    const std::lock_guard<std::mutex> lock(folderTimesMutex_);
+    folderTimes_.insert(folderTimes_.end(), std::make_move_iterator(times.begin()),
+        std::make_move_iterator(times.end()));
+    times.clear();
+}
+
+void CopyEngineState::settle()
+{
+    committer->drain();
+    FolderTimes times;
+    {
+        const std::lock_guard<std::mutex> lock(folderTimesMutex_);
+        times.swap(folderTimes_);
+    }
+    for (const auto &[path, st] : times) {
+        const struct timespec kept[2] = {st.st_atim, st.st_mtim};
+        ::utimensat(AT_FDCWD, path.constData(), kept, 0); // best effort, as for files
+    }
+}
+
 CopyEngineState &engineStateOf(CopySession &session)
 {
     return session.engineState([&session] { return std::make_shared<CopyEngineState>(session); });

@@ -6,12 +6,18 @@
 #include "platform/TemporaryNames.h"
 
 #include <memory>
+#include <mutex>
+#include <sys/stat.h>
+#include <vector>
 
 namespace halvorix {
 
 class CopySession;
 
 class Committer;
+
+// Folders written into, with the times they are to keep (their source's).
+using FolderTimes = std::vector<std::pair<QByteArray, struct stat>>;
 
 // What the engine keeps for a whole run.
 struct CopyEngineState {
@@ -20,6 +26,15 @@ struct CopyEngineState {
     RunNames names; // what this run named, so it never replaces its own files
     TemporaryNames temporaries; // this run's temporary names; leftovers of others are removed
     std::unique_ptr<Committer> committer; // names complete files once they are on the medium
+
+    void keepFolderTimes(FolderTimes &&times);
+    // Waits until every file handed to the committer is named, then gives the folders kept so far
+    // their times. Throws CopyAbandoned.
+    void settle();
+
+private:
+    std::mutex folderTimesMutex_;
+    FolderTimes folderTimes_;
 };
 
 CopyEngineState &engineStateOf(CopySession &session);

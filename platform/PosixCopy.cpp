@@ -178,6 +178,7 @@ void copyMatchingFiles(const QString &pattern, const QString &destinationFolder,
                 (split.folder / entry.name).text(), systemError(openError, FailedAction::Creating, destinationFolder));
     }
     tree.finish();
+    engineStateOf(session).settle(); // the step's files named: their failures are the step's
     if (copied == 0)
         throw AppError(kFileNotFound, QStringLiteral("File not found: ") + pattern);
     throwIfItemsFailed(session, failuresBefore);
@@ -203,6 +204,7 @@ int copyMatchingFolders(const QString &pattern, const QString &destinationFolder
         else
             session.addFailure(source.text(), systemError(openError, FailedAction::Creating, destinationFolder));
     }
+    engineStateOf(session).settle(); // the step's files named: their failures are the step's
     throwIfItemsFailed(session, failuresBefore);
     return matched;
 }
@@ -300,7 +302,7 @@ void measureItem(const QString &path, CopySession &session)
 
 void flushDestinations(CopySession &session)
 {
-    engineStateOf(session).committer->drain(); // every file named, then the names flushed too
+    engineStateOf(session).settle(); // every file named and every folder timed, then all flushed
     QSet<dev_t> flushed;
     for (const QString &folder : std::as_const(session.destinations)) {
         const FileHandle dir(::open(NativePath::fromText(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));

@@ -157,17 +157,8 @@ void TreeCopy::finish()
 {
     if (pool_)
         pool_->drain();
-    if (!abandoned_ && !session_.isAbandoned()) {
-        try {
-            engineStateOf(session_).committer->drain(); // files named before their folders' times
-        } catch (const CopyAbandoned &) {
-            abandoned_ = true;
-        }
-    }
-    for (auto it = folderTimes_.rbegin(); it != folderTimes_.rend(); ++it) {
-        const struct timespec times[2] = {it->second.st_atim, it->second.st_mtim};
-        ::utimensat(AT_FDCWD, it->first.constData(), times, 0); // best effort, as for files
-    }
+    // The folders get their times once the committer has named every file in them.
+    engineStateOf(session_).keepFolderTimes(std::move(folderTimes_));
     if (abandoned_ || session_.isAbandoned())
         throw CopyAbandoned{};
 }

@@ -35,8 +35,9 @@ void copyEntry(const SourceFolder &from, const QByteArray &name, const Target &t
 
 // One top-level copy: walks folders in this thread while a few files are copied by a pool.
 // Failures inside are recorded in the session and do not stop the rest. finish() waits for the
-// files, then gives the folders their times (writing into a folder changes its time, so that comes
-// last, deepest first), and throws CopyAbandoned when the session was abandoned.
+// files to be written (the committer names them), leaves the folders' times with the run's state
+// (naming a file changes its folder's time, so they are set once all are named), and throws
+// CopyAbandoned when the session was abandoned.
 class TreeCopy {
 public:
     explicit TreeCopy(CopySession &session);
@@ -56,7 +57,7 @@ private:
 
     CopySession &session_;
     QSet<QString> entered_; // folder identities: with links followed, each is entered once
-    std::vector<std::pair<QByteArray, struct stat>> folderTimes_;
+    FolderTimes folderTimes_;
     std::atomic<bool> abandoned_{false};
     std::unique_ptr<WorkerPool> pool_; // last: gone first, while the tasks' state still lives
 };
