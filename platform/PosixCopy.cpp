@@ -229,6 +229,7 @@ void copyFolder(const QString &source, const QString &destinationFolder, CopySes
         copyTree(folder, to, folder.name(), session);
     else
         session.addFailure(folder.text(), systemError(openError, FailedAction::Creating, destinationFolder));
+    engineStateOf(session).settle(); // the folder's files named: their failures are its own
     throwIfItemsFailed(session, failuresBefore);
 }
 
