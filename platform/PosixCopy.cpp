@@ -229,7 +229,8 @@ void copyFolder(const QString &source, const QString &destinationFolder, CopySes
         copyTree(folder, to, folder.name(), session);
     else
         session.addFailure(folder.text(), systemError(openError, FailedAction::Creating, destinationFolder));
-    engineStateOf(session).settle(); // the folder's files named: their failures are its own
+    // Its files are named with the run's next batch: a name found taken then is named in the
+    // closing warning (a flush per listed folder would cost a long list dearly).
     throwIfItemsFailed(session, failuresBefore);
 }
 

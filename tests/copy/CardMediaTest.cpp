@@ -134,8 +134,8 @@ TEST_P(CardMedia, NamesThatDifferOnlyInCaseInsideAFolderAreNamedNotLost)
     pc.write("Trip/notes/a.txt", "lower notes");
     pc.write("Trip/notes/b.txt", "only in lower");
     session.followLinks = true;
-    EXPECT_THROW(fs.copyFolder(pc.path("Trip"), card->path() + "/", session), AppError);
-    fs.flushDestinations(session);
+    fs.copyFolder(pc.path("Trip"), card->path() + "/", session);
+    fs.flushDestinations(session); // files are named, and found taken, once on the card
     const std::vector<CopyFailure> failures = session.failures();
     ASSERT_EQ(failures.size(), 2u);
     QStringList failed;
