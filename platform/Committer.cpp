@@ -5,6 +5,7 @@
 
 #include <QHash>
 #include <algorithm>
+#include <limits>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -22,6 +23,8 @@ constexpr double kSecondsAhead = 0.75;
 constexpr qint64 kLeastAhead = 4 << 20;
 constexpr qint64 kMostAhead = 256 << 20;
 constexpr qint64 kFirstAhead = 16 << 20;
+// From this much (a device taking about 170 MB/s), files need no windows of their own.
+constexpr qint64 kFastDeviceAhead = 128 << 20;
 // A batch is flushed when it holds that much, when its oldest file has waited this long (so the
 // bar moves and names appear), or when so many files wait (each holds its file open): a flush costs
 // the same for one small file as for thousands.
@@ -80,7 +83,13 @@ Committer::~Committer()
 qint64 Committer::windowBytes() const
 {
     const std::lock_guard<std::mutex> lock(mutex_);
-    return session_.aheadOfDevice > 0 ? session_.aheadOfDevice / 2 : std::max<qint64>(budget_ / 2, kLeastAhead);
+    if (session_.aheadOfDevice > 0)
+        return session_.aheadOfDevice / 2;
+    // A fast device (a disk, not a stick) needs no window: its batch's flush is short whatever
+    // it holds, and waiting for writeback file by file would only slow it.
+    if (budget_ >= kFastDeviceAhead)
+        return std::numeric_limits<qint64>::max();
+    return std::max<qint64>(budget_ / 2, kLeastAhead);
 }
 
 void Committer::wrote(qint64 bytes)
