@@ -16,6 +16,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -422,7 +423,7 @@ void Form1::closeEvent(QCloseEvent *event)
     // name, and the next run removes the temporary file).
     event->accept();
     hide();
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); // gone from the screen now
+    QGuiApplication::sync(); // gone from the screen now, not when the program has ended
     if (runningCopy_) {
         runningCopy_->abandon();
         runningCopy_->waitForWork(std::chrono::milliseconds(300));

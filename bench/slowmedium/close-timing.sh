@@ -78,10 +78,10 @@ one_run() { # paused|writing
     done
   fi
   local asked gone="" ended=""
-  asked=$(micros)
   python3 "$here/close-request.py" "$wid"
+  asked=$(micros) # the request is on its way once the script returns
   for _ in $(seq 600); do
-    [ -n "$gone" ] || { [ "$(windows)" -eq 0 ] && gone=$(micros); }
+    [ -n "$gone" ] || { xwininfo -id "$wid" 2>/dev/null | grep -q IsViewable || gone=$(micros); }
     kill -0 "$pid" 2>/dev/null || { ended=$(micros); break; }
     sleep 0.01
     # A hung device holds the process in the kernel: let it go after 5 s, as a reader answering again.
