@@ -1,14 +1,15 @@
 #include "app/Form1.h"
 
-#include "app/StepRunner.h"
+#include "app/ApplicationIcon.h"
+#include "core/StepRunner.h"
 #include "app/Twips.h"
-#include "copy/CopyJob.h"
+#include "app/CopyJob.h"
 #include "drives/BrowseFolder.h"
 #include "drives/Destinations.h"
 #include "drives/DriveLists.h"
-#include "platform/AppError.h"
-#include "platform/FileSystemService.h"
-#include "platform/UiService.h"
+#include "core/AppError.h"
+#include "core/FileSystemService.h"
+#include "platform/qt/DesktopUi.h"
 #include "transferlist/AddFolder.h"
 #include "transferlist/CommonDialog.h"
 #include "transferlist/Intake.h"
@@ -120,7 +121,7 @@ void TransferListView::mouseDoubleClickEvent(QMouseEvent *event)
 // ---------------------------------------------------------------------------------------------
 // Construction and layout
 
-Form1::Form1(FileSystemService &fs, UiService &ui, QString appFolder, DrawOneToHundred homePageDraw)
+Form1::Form1(FileSystemService &fs, DesktopUi &ui, QString appFolder, DrawOneToHundred homePageDraw)
     : fs_(fs), ui_(ui), appFolder_(std::move(appFolder)), homePageDraw_(std::move(homePageDraw))
 {
     setObjectName(QStringLiteral("Form1"));

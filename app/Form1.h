@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/Main.h"
+#include "core/MainModule.h"
 #include "app/Skin.h"
-#include "platform/FileSystemService.h"
+#include "core/FileSystemService.h"
 #include "transferlist/TransferListModel.h"
 
 #include <QCursor>
@@ -24,7 +24,7 @@ class QRadioButton;
 
 namespace halvorix {
 
-class UiService;
+class DesktopUi;
 class StepRunner;
 class CopyJob;
 
@@ -51,7 +51,7 @@ protected:
 class Form1 : public QWidget {
     Q_OBJECT
 public:
-    Form1(FileSystemService &fs, UiService &ui, QString appFolder,
+    Form1(FileSystemService &fs, DesktopUi &ui, QString appFolder,
         DrawOneToHundred homePageDraw = drawFromTimeOfDay);
     ~Form1() override;
 
@@ -137,7 +137,7 @@ private:
     void showClosingMessage(const CopyJob &job, const QString &doneText);
 
     FileSystemService &fs_;
-    UiService &ui_;
+    DesktopUi &ui_;
     QString appFolder_;
     DrawOneToHundred homePageDraw_;
     SkinFramework skin_;

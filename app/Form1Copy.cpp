@@ -1,14 +1,14 @@
 // Start Copying and Load Sample/Example Files.
 #include "app/Form1.h"
 
-#include "app/StepRunner.h"
-#include "copy/CopyJob.h"
+#include "core/StepRunner.h"
+#include "app/CopyJob.h"
 #include "copy/CopyRun.h"
 #include "copy/ModCopy.h"
 #include "drives/Destinations.h"
-#include "platform/AppError.h"
-#include "platform/FileSystemService.h"
-#include "platform/UiService.h"
+#include "core/AppError.h"
+#include "core/FileSystemService.h"
+#include "platform/qt/DesktopUi.h"
 #include "transferlist/AddFolder.h"
 #include "transferlist/PathText.h"
 

@@ -1,8 +1,8 @@
 #include "app/Skin.h"
 
 #include "app/Twips.h"
-#include "platform/AppError.h"
-#include "platform/FileSystemService.h"
+#include "core/AppError.h"
+#include "core/FileSystemService.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,6 +1,8 @@
 #include "app/Form1.h"
-#include "platform/PosixFileSystem.h"
-#include "platform/QtUi.h"
+
+#include "app/ApplicationIcon.h"
+#include "platform/posix/PosixFileSystem.h"
+#include "platform/qt/QtUi.h"
 
 #include <QApplication>
 

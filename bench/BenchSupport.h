@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/UiService.h"
+#include "core/UiService.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -20,7 +20,6 @@ public:
         return d;
     }
     void saveSetting(const QString &, const QString &, const QString &, const QString &) override { }
-    QCursor loadCursorFile(const QString &) override { return {}; }
     void runProgram(const QString &, const QStringList &) override { }
     void shellOpen(const QString &) override { }
     void endProgram() override { }

@@ -11,7 +11,7 @@
 // does, and prints how long the copy then took to stop.
 #include "BenchSupport.h"
 #include "copy/CopyRun.h"
-#include "platform/PosixFileSystem.h"
+#include "platform/posix/PosixFileSystem.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 // halvorix-walk-bench TREE: fills the transfer list model from TREE through the same code as
 // "Add All File(s) In Folder" in file mode (walk, listings, probes, rows) and prints rows and seconds.
 #include "BenchSupport.h"
-#include "platform/PosixFileSystem.h"
-#include "platform/QtUi.h"
+#include "platform/posix/PosixFileSystem.h"
+#include "platform/qt/QtUi.h"
 #include "transferlist/Intake.h"
 #include "transferlist/TransferListModel.h"
 

@@ -1,9 +1,9 @@
 #include "copy/CopyRun.h"
 
-#include "app/Main.h"
+#include "core/MainModule.h"
 #include "copy/ModCopy.h"
-#include "platform/AppError.h"
-#include "platform/FileSystemService.h"
+#include "core/AppError.h"
+#include "core/FileSystemService.h"
 #include "transferlist/PathText.h"
 
 #include <optional>

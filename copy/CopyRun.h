@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/CopySession.h"
-#include "platform/Steps.h"
+#include "core/CopySession.h"
+#include "core/Steps.h"
 #include "transferlist/TransferItem.h"
 
 #include <QString>

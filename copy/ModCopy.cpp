@@ -1,7 +1,7 @@
 #include "copy/ModCopy.h"
 
-#include "platform/AppError.h"
-#include "platform/FileSystemService.h"
+#include "core/AppError.h"
+#include "core/FileSystemService.h"
 
 namespace halvorix {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/CopySession.h"
+#include "core/CopySession.h"
 
 #include <QString>
 #include <vector>

@@ -1,6 +1,6 @@
 #include "drives/BrowseFolder.h"
 
-#include "platform/UiService.h"
+#include "core/UiService.h"
 
 namespace halvorix {
 

@@ -1,7 +1,7 @@
 #include "drives/DriveLists.h"
 
 #include "drives/SafeName.h"
-#include "platform/FileSystemService.h"
+#include "core/FileSystemService.h"
 
 namespace halvorix {
 

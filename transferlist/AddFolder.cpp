@@ -1,8 +1,8 @@
 #include "transferlist/AddFolder.h"
 
-#include "platform/AppError.h"
-#include "platform/FileSystemService.h"
-#include "platform/UiService.h"
+#include "core/AppError.h"
+#include "core/FileSystemService.h"
+#include "core/UiService.h"
 
 #include <QHash>
 

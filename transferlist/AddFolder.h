@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/FileSystemService.h"
+#include "core/FileSystemService.h"
 
 #include <QHash>
 #include <QString>

@@ -1,7 +1,7 @@
 #include "transferlist/CommonDialog.h"
 
-#include "platform/AppError.h"
-#include "platform/UiService.h"
+#include "core/AppError.h"
+#include "core/UiService.h"
 
 namespace halvorix {
 

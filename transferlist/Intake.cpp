@@ -1,6 +1,6 @@
 #include "transferlist/Intake.h"
 
-#include "platform/FileSystemService.h"
+#include "core/FileSystemService.h"
 #include "transferlist/PathText.h"
 
 namespace halvorix {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Steps.h"
+#include "core/Steps.h"
 #include "transferlist/AddFolder.h"
 #include "transferlist/TransferItem.h"
 

@@ -1,4 +1,4 @@
-#include "platform/QtUi.h"
+#include "platform/qt/QtUi.h"
 #include "support/FormFixture.h"
 #include "support/ModalDialogs.h"
 

@@ -1,5 +1,5 @@
 #include "app/Twips.h"
-#include "platform/AppError.h"
+#include "core/AppError.h"
 #include "support/FormFixture.h"
 
 #include <QApplication>

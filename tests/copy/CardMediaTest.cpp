@@ -3,9 +3,9 @@
 // here: names that differ only in case are one file, no unnamed files, times to two seconds, owners
 // fixed by the mount, drivers that set a file's time anew when it is renamed.
 #include "copy/ModCopy.h"
-#include "platform/AppError.h"
-#include "platform/PosixFileSystem.h"
-#include "platform/TemporaryNames.h"
+#include "core/AppError.h"
+#include "platform/posix/PosixFileSystem.h"
+#include "platform/posix/TemporaryNames.h"
 #include "support/CardImage.h"
 #include "support/FormFixture.h"
 #include "support/RealMedia.h"

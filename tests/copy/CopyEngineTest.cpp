@@ -1,7 +1,7 @@
 #include "copy/ModCopy.h"
-#include "platform/AppError.h"
-#include "platform/PosixFileSystem.h"
-#include "platform/TemporaryNames.h"
+#include "core/AppError.h"
+#include "platform/posix/PosixFileSystem.h"
+#include "platform/posix/TemporaryNames.h"
 #include "support/RealMedia.h"
 #include "support/TempTree.h"
 

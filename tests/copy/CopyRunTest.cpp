@@ -1,4 +1,4 @@
-#include "app/StepRunner.h"
+#include "core/StepRunner.h"
 #include "support/FormFixture.h"
 
 #include <QDirIterator>

@@ -1,8 +1,8 @@
 #include "drives/Destinations.h"
 #include "drives/DriveLists.h"
-#include "platform/AppError.h"
-#include "platform/LinuxDrives.h"
-#include "platform/PosixFileSystem.h"
+#include "core/AppError.h"
+#include "platform/posix/LinuxDrives.h"
+#include "platform/posix/PosixFileSystem.h"
 #include "support/FakeSystem.h"
 #include "support/FormFixture.h"
 

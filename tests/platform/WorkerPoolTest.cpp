@@ -1,4 +1,4 @@
-#include "platform/WorkerPool.h"
+#include "core/WorkerPool.h"
 
 #include <atomic>
 #include <gtest/gtest.h>

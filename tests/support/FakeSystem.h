@@ -2,8 +2,8 @@
 
 #include "app/Form1.h"
 #include "drives/DriveLists.h"
-#include "platform/LinuxDrives.h"
-#include "platform/PosixFileSystem.h"
+#include "platform/posix/LinuxDrives.h"
+#include "platform/posix/PosixFileSystem.h"
 #include "support/FakeUi.h"
 #include "support/TempTree.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/StepRunner.h"
-#include "platform/UiService.h"
+#include "core/StepRunner.h"
+#include "platform/qt/DesktopUi.h"
 
 #include <QStringList>
 #include <deque>
@@ -12,7 +12,7 @@
 namespace halvorix::test {
 
 // A scripted user: answers boxes and dialogs from queues, records everything it was shown.
-class FakeUi : public UiService {
+class FakeUi : public DesktopUi {
 public:
     std::vector<MessageBoxRequest> boxes;
     std::deque<int> boxAnswers; // kAnswerYes / kAnswerNo; default: Ok / No

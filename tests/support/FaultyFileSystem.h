@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/AppError.h"
-#include "platform/PosixFileSystem.h"
+#include "core/AppError.h"
+#include "platform/posix/PosixFileSystem.h"
 
 #include <atomic>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "platform/AppError.h"
+#include "core/AppError.h"
 #include "support/FakeUi.h"
 #include "support/FaultyFileSystem.h"
 #include "support/TempTree.h"

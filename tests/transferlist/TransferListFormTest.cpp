@@ -1,5 +1,5 @@
-#include "app/StepRunner.h"
-#include "platform/AppError.h"
+#include "core/StepRunner.h"
+#include "core/AppError.h"
 #include "support/FormFixture.h"
 #include "transferlist/CommonDialog.h"
 

@@ -1,0 +1,59 @@
+#include "core/AppError.h"
+
+#include <cstring>
+
+namespace halvorix {
+
+namespace {
+
+QString systemReason(int code, int systemError)
+{
+    if (code == kDiskFull)
+        return QStringLiteral("Disk full");
+    return QString::fromLocal8Bit(std::strerror(systemError));
+}
+
+QString actionPhrase(FailedAction action)
+{
+    switch (action) {
+    case FailedAction::Reading:
+        return QStringLiteral("could not read");
+    case FailedAction::Creating:
+        return QStringLiteral("could not create");
+    case FailedAction::Writing:
+        return QStringLiteral("could not write");
+    case FailedAction::Naming:
+        return QStringLiteral("could not name");
+    case FailedAction::SettingTimes:
+        return QStringLiteral("could not set the times of");
+    case FailedAction::Flushing:
+        return QStringLiteral("could not flush");
+    case FailedAction::None:
+        break;
+    }
+    return QStringLiteral("failed on");
+}
+
+} // namespace
+
+AppError::AppError(int code, const QString &description)
+    : std::runtime_error(description.toStdString()), code_(code), reason_(description),
+      description_(description)
+{
+}
+
+AppError::AppError(int code, int systemError, FailedAction action, const QString &path, const QString &reason)
+    : std::runtime_error(path.toStdString()), code_(code), systemError_(systemError), action_(action),
+      path_(path), reason_(reason.isEmpty() ? systemReason(code, systemError) : reason),
+      description_(reason_ + QStringLiteral(": ") + path)
+{
+}
+
+QString AppError::reasonFor(const QString &item) const
+{
+    if (path_.isEmpty() || path_ == item)
+        return reason_;
+    return actionPhrase(action_) + QLatin1Char(' ') + path_ + QStringLiteral(": ") + reason_;
+}
+
+} // namespace halvorix

@@ -1,0 +1,119 @@
+#pragma once
+
+#include "core/AppError.h"
+
+#include <QSet>
+#include <QString>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace halvorix {
+
+// One item that could not be copied, and why ("Permission denied", "could not write
+// /home/u/CARD/a.jpg: Disk full"), with the failure's code and description for the step's report.
+struct CopyFailure {
+    QString path;
+    QString reason;
+    int code = kPathFileAccessError;
+    QString description{};
+};
+
+// Thrown inside a copy when the session was abandoned (the program is closing). The engine has
+// removed its temporary file by the time it leaves the engine.
+struct CopyAbandoned { };
+
+// Which kernel call moves a file's data. Automatic takes the fastest the two files allow:
+// copy_file_range within one file system, sendfile across file systems (the usual case for a
+// card), read/write as a last resort. The others start with that call (and go down the same way
+// only when the kernel refuses it for the two files), so tests take every path a card can take.
+enum class DataCall { Automatic, RangeCopy, Sendfile, ReadWrite };
+
+// What the copy engine keeps for a whole run (the names it gave, its temporary files); made by
+// the engine on first use.
+struct CopyEngineState;
+
+// The state one copy run shares between its steps, its worker thread and the window.
+class CopySession {
+public:
+    CopySession() = default;
+    CopySession(const CopySession &) = delete;
+    CopySession &operator=(const CopySession &) = delete;
+
+    // On the way to a card (whose file system cannot hold links) links are followed, and every
+    // folder is entered at most once; from a card links are copied as links, never followed.
+    bool followLinks = false;
+
+    // Bytes written per kernel call; small values let tests stop a copy in the middle of a file.
+    qint64 chunkBytes = 8 << 20;
+    // Called by the engine before every chunk (tests use it to act in the middle of a file).
+    std::function<void()> beforeChunk;
+    // Called before a file is opened; an AppError thrown here fails that file as the system would.
+    std::function<void(const QString &source)> beforeFile;
+    // The two hooks above are called one at a time, whichever thread copies.
+    std::mutex hookMutex;
+    // Write files as unnamed files named when complete where the file system allows it; false
+    // takes the hidden temporary name and rename that FAT cards need (tests take both ways).
+    bool unnamedFiles = true;
+    // Files copied at once within a folder tree (a walk goes on meanwhile). 1 copies in line.
+    unsigned filesInFlight = 2;
+    DataCall dataCall = DataCall::Automatic;
+    // Bytes that may be written ahead of the device; 0 learns it from the device's pace (about a
+    // second of its work). Tests fix it, so a bar moves within a small file.
+    qint64 aheadOfDevice = 0;
+    // Tests only: a fast data call (copy_file_range, sendfile) reports the end once this many bytes
+    // of a file are copied, as some file systems' do too early. Negative: never.
+    qint64 fastCallEndsAt = -1;
+
+    // copy_file_range was refused (the usual case between a card and a disk): not asked again.
+    std::atomic<bool> rangeCopyRefused{false};
+    // Linking an unnamed file by its handle alone was refused (it needs a privilege, or a recent
+    // kernel): it is named through /proc from then on.
+    std::atomic<bool> directLinkRefused{false};
+
+    std::atomic<qint64> bytesDone{0};
+    std::atomic<qint64> bytesTotal{0};
+    std::atomic<qint64> filesCopied{0}; // files and links now complete under their names
+
+    void abandon() { abandoned_.store(true); }
+    bool isAbandoned() const { return abandoned_.load(); }
+
+    // `item` was not copied because of `error`.
+    void addFailure(const QString &item, const AppError &error)
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        failures_.push_back({item, error.reasonFor(item), error.code(), error.description()});
+    }
+    std::vector<CopyFailure> failures() const
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return failures_;
+    }
+    size_t failureCount() const
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return failures_.size();
+    }
+
+    // Destination folders written to, flushed to their devices before the run reports.
+    QSet<QString> destinations;
+
+    // The engine's own state for this run: made by `make` on first use, the same afterwards.
+    template <class Make> CopyEngineState &engineState(const Make &make)
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (!engineState_)
+            engineState_ = make();
+        return *engineState_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<CopyFailure> failures_;
+    std::atomic<bool> abandoned_{false};
+    std::shared_ptr<CopyEngineState> engineState_; // its deleter comes with it from the engine
+};
+
+} // namespace halvorix

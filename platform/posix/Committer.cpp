@@ -1,0 +1,270 @@
+#include "platform/posix/Committer.h"
+
+#include "core/AppError.h"
+#include "platform/posix/PosixErrors.h"
+
+#include <QHash>
+#include <algorithm>
+#include <limits>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/vfs.h>
+#include <unistd.h>
+
+namespace halvorix {
+
+namespace {
+
+// What may be written ahead of the device: about this long of its work...
+constexpr double kSecondsAhead = 0.75;
+// ...within these bounds, starting from the middle until the device's pace is known.
+constexpr qint64 kLeastAhead = 4 << 20;
+constexpr qint64 kMostAhead = 256 << 20;
+constexpr qint64 kFirstAhead = 16 << 20;
+// From this much (a device taking about 170 MB/s), files need no windows of their own.
+constexpr qint64 kFastDeviceAhead = 128 << 20;
+// A batch is flushed when it holds that much, when its oldest file has waited this long (so the
+// bar moves and names appear), or when so many files wait (each holds its file open): a flush costs
+// the same for one small file as for thousands.
+constexpr qint64 kBatchAgeMs = 4000;
+constexpr size_t kMostBatchFiles = 8192;
+// Descriptors kept free for the copiers, the walk and the rest of the program.
+constexpr rlim_t kOtherDescriptors = 768;
+// Below this much of a file, its writeback is left to the batch's flush: starting it file by file
+// would send the device many small writes instead of a few large ones.
+constexpr qint64 kOwnWritebackFrom = 1 << 20;
+
+// How many files a batch may hold open, each with (at worst) its folder: the descriptor limit is
+// raised as far as needed and the system allows, once.
+size_t batchFiles()
+{
+    static const size_t files = [] {
+        struct rlimit limit { };
+        if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
+            return size_t(64);
+        const rlim_t wanted = std::min<rlim_t>(limit.rlim_max, 2 * kMostBatchFiles + kOtherDescriptors);
+        if (limit.rlim_cur < wanted) {
+            limit.rlim_cur = wanted;
+            ::setrlimit(RLIMIT_NOFILE, &limit);
+            ::getrlimit(RLIMIT_NOFILE, &limit);
+        }
+        return limit.rlim_cur > kOtherDescriptors + 128 ? size_t(limit.rlim_cur - kOtherDescriptors) / 2 : size_t(64);
+    }();
+    return std::min(files, kMostBatchFiles);
+}
+
+constexpr long kFuseMagic = 0x65735546;
+
+} // namespace
+
+bool syncsWholeFiles(int folderFd)
+{
+    struct statfs fs { };
+    return ::fstatfs(folderFd, &fs) == 0 && fs.f_type == kFuseMagic;
+}
+
+Committer::Committer(CopySession &session) : session_(session), budget_(kFirstAhead)
+{
+    thread_ = std::thread([this] { run(); });
+}
+
+Committer::~Committer()
+{
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+}
+
+qint64 Committer::windowBytes() const
+{
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (session_.aheadOfDevice > 0)
+        return session_.aheadOfDevice / 2;
+    // A fast device (a disk, not a stick) needs no window: its batch's flush is short whatever
+    // it holds, and waiting for writeback file by file would only slow it.
+    if (budget_ >= kFastDeviceAhead)
+        return std::numeric_limits<qint64>::max();
+    return std::max<qint64>(budget_ / 2, kLeastAhead);
+}
+
+void Committer::wrote(qint64 bytes)
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    unconfirmed_ += bytes;
+    // Waiting helps only while handed-over files are on their way to the device; what files
+    // still being written hold, their own windows bound.
+    while (unconfirmed_ > 2 * budget() && pendingBytes_ + inHandBytes_ > 0 && !session_.isAbandoned()) {
+        ++waitingWriters_;
+        changed_.notify_all(); // a batch waiting for its time is due now
+        changed_.wait_for(lock, std::chrono::milliseconds(100));
+        --waitingWriters_;
+    }
+    if (session_.isAbandoned())
+        throw CopyAbandoned{};
+}
+
+void Committer::settled(qint64 gone, qint64 onDevice)
+{
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        unconfirmed_ -= gone;
+        learnRate(onDevice);
+    }
+    session_.bytesDone.fetch_add(onDevice, std::memory_order_relaxed);
+    changed_.notify_all();
+}
+
+void Committer::learnRate(qint64 bytes)
+{
+    // The device's pace is what reaches it over a second or more: a single flush's time says
+    // little, as the kernel writes in the background meanwhile.
+    if (!paceTimer_.isValid())
+        paceTimer_.start();
+    paceBytes_ += bytes;
+    const qint64 elapsedMs = paceTimer_.elapsed();
+    if (elapsedMs < 1000)
+        return;
+    const double rate = double(paceBytes_) * 1000.0 / double(elapsedMs);
+    budget_ = std::clamp(qint64(rate * kSecondsAhead), kLeastAhead, kMostAhead);
+    paceBytes_ = 0;
+    paceTimer_.restart();
+}
+
+void Committer::submit(
+    std::unique_ptr<FileWriter> file, const struct stat &source, const QString &item, qint64 unconfirmed)
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (pending_.size() >= batchFiles() && !session_.isAbandoned()) {
+        ++waitingWriters_;
+        changed_.notify_all();
+        changed_.wait_for(lock, std::chrono::milliseconds(100));
+        --waitingWriters_;
+    }
+    if (session_.isAbandoned())
+        throw CopyAbandoned{}; // the file goes with its temporary name
+    if (pending_.empty())
+        oldest_.start();
+    pending_.push_back(Pending{std::move(file), source, item, unconfirmed});
+    pendingBytes_ += unconfirmed;
+    changed_.notify_all();
+}
+
+void Committer::drain()
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    draining_ = true;
+    changed_.notify_all();
+    while ((!pending_.empty() || inHand_ > 0) && !session_.isAbandoned())
+        changed_.wait_for(lock, std::chrono::milliseconds(100));
+    draining_ = false;
+    if (session_.isAbandoned())
+        throw CopyAbandoned{};
+}
+
+qint64 Committer::budget() const
+{
+    return session_.aheadOfDevice > 0 ? session_.aheadOfDevice : budget_;
+}
+
+bool Committer::batchIsDue() const
+{
+    return draining_ || waitingWriters_ > 0 || pendingBytes_ >= budget() || pending_.size() >= batchFiles()
+        || oldest_.elapsed() >= kBatchAgeMs;
+}
+
+void Committer::run()
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        changed_.wait_for(lock, std::chrono::milliseconds(50));
+        if (stopping_ || session_.isAbandoned())
+            return; // what is pending is given up with the committer
+        if (pending_.empty() || !batchIsDue())
+            continue;
+        std::vector<Pending> batch;
+        batch.reserve(pending_.size());
+        while (!pending_.empty()) {
+            batch.push_back(std::move(pending_.front()));
+            pending_.pop_front();
+        }
+        inHand_ = batch.size();
+        inHandBytes_ = pendingBytes_;
+        pendingBytes_ = 0;
+        lock.unlock();
+        flushAndName(batch);
+        batch.clear(); // files given up close here, their temporary names removed
+        lock.lock();
+        inHand_ = 0;
+        inHandBytes_ = 0;
+        changed_.notify_all();
+    }
+}
+
+void Committer::flushAndName(std::vector<Pending> &batch)
+{
+    // One flush of each file system puts every file of the batch on its device. A device that
+    // reports an error is asked file by file, so that only the files it failed are given up.
+    QHash<dev_t, int> deviceError;
+    std::vector<int> fileError(batch.size(), 0);
+    for (size_t i = 0; i < batch.size(); ++i) {
+        if (session_.isAbandoned())
+            return;
+        const int fd = batch[i].file->fd();
+        struct stat st { };
+        ::fstat(fd, &st);
+        if (!deviceError.contains(st.st_dev))
+            deviceError.insert(st.st_dev, ::syncfs(fd) == 0 ? 0 : errno);
+        if (deviceError.value(st.st_dev) != 0 && ::fdatasync(fd) != 0)
+            fileError[i] = errno;
+    }
+    qint64 gone = 0, onDevice = 0;
+    for (size_t i = 0; i < batch.size(); ++i) {
+        gone += batch[i].unconfirmed;
+        onDevice += fileError[i] == 0 ? batch[i].unconfirmed : 0;
+    }
+    settled(gone, onDevice);
+
+    for (size_t i = 0; i < batch.size(); ++i) {
+        if (session_.isAbandoned())
+            return;
+        Pending &p = batch[i];
+        try {
+            if (fileError[i] != 0)
+                throwSystemError(fileError[i], FailedAction::Flushing, p.file->target().path().text());
+            p.file->commit(p.source);
+        } catch (const AppError &error) {
+            session_.addFailure(p.item, error);
+        }
+        p.file.reset();
+    }
+}
+
+void FileProgress::wrote(qint64 bytes, const NativePath &destination)
+{
+    written_ += bytes;
+    committer_.wrote(bytes);
+    if (!wholeFile_ && written_ >= kOwnWritebackFrom) // start writing this chunk out now
+        ::sync_file_range(out_, written_ - bytes, bytes, SYNC_FILE_RANGE_WRITE);
+    if (unconfirmed() < committer_.windowBytes())
+        return;
+    // Wait for what was written before this chunk, so the device always has work.
+    const qint64 upTo = wholeFile_ ? written_ : written_ - bytes;
+    if (upTo <= confirmed_)
+        return;
+    const int rc = wholeFile_ ? ::syncfs(out_)
+                              : ::sync_file_range(out_, confirmed_, upTo - confirmed_,
+                                  SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
+    if (rc != 0) {
+        const int err = errno;
+        throwSystemError(err, FailedAction::Flushing, destination.text());
+    }
+    committer_.settled(upTo - confirmed_, upTo - confirmed_);
+    confirmed_ = upTo;
+}
+
+} // namespace halvorix

@@ -1,0 +1,189 @@
+#include "platform/posix/FileWriter.h"
+
+#include "core/AppError.h"
+#include "platform/posix/PosixErrors.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace halvorix {
+
+namespace {
+
+const QString kNameTakenReason = QStringLiteral("An item of this copy already has that name there");
+
+// The process's file-creation mask, read once without changing it; all bits when unknown.
+mode_t creationMask()
+{
+    static const mode_t mask = [] {
+        mode_t found = 07777;
+        if (FILE *status = std::fopen("/proc/self/status", "re")) {
+            char line[256];
+            unsigned value = 0;
+            while (std::fgets(line, sizeof line, status))
+                if (std::sscanf(line, "Umask: %o", &value) == 1) {
+                    found = static_cast<mode_t>(value);
+                    break;
+                }
+            std::fclose(status);
+        }
+        return found;
+    }();
+    return mask;
+}
+
+// Files are created with the source's permissions; they only need setting again when the
+// creation mask took some away or special bits are asked for.
+bool modeNeedsSetting(const struct stat &st)
+{
+    return (st.st_mode & 07000) != 0 || (st.st_mode & creationMask() & 0777) != 0;
+}
+
+bool procFdAvailable()
+{
+    static const bool available = ::access("/proc/self/fd", X_OK) == 0;
+    return available;
+}
+
+// Links a complete unnamed file under `name` in the folder; 0 or the error number. The direct way
+// needs a privilege or a recent kernel; the way through /proc works everywhere /proc is.
+int linkUnnamedFile(int fd, int folderFd, const char *name, CopySession &session)
+{
+    const bool tryDirect = !session.directLinkRefused.load(std::memory_order_relaxed);
+    if (tryDirect) {
+        if (::linkat(fd, "", folderFd, name, AT_EMPTY_PATH) == 0)
+            return 0;
+        const int err = errno;
+        if (err != ENOENT && err != EPERM)
+            return err; // refused for a reason of its own (the name exists, the disk is full)
+    }
+    const QByteArray handle = "/proc/self/fd/" + QByteArray::number(fd);
+    if (::linkat(AT_FDCWD, handle.constData(), folderFd, name, AT_SYMLINK_FOLLOW) != 0)
+        return errno;
+    if (tryDirect)
+        session.directLinkRefused.store(true, std::memory_order_relaxed); // not asked again
+    return 0;
+}
+
+[[noreturn]] void throwNameTaken(const Target &to)
+{
+    throw AppError(kFileAlreadyExists, EEXIST, FailedAction::Naming, to.path().text(), kNameTakenReason);
+}
+
+} // namespace
+
+RunNames::Source sourceIdentity(const struct stat &st)
+{
+    return {static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)};
+}
+
+bool isRefusedMetadataChange(int err)
+{
+    return err == EPERM || err == EOPNOTSUPP || err == ENOTSUP || err == EROFS || err == ENOSYS;
+}
+
+FileWriter::FileWriter(const Target &target, mode_t mode, CopySession &session)
+    : to_(target), session_(session), state_(engineStateOf(session))
+{
+    const mode_t permissions = mode & 0777;
+    if (session.unnamedFiles && procFdAvailable()) {
+        out_ = FileHandle(::openat(to_.folder->fd(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, permissions));
+        if (out_.valid())
+            return;
+        // Any refusal: the named way below tries again and reports what the system says.
+    }
+    temporary_ = state_.temporaries.next();
+    out_ = FileHandle(::openat(
+        to_.folder->fd(), temporary_.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, permissions));
+    if (!out_.valid()) {
+        const int err = errno;
+        temporary_.clear();
+        throwSystemError(err, FailedAction::Creating, to_.path().text());
+    }
+}
+
+FileWriter::~FileWriter()
+{
+    out_.reset();
+    if (!temporary_.isEmpty())
+        ::unlinkat(to_.folder->fd(), temporary_.constData(), 0);
+}
+
+bool FileWriter::name(const RunNames::Source &source)
+{
+    const auto lock = state_.names.lock(); // the check and the naming are one step for all copiers
+    if (const auto given = state_.names.givenAt(to_.folder->fd(), to_.folder->key, to_.name)) {
+        if (!given->folder && given->source == source)
+            return false; // the same file listed twice: its copy is already there
+        throwNameTaken(to_);
+    }
+    if (temporary_.isEmpty()) {
+        // Unnamed: named directly when the name is free (nothing incomplete ever had a name);
+        // over an older file through a temporary name, as a rename replaces in one step.
+        int err = linkUnnamedFile(out_.get(), to_.folder->fd(), to_.name.constData(), session_);
+        if (err == EEXIST) {
+            temporary_ = state_.temporaries.next();
+            err = linkUnnamedFile(out_.get(), to_.folder->fd(), temporary_.constData(), session_);
+            if (err != 0)
+                temporary_.clear();
+        }
+        if (err != 0)
+            throwSystemError(err, FailedAction::Naming, to_.path().text());
+    }
+    if (!temporary_.isEmpty()) {
+        if (::renameat(to_.folder->fd(), temporary_.constData(), to_.folder->fd(), to_.name.constData()) != 0) {
+            const int err = errno;
+            throwSystemError(err, FailedAction::Naming, to_.path().text());
+        }
+        temporary_.clear();
+    }
+    state_.names.record(to_.folder->key, to_.name, source, false);
+    return true;
+}
+
+void FileWriter::setPermissions(const struct stat &source)
+{
+    if (modeNeedsSetting(source) && ::fchmod(out_.get(), source.st_mode & 07777) != 0) {
+        const int err = errno;
+        if (!isRefusedMetadataChange(err))
+            throwSystemError(err, FailedAction::SettingTimes, to_.path().text());
+    }
+}
+
+bool FileWriter::commit(const struct stat &source)
+{
+    if (!name(sourceIdentity(source)))
+        return false;
+    // Times once the file has its name: some card drivers set the time anew when a file is renamed.
+    const struct timespec times[2] = {source.st_atim, source.st_mtim};
+    if (::futimens(out_.get(), times) != 0) {
+        const int err = errno;
+        if (!isRefusedMetadataChange(err))
+            throwSystemError(err, FailedAction::SettingTimes, to_.path().text());
+    }
+    if (const int err = out_.closeChecked(); err != 0) {
+        // The system could not confirm the data: no file under the name is better than a short one.
+        ::unlinkat(to_.folder->fd(), to_.name.constData(), 0);
+        throwSystemError(err, FailedAction::Writing, to_.path().text());
+    }
+    session_.filesCopied.fetch_add(1, std::memory_order_relaxed);
+    return true;
+}
+
+void nameTemporary(
+    const QByteArray &temporary, const Target &to, const RunNames::Source &source, CopySession &session)
+{
+    CopyEngineState &state = engineStateOf(session);
+    const auto lock = state.names.lock();
+    if (state.names.givenAt(to.folder->fd(), to.folder->key, to.name))
+        throwNameTaken(to);
+    if (::renameat(to.folder->fd(), temporary.constData(), to.folder->fd(), to.name.constData()) != 0) {
+        const int err = errno;
+        throwSystemError(err, FailedAction::Naming, to.path().text());
+    }
+    state.names.record(to.folder->key, to.name, source, false);
+}
+
+} // namespace halvorix

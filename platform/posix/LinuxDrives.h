@@ -1,0 +1,72 @@
+#pragma once
+
+#include "core/FileSystemService.h"
+
+#include <QHash>
+#include <QSet>
+#include <QString>
+#include <optional>
+
+namespace halvorix {
+
+// One line of /proc/self/mountinfo, the fields the drive list needs.
+struct MountRecord {
+    QString majorMinor; // "8:1"
+    QString mountPoint; // escapes decoded
+    QString fsType;
+    QString source; // "/dev/sda1"
+};
+
+// Parses mountinfo text; lines that do not parse are skipped.
+std::vector<MountRecord> parseMountInfo(const QByteArray &text);
+// Decodes the octal escapes of mountinfo ("\040" is a blank).
+QString decodeMountEscapes(const QByteArray &field);
+// Decodes udev's "\x20" escapes in /dev/disk/by-label names.
+QString decodeUdevLabel(const QString &escaped);
+
+// A block device as sysfs shows it.
+struct BlockDevice {
+    QString kernelName; // "sdb1", "dm-3", "nvme0n1p2"
+    QString folder; // its folder below /sys/devices (under the sysroot), links resolved
+};
+
+// Drives from the mount table, classified through sysfs, labelled and identified through udev's
+// links. Every file it reads lives under `sysroot`; the mount points are used as they stand.
+class LinuxDriveSource {
+public:
+    explicit LinuxDriveSource(QString sysroot);
+
+    // See FileSystemService::forEachDrive.
+    void forEachDrive(const std::function<void(const DriveInfo &)> &onDrive) const;
+    // See FileSystemService::driveStillMounted.
+    bool stillMounted(const DriveInfo &drive) const;
+
+    // The block device behind a mount: through the mount's device number, or, where that number
+    // is anonymous (btrfs, fuseblk), through its source ("/dev/sdb1", "/dev/mapper/...",
+    // "/dev/disk/by-uuid/..."). None for a mount that no block device backs.
+    std::optional<BlockDevice> resolve(const MountRecord &mount) const;
+    // The whole disks under a device's sysfs folder: a partition's disk, the disks below a
+    // device-mapper or md device (through slaves/), or the device itself.
+    QStringList wholeDisks(const QString &deviceFolder) const;
+
+private:
+    struct UdevLinks {
+        QHash<QString, QString> labels; // kernel name -> decoded label
+        QHash<QString, QString> uuids; // kernel name -> file system UUID
+    };
+
+    QString under(const QString &absolutePath) const;
+    std::optional<std::vector<MountRecord>> readMountTable() const;
+    QHash<QString, QString> udevNames(const QString &folder) const;
+    UdevLinks udevLinks() const;
+    QString followDeviceLinks(QString path) const;
+    std::optional<BlockDevice> deviceFromSource(const QString &source) const;
+    QStringList wholeDisks(const QString &deviceFolder, int depth) const;
+    QSet<QString> systemDisks(const std::vector<MountRecord> &mounts) const;
+    bool describe(const MountRecord &mount, const BlockDevice &device, const UdevLinks &links,
+        const QSet<QString> &systemDisks, DriveInfo &drive) const;
+
+    QString sysroot_;
+};
+
+} // namespace halvorix

@@ -1,0 +1,132 @@
+#include "platform/posix/PosixErrors.h"
+
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace halvorix {
+
+namespace {
+
+bool parentFolderExists(const QString &path)
+{
+    QString trimmed = path;
+    while (trimmed.size() > 1 && trimmed.endsWith(QLatin1Char('/')))
+        trimmed.chop(1);
+    const qsizetype slash = trimmed.lastIndexOf(QLatin1Char('/'));
+    if (slash <= 0)
+        return true;
+    struct stat st { };
+    return ::stat(encodePath(trimmed.left(slash)).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Reads the entries of an open folder and closes it; errno tells why when it returns false.
+bool readEntriesAndClose(int fd, std::vector<FolderEntry> &entries)
+{
+    DIR *dir = ::fdopendir(fd);
+    if (!dir) {
+        const int err = errno;
+        ::close(fd);
+        errno = err;
+        return false;
+    }
+    errno = 0;
+    while (const dirent *entry = ::readdir(dir)) {
+        if (!isDotOrDotDot(entry->d_name))
+            entries.push_back({QByteArray(entry->d_name), entry->d_type});
+        errno = 0;
+    }
+    const int err = errno;
+    ::closedir(dir);
+    errno = err;
+    return err == 0;
+}
+
+} // namespace
+
+int codeForErrno(int err, const QString &path)
+{
+    switch (err) {
+    case EACCES:
+    case EPERM:
+        return kPermissionDenied;
+    case ENOENT:
+        return parentFolderExists(path) ? kFileNotFound : kPathNotFound;
+    case ENOTDIR:
+        return kPathNotFound;
+    case EEXIST:
+        return kFileAlreadyExists;
+    case ENOSPC:
+    case EDQUOT:
+        return kDiskFull;
+    case EIO:
+    case ENXIO:
+    case ENODEV:
+        return kDeviceIoError;
+    default:
+        return kPathFileAccessError;
+    }
+}
+
+AppError systemError(int err, FailedAction action, const QString &path)
+{
+    return AppError(codeForErrno(err, path), err, action, path);
+}
+
+void throwSystemError(int err, FailedAction action, const QString &path)
+{
+    throw systemError(err, action, path);
+}
+
+QString identityOf(const struct stat &st)
+{
+    return QString::number(st.st_dev) + QLatin1Char(':') + QString::number(st.st_ino);
+}
+
+QByteArray encodePath(const QString &path)
+{
+    return path.toUtf8();
+}
+
+QString decodeName(const char *bytes, size_t length)
+{
+    return QString::fromUtf8(bytes, static_cast<qsizetype>(length));
+}
+
+bool readFolderEntries(const QByteArray &folder, std::vector<FolderEntry> &entries)
+{
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    return readEntriesAndClose(fd, entries);
+}
+
+bool readFolderEntries(int folderFd, std::vector<FolderEntry> &entries)
+{
+    const int fd = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC); // its own position
+    if (fd < 0)
+        return false;
+    return readEntriesAndClose(fd, entries);
+}
+
+bool nameRoundTrips(const char *bytes, size_t length)
+{
+    bool ascii = true;
+    for (size_t i = 0; i < length; ++i) {
+        if (static_cast<unsigned char>(bytes[i]) >= 0x80) {
+            ascii = false;
+            break;
+        }
+    }
+    if (ascii)
+        return true;
+    const QString decoded = decodeName(bytes, length);
+    if (decoded.contains(QChar::ReplacementCharacter))
+        return false;
+    return decoded.toUtf8() == QByteArray::fromRawData(bytes, static_cast<qsizetype>(length));
+}
+
+} // namespace halvorix

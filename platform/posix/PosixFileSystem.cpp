@@ -1,0 +1,307 @@
+#include "platform/posix/PosixFileSystem.h"
+
+#include "platform/posix/LinuxDrives.h"
+#include "platform/posix/PosixCopy.h"
+#include "platform/posix/PosixErrors.h"
+#include "core/Wildcard.h"
+
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace halvorix {
+
+namespace {
+
+struct DirCloser {
+    void operator()(DIR *dir) const { ::closedir(dir); }
+};
+using DirHandle = std::unique_ptr<DIR, DirCloser>;
+
+// What an entry is once symbolic links are followed. A dangling link is neither.
+struct EntryKind {
+    bool folder = false;
+    bool regular = false;
+};
+
+EntryKind kindOf(const struct stat &st)
+{
+    return {S_ISDIR(st.st_mode), S_ISREG(st.st_mode)};
+}
+
+// Uses the type readdir already gave and asks the kernel, relative to the open folder, only
+// for links and file systems that do not report types.
+EntryKind classifyEntry(int dirFd, const dirent *entry)
+{
+    switch (entry->d_type) {
+    case DT_DIR:
+        return {true, false};
+    case DT_REG:
+        return {false, true};
+    case DT_LNK:
+    case DT_UNKNOWN: {
+        struct stat st { };
+        if (::fstatat(dirFd, entry->d_name, &st, 0) != 0)
+            return {};
+        return kindOf(st);
+    }
+    default:
+        return {}; // pipes, sockets, devices
+    }
+}
+
+bool passesMask(bool folder, bool hidden, int mask)
+{
+    if (hidden && !(mask & kAttrHidden))
+        return false;
+    return !folder || (mask & kAttrDirectory);
+}
+
+QString lastComponent(const QString &path)
+{
+    QString trimmed = path;
+    while (trimmed.size() > 1 && trimmed.endsWith(QLatin1Char('/')))
+        trimmed.chop(1);
+    return trimmed.mid(trimmed.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+DirHandle openFolder(const QString &folder)
+{
+    const QByteArray bytes = encodePath(folder.isEmpty() ? QStringLiteral(".") : folder);
+    return DirHandle(::opendir(bytes.constData()));
+}
+
+// A pattern without wildcards names one entry: look at it directly instead of reading
+// the whole folder.
+std::vector<ListedName> listSingleEntry(const QString &path, const QString &name, int mask)
+{
+    const QByteArray bytes = encodePath(path);
+    struct stat st { };
+    if (::stat(bytes.constData(), &st) != 0) {
+        struct stat linkSt { };
+        if (::lstat(bytes.constData(), &linkSt) != 0)
+            return {};
+        st = linkSt; // a dangling link is listed as a file that does not open
+        st.st_mode = S_IFLNK;
+    }
+    const EntryKind kind = kindOf(st);
+    if (!passesMask(kind.folder, name.startsWith(QLatin1Char('.')), mask))
+        return {};
+    const bool clean = !name.contains(QChar::ReplacementCharacter);
+    return {ListedName{name, kind.regular && clean}};
+}
+
+} // namespace
+
+PosixFileSystem::PosixFileSystem(QString sysroot) : sysroot_(std::move(sysroot)) { }
+
+QString PosixFileSystem::sysrootFromEnvironment()
+{
+    const QString fromEnv = qEnvironmentVariable("HALVORIX_SYSROOT");
+    return fromEnv.isEmpty() ? QStringLiteral("/") : fromEnv;
+}
+
+std::vector<ListedName> PosixFileSystem::list(const QString &pattern, int mask)
+{
+    const SplitPattern split = splitPattern(pattern);
+    if (split.namePattern.isEmpty()) {
+        // "/a/b/" names the folder b itself, "/" the root folder.
+        const QString folderName = lastComponent(pattern);
+        return listSingleEntry(pattern, folderName.isEmpty() ? pattern : folderName, mask);
+    }
+    if (!hasWildcard(split.namePattern))
+        return listSingleEntry(pattern, split.namePattern, mask);
+
+    DirHandle dir = openFolder(split.folder);
+    if (!dir) {
+        const int err = errno;
+        if (err == ENOENT || err == ENOTDIR)
+            return {}; // nothing there matches
+        throwSystemError(err, FailedAction::Reading, split.folder);
+    }
+    const int dirFd = ::dirfd(dir.get());
+    std::vector<ListedName> names;
+    errno = 0;
+    while (const dirent *entry = ::readdir(dir.get())) {
+        if (isDotOrDotDot(entry->d_name))
+            continue;
+        const size_t length = std::strlen(entry->d_name);
+        const bool hidden = entry->d_name[0] == '.';
+        // The mask can often be applied before the type is known: a hidden name with a
+        // mask without the hidden bit is out whatever it is.
+        if (hidden && !(mask & kAttrHidden))
+            continue;
+        QString name = decodeName(entry->d_name, length);
+        if (!matchesWildcard(split.namePattern, name))
+            continue;
+        const EntryKind kind = classifyEntry(dirFd, entry);
+        if (!passesMask(kind.folder, hidden, mask))
+            continue;
+        const bool opens = kind.regular && nameRoundTrips(entry->d_name, length);
+        names.push_back(ListedName{std::move(name), opens});
+        errno = 0;
+    }
+    if (errno != 0)
+        throwSystemError(errno, FailedAction::Reading, split.folder);
+    return names;
+}
+
+namespace {
+
+// Attribute bits from what lstat said of the path and, for a link, what stat said of its target.
+int attributesFrom(const struct stat &linkSt, const struct stat &st, const QString &path)
+{
+    int attrs = 0;
+    if (S_ISLNK(linkSt.st_mode))
+        attrs |= kAttrReparsePoint;
+    if (S_ISDIR(st.st_mode))
+        attrs |= kAttrDirectory;
+    if (S_ISREG(st.st_mode))
+        attrs |= kAttrArchive;
+    if (!(st.st_mode & S_IWUSR))
+        attrs |= kAttrReadOnly;
+    if (lastComponent(path).startsWith(QLatin1Char('.')))
+        attrs |= kAttrHidden;
+    return attrs;
+}
+
+// lstat, then stat through a link (a dangling link describes itself). Throws when missing.
+void statBoth(const QString &path, struct stat &linkSt, struct stat &st)
+{
+    const QByteArray bytes = encodePath(path);
+    if (::lstat(bytes.constData(), &linkSt) != 0)
+        throwSystemError(errno, FailedAction::Reading, path);
+    st = linkSt;
+    if (S_ISLNK(linkSt.st_mode) && ::stat(bytes.constData(), &st) != 0)
+        st = linkSt;
+}
+
+} // namespace
+
+int PosixFileSystem::attributes(const QString &path)
+{
+    struct stat linkSt {
+    }, st{};
+    statBoth(path, linkSt, st);
+    return attributesFrom(linkSt, st, path);
+}
+
+FileSystemService::FolderFacts PosixFileSystem::examineFolder(const QString &path)
+{
+    struct stat linkSt {
+    }, st{};
+    statBoth(path, linkSt, st);
+    return {attributesFrom(linkSt, st, path), identityOf(st)};
+}
+
+QDateTime PosixFileSystem::modificationTime(const QString &path)
+{
+    struct stat st { };
+    if (::stat(encodePath(path).constData(), &st) != 0)
+        throwSystemError(errno, FailedAction::Reading, path);
+    const qint64 ms = qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
+    return QDateTime::fromMSecsSinceEpoch(ms);
+}
+
+void PosixFileSystem::createFolder(const QString &path)
+{
+    if (::mkdir(encodePath(path).constData(), 0777) != 0)
+        throwSystemError(errno, FailedAction::Creating, path);
+}
+
+bool PosixFileSystem::opensAsFile(const QString &path)
+{
+    if (path.contains(QChar::ReplacementCharacter))
+        return false;
+    struct stat st { };
+    return ::stat(encodePath(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool PosixFileSystem::isRootFolder(const QString &path)
+{
+    struct stat self {
+    }, parent{};
+    const QString trimmed = path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
+    if (::stat(encodePath(trimmed).constData(), &self) != 0)
+        throwSystemError(errno, FailedAction::Reading, path);
+    if (::stat(encodePath(trimmed + QStringLiteral("..")).constData(), &parent) != 0)
+        throwSystemError(errno, FailedAction::Reading, path);
+    return self.st_dev != parent.st_dev || self.st_ino == parent.st_ino;
+}
+
+void PosixFileSystem::forEachSubFolder(const QString &path,
+    const std::function<void(const QString &name)> &onName, std::vector<ListedName> *files)
+{
+    DirHandle dir = openFolder(path);
+    if (!dir)
+        throwSystemError(errno, FailedAction::Reading, path);
+    const int dirFd = ::dirfd(dir.get());
+    errno = 0;
+    while (const dirent *entry = ::readdir(dir.get())) {
+        if (isDotOrDotDot(entry->d_name))
+            continue;
+        const size_t length = std::strlen(entry->d_name);
+        const EntryKind kind = classifyEntry(dirFd, entry);
+        if (kind.folder)
+            onName(decodeName(entry->d_name, length));
+        else if (files)
+            files->push_back(
+                {decodeName(entry->d_name, length), kind.regular && nameRoundTrips(entry->d_name, length)});
+        errno = 0;
+    }
+    if (errno != 0)
+        throwSystemError(errno, FailedAction::Reading, path);
+}
+
+void PosixFileSystem::copyFile(const QString &source, const QString &destination, CopySession &session)
+{
+    posixcopy::copyFile(source, destination, session);
+}
+
+void PosixFileSystem::copyMatchingFiles(
+    const QString &pattern, const QString &destinationFolder, CopySession &session)
+{
+    posixcopy::copyMatchingFiles(pattern, destinationFolder, session);
+}
+
+int PosixFileSystem::copyMatchingFolders(
+    const QString &pattern, const QString &destinationFolder, CopySession &session)
+{
+    return posixcopy::copyMatchingFolders(pattern, destinationFolder, session);
+}
+
+void PosixFileSystem::copyFolder(const QString &source, const QString &destinationFolder, CopySession &session)
+{
+    posixcopy::copyFolder(source, destinationFolder, session);
+}
+
+void PosixFileSystem::measure(const QString &pattern, bool foldersToo, CopySession &session)
+{
+    posixcopy::measure(pattern, foldersToo, session);
+}
+
+void PosixFileSystem::measureItem(const QString &path, CopySession &session)
+{
+    posixcopy::measureItem(path, session);
+}
+
+void PosixFileSystem::flushDestinations(CopySession &session)
+{
+    posixcopy::flushDestinations(session);
+}
+
+void PosixFileSystem::forEachDrive(const std::function<void(const DriveInfo &)> &onDrive)
+{
+    LinuxDriveSource(sysroot_).forEachDrive(onDrive);
+}
+
+bool PosixFileSystem::driveStillMounted(const DriveInfo &drive)
+{
+    return LinuxDriveSource(sysroot_).stillMounted(drive);
+}
+
+} // namespace halvorix

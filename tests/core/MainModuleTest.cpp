@@ -1,0 +1,88 @@
+#include "core/MainModule.h"
+#include "core/AppError.h"
+#include "platform/posix/PosixFileSystem.h"
+#include "support/FakeUi.h"
+#include "support/TempTree.h"
+
+#include <gtest/gtest.h>
+
+using namespace halvorix;
+using namespace halvorix::test;
+
+TEST(AppTitleSet, DropsLastWordAndMoreWhileOverForty)
+{
+    EXPECT_EQ(AppTitleSet("Halvorix"), "Halvorix");
+    EXPECT_EQ(AppTitleSet("Card Copy Tool"), "Card Copy");
+    // 50 characters of short words: words go from the end until at most 40 remain.
+    const QString fifty = "ab cd ef gh ij kl mn op qr st uv wx yz ab cd ef gh";
+    ASSERT_EQ(fifty.size(), 50);
+    const QString title = AppTitleSet(fifty);
+    EXPECT_LE(title.size(), 40);
+    EXPECT_EQ(title, "ab cd ef gh ij kl mn op qr st uv wx yz");
+    EXPECT_EQ(AppTitleSet(QString(60, 'x')).size(), 40);
+}
+
+TEST(FileExists, FileFolderAndMissingPath)
+{
+    TempTree tree;
+    PosixFileSystem fs("/");
+    EXPECT_TRUE(FileExists(fs, tree.write("a.txt")));
+    EXPECT_TRUE(FileExists(fs, tree.mkdir("folder")));
+    EXPECT_FALSE(FileExists(fs, tree.path("missing")));
+    EXPECT_FALSE(FileExists(fs, tree.path("missing/deeper/file")));
+}
+
+TEST(IsExistingFolder, OnlyForExistingFolders)
+{
+    TempTree tree;
+    PosixFileSystem fs("/");
+    EXPECT_TRUE(IsExistingFolder(fs, tree.mkdir("d") + "/"));
+    EXPECT_FALSE(IsExistingFolder(fs, tree.write("f")));
+    EXPECT_FALSE(IsExistingFolder(fs, tree.path("none/")));
+}
+
+TEST(ToBoolean, ClassicConversionRules)
+{
+    EXPECT_TRUE(ToBoolean("True"));
+    EXPECT_TRUE(ToBoolean("TRUE"));
+    EXPECT_FALSE(ToBoolean("false"));
+    EXPECT_TRUE(ToBoolean("1"));
+    EXPECT_TRUE(ToBoolean("-1"));
+    EXPECT_FALSE(ToBoolean("0"));
+    EXPECT_THROW(ToBoolean("garbage"), AppError);
+    EXPECT_THROW(ToBoolean(""), AppError);
+}
+
+TEST(HomePageOpen, OpensOnDrawSevenOnly)
+{
+    const QString address = "https://cards.example.net/";
+    FakeUi ui;
+    for (int draw : {1, 6, 8, 100})
+        HomePageOpen(
+            ui, [draw] { return draw; }, address);
+    EXPECT_TRUE(ui.programsRun.empty());
+    HomePageOpen(
+        ui, [] { return 7; }, address);
+    ASSERT_EQ(ui.programsRun.size(), 1u);
+    EXPECT_EQ(ui.programsRun[0].first, "xdg-open");
+    EXPECT_EQ(ui.programsRun[0].second, QStringList{address});
+}
+
+TEST(HomePageOpen, WithoutAnAddressNothingOpensEvenOnSeven)
+{
+    FakeUi ui;
+    int draws = 0;
+    HomePageOpen(
+        ui, [&] { return ++draws, 7; }, QString());
+    EXPECT_EQ(draws, 1);
+    EXPECT_TRUE(ui.programsRun.empty());
+}
+
+TEST(HomePageOpen, DrawStaysWithinOneToHundred)
+{
+    for (int i = 0; i < 50; ++i) {
+        const int draw = drawFromTimeOfDay();
+        EXPECT_GE(draw, 1);
+        EXPECT_LE(draw, 100);
+    }
+}
