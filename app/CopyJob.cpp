@@ -44,35 +44,13 @@ private:
     QWidget *window_;
 };
 
-// The work's view of the user-interface service: boxes go to the user-interface thread.
-class WorkUi : public UiService {
+// The work's message boxes: each is shown on the user-interface thread while the work waits.
+class WorkUi : public MessageUi {
 public:
-    WorkUi(UiService &target, CopyJob &job) : target_(target), job_(job)
+    WorkUi(MessageUi &target, CopyJob &job) : target_(target), job_(job)
     {
         setApplicationTitle(target.applicationTitle());
     }
-    QStringList openFileNames(QWidget *owner, const FileDialogRequest &request) override
-    {
-        return target_.openFileNames(owner, request);
-    }
-    QString pickFolder(QWidget *owner, const QString &prompt) override
-    {
-        return target_.pickFolder(owner, prompt);
-    }
-    void yield() override { }
-    QString getSetting(const QString &a, const QString &s, const QString &k, const QString &d) override
-    {
-        return target_.getSetting(a, s, k, d);
-    }
-    void saveSetting(const QString &a, const QString &s, const QString &k, const QString &v) override
-    {
-        target_.saveSetting(a, s, k, v);
-    }
-    void runProgram(const QString &program, const QStringList &arguments) override
-    {
-        target_.runProgram(program, arguments);
-    }
-    void shellOpen(const QString &folder) override { target_.shellOpen(folder); }
     void endProgram() override { target_.endProgram(); }
 
 protected:
@@ -82,13 +60,13 @@ protected:
     }
 
 private:
-    UiService &target_;
+    MessageUi &target_;
     CopyJob &job_;
 };
 
 } // namespace
 
-CopyJob::CopyJob(UiService &ui, QWidget *window, bool followLinks)
+CopyJob::CopyJob(MessageUi &ui, QWidget *window, bool followLinks)
     : ui_(ui), window_(window), workUi_(std::make_unique<WorkUi>(ui, *this))
 {
     session.followLinks = followLinks;

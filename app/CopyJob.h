@@ -22,13 +22,13 @@ namespace halvorix {
 class CopyJob : public QObject {
     Q_OBJECT
 public:
-    CopyJob(UiService &ui, QWidget *window, bool followLinks);
+    CopyJob(MessageUi &ui, QWidget *window, bool followLinks);
     ~CopyJob() override;
 
     CopySession session;
 
-    // A UiService for the work: its message boxes are shown on the user-interface thread.
-    UiService &workUi() { return *workUi_; }
+    // Message boxes for the work: shown on the user-interface thread.
+    MessageUi &workUi() { return *workUi_; }
 
     // Runs `work` on a worker thread and returns when it is done, calling `onProgress` on this
     // thread a few times a second. Throws CopyAbandoned when the job was abandoned.
@@ -46,9 +46,9 @@ public:
 private:
     void showPendingBoxes();
 
-    UiService &ui_;
+    MessageUi &ui_;
     QWidget *window_;
-    std::unique_ptr<UiService> workUi_;
+    std::unique_ptr<MessageUi> workUi_;
     std::thread worker_;
     std::mutex doneMutex_;
     std::condition_variable doneChanged_;

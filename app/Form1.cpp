@@ -121,8 +121,9 @@ void TransferListView::mouseDoubleClickEvent(QMouseEvent *event)
 // ---------------------------------------------------------------------------------------------
 // Construction and layout
 
-Form1::Form1(FileSystemService &fs, DesktopUi &ui, QString appFolder, DrawOneToHundred homePageDraw)
-    : fs_(fs), ui_(ui), appFolder_(std::move(appFolder)), homePageDraw_(std::move(homePageDraw))
+Form1::Form1(SystemServices system, DesktopUi &ui, QString appFolder, DrawOneToHundred homePageDraw)
+    : fs_(system.files), engine_(system.engine), drives_(system.drives), ui_(ui), appFolder_(std::move(appFolder)),
+      homePageDraw_(std::move(homePageDraw))
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
@@ -562,7 +563,7 @@ void Form1::FillDriveLists()
         HardDiskDrives.append(entry);
         Combo2->setCurrentIndex(-1);
     };
-    halvorix::FillDriveLists(fs_, targets);
+    halvorix::FillDriveLists(drives_, targets);
 }
 
 // ---------------------------------------------------------------------------------------------

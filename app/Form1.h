@@ -2,7 +2,7 @@
 
 #include "core/MainModule.h"
 #include "app/Skin.h"
-#include "core/FileSystemService.h"
+#include "core/SystemServices.h"
 #include "transferlist/TransferListModel.h"
 
 #include <QCursor>
@@ -51,7 +51,7 @@ protected:
 class Form1 : public QWidget {
     Q_OBJECT
 public:
-    Form1(FileSystemService &fs, DesktopUi &ui, QString appFolder,
+    Form1(SystemServices system, DesktopUi &ui, QString appFolder,
         DrawOneToHundred homePageDraw = drawFromTimeOfDay);
     ~Form1() override;
 
@@ -137,6 +137,8 @@ private:
     void showClosingMessage(const CopyJob &job, const QString &doneText);
 
     FileSystemService &fs_;
+    CopyService &engine_;
+    DriveSource &drives_;
     DesktopUi &ui_;
     QString appFolder_;
     DrawOneToHundred homePageDraw_;

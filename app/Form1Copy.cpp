@@ -69,7 +69,7 @@ void Form1::showClosingMessage(const CopyJob &job, const QString &doneText)
 bool Form1::cardStillThere(const QComboBox *cardList)
 {
     const int index = cardList->currentIndex();
-    if (index >= 0 && size_t(index) < cardDrives_.size() && fs_.driveStillMounted(cardDrives_[size_t(index)]))
+    if (index >= 0 && size_t(index) < cardDrives_.size() && drives_.driveStillMounted(cardDrives_[size_t(index)]))
         return true;
     setMousePointer(kPointerDefault);
     ui_.msgBox(QStringLiteral("The memory card %1 is not there any more: it was taken out or replaced "
@@ -122,7 +122,7 @@ void Form1::copyCardToComputer(StepRunner &run)
     CopyJob job(ui_, this, /*followLinks=*/false); // links on a card are never followed
     runCopy(job, [&] {
         StepRunner work(job.workUi(), kStartCopyingLocation, ReportForm::Short);
-        copyCardToResults(fs_, cardRoot, *results, job.session, work);
+        copyCardToResults(fs_, engine_, cardRoot, *results, job.session, work);
     });
     run.step(138, [&] { setMousePointer(kPointerDefault); });
     run.step(140, [&] { showClosingMessage(job, QStringLiteral("Done.")); });
@@ -152,7 +152,7 @@ void Form1::copyComputerToCard(StepRunner &run)
     CopyJob job(ui_, this, /*followLinks=*/true); // a card cannot hold links: copy what they lead to
     runCopy(job, [&] {
         StepRunner work(job.workUi(), kStartCopyingLocation, ReportForm::Short);
-        listHasRows = copyRowsToCard(fs_, rows, target, job.session, work);
+        listHasRows = copyRowsToCard(fs_, engine_, rows, target, job.session, work);
     });
     if (listHasRows)
         run.step(190, [&] { showClosingMessage(job, QStringLiteral("Done.")); });

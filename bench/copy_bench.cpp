@@ -104,9 +104,9 @@ int main(int argc, char **argv)
                 rows.push_back(entry.isDir()
                         ? TransferItem{entry.absoluteFilePath() + QLatin1Char('/'), markerIsFolder()}
                         : TransferItem{entry.absoluteFilePath(), markerIsFile()});
-            copyRowsToCard(fs, rows, destination, session, steps);
+            copyRowsToCard(fs, fs, rows, destination, session, steps);
         } else {
-            copyCardToResults(fs, source, destination, session, steps);
+            copyCardToResults(fs, fs, source, destination, session, steps);
         }
     } catch (const CopyAbandoned &) {
         abandoned = true;

@@ -3,6 +3,7 @@
 #include "core/MainModule.h"
 #include "copy/ModCopy.h"
 #include "core/AppError.h"
+#include "core/CopyService.h"
 #include "core/FileSystemService.h"
 #include "transferlist/PathText.h"
 
@@ -52,10 +53,10 @@ void stopIfAbandoned(const CopySession &session)
 
 } // namespace
 
-void copyCardToResults(FileSystemService &fs, const QString &cardRoot, const QString &results,
+void copyCardToResults(FileSystemService &fs, CopyService &engine, const QString &cardRoot, const QString &results,
     CopySession &session, Steps &steps)
 {
-    fs.measure(cardRoot + QStringLiteral("*"), true, session);
+    engine.measure(cardRoot + QStringLiteral("*"), true, session);
     stopIfAbandoned(session);
     if (const std::optional<AppError> notMade = makeDestination(fs, results, 120, 122, steps)) {
         QStringList items;
@@ -68,18 +69,18 @@ void copyCardToResults(FileSystemService &fs, const QString &cardRoot, const QSt
     // Hidden and system files count too: the copy at 126 takes them along with the others, and a
     // root holding nothing else (a camera's hidden index) must not be left behind unsaid.
     if (steps.test(124, [&] { return !fs.list(cardRoot + QStringLiteral("*.*"), 6).empty(); }))
-        steps.step(126, [&] { fs.copyMatchingFiles(cardRoot + QStringLiteral("*.*"), results, session); });
+        steps.step(126, [&] { engine.copyMatchingFiles(cardRoot + QStringLiteral("*.*"), results, session); });
     // A card without folders gives this copy nothing to do, which is no failure.
-    steps.step(136, [&] { fs.copyMatchingFolders(cardRoot + QStringLiteral("*"), results, session); });
-    steps.step(136, [&] { fs.flushDestinations(session); });
+    steps.step(136, [&] { engine.copyMatchingFolders(cardRoot + QStringLiteral("*"), results, session); });
+    steps.step(136, [&] { engine.flushDestinations(session); });
 }
 
-bool copyRowsToCard(FileSystemService &fs, const std::vector<TransferItem> &rows, const QString &target,
+bool copyRowsToCard(FileSystemService &fs, CopyService &engine, const std::vector<TransferItem> &rows, const QString &target,
     CopySession &session, Steps &steps)
 {
     for (const TransferItem &row : rows) {
         stopIfAbandoned(session);
-        fs.measureItem(row.Text, session);
+        engine.measureItem(row.Text, session);
     }
     stopIfAbandoned(session);
     if (const std::optional<AppError> notMade = makeDestination(fs, target, 158, 160, steps)) {
@@ -98,18 +99,18 @@ bool copyRowsToCard(FileSystemService &fs, const std::vector<TransferItem> &rows
         if (steps.test(168, [&] { return row.Marker == markerIsFolder(); })) {
             steps.step(170, [&] { source = withoutTrailingSeparator(path); });
             steps.step(176, [&] { destination = target; });
-            steps.step(178, [&] { copyListedFolder(fs, source, destination, session); });
+            steps.step(178, [&] { copyListedFolder(engine, source, destination, session); });
         } else {
             steps.step(180, [&] { destination = target + lastPathPiece(path); });
-            steps.step(186, [&] { CopyFileIgnoringErrors(fs, path, destination, session); });
+            steps.step(186, [&] { CopyFileIgnoringErrors(engine, path, destination, session); });
         }
     }
-    steps.step(188, [&] { fs.flushDestinations(session); });
+    steps.step(188, [&] { engine.flushDestinations(session); });
     return true;
 }
 
 void copyListedFolder(
-    FileSystemService &fs, const QString &source, const QString &target, CopySession &session)
+    CopyService &engine, const QString &source, const QString &target, CopySession &session)
 {
     if (source.isEmpty()) {
         // The root folder's row: a whole drive is no folder to put on a card.
@@ -118,7 +119,7 @@ void copyListedFolder(
         session.addFailure(QStringLiteral("/"), error);
         throw error;
     }
-    fs.copyFolder(source, target, session);
+    engine.copyFolder(source, target, session);
 }
 
 } // namespace halvorix

@@ -1,15 +1,15 @@
 #include "copy/ModCopy.h"
 
 #include "core/AppError.h"
-#include "core/FileSystemService.h"
+#include "core/CopyService.h"
 
 namespace halvorix {
 
 void CopyFileIgnoringErrors(
-    FileSystemService &fs, const QString &source, const QString &destination, CopySession &session)
+    CopyService &engine, const QString &source, const QString &destination, CopySession &session)
 {
     try {
-        fs.copyFile(source, destination, session);
+        engine.copyFile(source, destination, session);
     } catch (const AppError &) {
         // Counted by the session; the closing message names it.
     }

@@ -7,12 +7,12 @@
 
 namespace halvorix {
 
-class FileSystemService;
+class CopyService;
 
 // Copies one file, replacing an existing one. A failure is not shown here: the session counts
 // it, and the run's closing message names it.
 void CopyFileIgnoringErrors(
-    FileSystemService &fs, const QString &source, const QString &destination, CopySession &session);
+    CopyService &engine, const QString &source, const QString &destination, CopySession &session);
 
 // The closing message of a run in which something was not copied: "Done, but N item(s) could not
 // be copied:" and a line "path (reason)" for each of the first 20, then "and M more.".

@@ -19,13 +19,13 @@ QString applicationErrorText(
 }
 
 void ShowApplicationError(
-    UiService &ui, const QString &location, const FailureRecord &failure, ReportForm form)
+    MessageUi &ui, const QString &location, const FailureRecord &failure, ReportForm form)
 {
     ui.msgBox(
         applicationErrorText(location, failure, form), kStyleWarning, QStringLiteral("Application Error"));
 }
 
-bool showTooManyFilesInstead(UiService &ui, const FailureRecord &failure)
+bool showTooManyFilesInstead(MessageUi &ui, const FailureRecord &failure)
 {
     if (failure.code != kFileNameBufferTooSmall)
         return false;

@@ -25,10 +25,10 @@ QString applicationErrorText(const QString &location, const FailureRecord &failu
 
 // Shows the report (style 48, title "Application Error") and returns when it is closed.
 void ShowApplicationError(
-    UiService &ui, const QString &location, const FailureRecord &failure, ReportForm form);
+    MessageUi &ui, const QString &location, const FailureRecord &failure, ReportForm form);
 
 // Add File(s) asks this before the report: a selection that did not fit the file dialog's buffer
 // gets its own box instead. True when it was that case (the handler then ends).
-bool showTooManyFilesInstead(UiService &ui, const FailureRecord &failure);
+bool showTooManyFilesInstead(MessageUi &ui, const FailureRecord &failure);
 
 } // namespace halvorix

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "core/CopySession.h"
 
 #include <QDateTime>
 #include <QString>
@@ -20,26 +19,6 @@ enum Attribute : int {
     kAttrReparsePoint = 1024, // the path itself is a symbolic link
 };
 
-enum DriveType : int { kDriveUnknown = 0, kDriveRemovable = 1, kDriveFixed = 2 };
-
-// What tells one mounted drive from another that later takes its place: a card pulled out (its
-// mount folder left behind) or another card in the same slot.
-struct DriveIdentity {
-    QString mountPoint; // as the mount table names it (a fixed drive's root may be the home folder)
-    QString device; // the block device's kernel name ("sdb1", "dm-3"), never an anonymous number
-    QString uuid; // the file system's UUID as udev lists it; empty when it has none
-    quint64 rootDevice = 0; // the device number the mount point showed when it was listed
-};
-
-// One drive as the enumeration reports it.
-struct DriveInfo {
-    QString root; // the drive's "letter": its root folder with a trailing "/"
-    int type = kDriveUnknown;
-    bool ready = false;
-    QString label; // volume label as the drive has it, empty when none; not yet a safe name
-    DriveIdentity identity;
-};
-
 // One name from a listing, with the answer the open probe would give for it. The listing
 // already knows most of that answer (the entry's type, whether the name survives decoding),
 // so asking here saves a system call per file on big trees.
@@ -48,7 +27,7 @@ struct ListedName {
     bool opensAsFile = false;
 };
 
-// Files, folders and drives. Every operation that can fail throws AppError with a code and
+// Listing files and folders and reading their attributes. Every operation that can fail throws AppError with a code and
 // a description naming the path and the system's reason. Paths use "/" and may hold a doubled
 // separator, which counts as one.
 class FileSystemService {
@@ -87,48 +66,6 @@ public:
     virtual void forEachSubFolder(const QString &path, const std::function<void(const QString &name)> &onName,
         std::vector<ListedName> *files = nullptr)
         = 0;
-
-    // --- Copies. Every file is written under a temporary name in its destination folder and
-    // renamed into place when complete; modification times are kept; sockets, pipes and devices
-    // are never opened (each is one failed item). Failed items are recorded in the session.
-
-    // Copies one file, replacing an existing one. Throws AppError when it fails (and records it).
-    // The file is named once its data is on the medium, by flushDestinations() at the latest; a
-    // failure found then (the name was taken by this run) is recorded, not thrown.
-    virtual void copyFile(const QString &source, const QString &destination, CopySession &session) = 0;
-    // Copies every file matching `pattern` into the existing folder `destinationFolder`,
-    // replacing files. Goes on past a file that fails; afterwards throws one AppError when
-    // anything failed or nothing matched.
-    virtual void copyMatchingFiles(
-        const QString &pattern, const QString &destinationFolder, CopySession &session)
-        = 0;
-    // The same for folders, each landing under its own name with its whole contents. A folder is
-    // never copied into itself. Returns how many folders matched; throws one AppError afterwards
-    // when anything failed.
-    virtual int copyMatchingFolders(
-        const QString &pattern, const QString &destinationFolder, CopySession &session)
-        = 0;
-    // Copies exactly the folder `source` (no character of its name is a pattern) into
-    // `destinationFolder` under its own name. A missing folder is a failure. Throws one AppError
-    // afterwards when anything failed; its files are named with the run's next batch, and a name
-    // found taken then is recorded, not thrown (see copyFile).
-    virtual void copyFolder(const QString &source, const QString &destinationFolder, CopySession &session) = 0;
-    // Adds the bytes of the matching files, and of the matching folders' trees, to the session's
-    // bytes to do. Never fails: what cannot be measured counts nothing.
-    virtual void measure(const QString &pattern, bool foldersToo, CopySession &session) = 0;
-    // The same for exactly one file or folder tree.
-    virtual void measureItem(const QString &path, CopySession &session) = 0;
-    // Flushes everything written below the session's destinations to their devices. Throws
-    // AppError when a device reports an error.
-    virtual void flushDestinations(CopySession &session) = 0;
-
-    // Every drive in the mount table's order. Throws at the first drive whose query fails;
-    // the drives handed out before it stay handed out.
-    virtual void forEachDrive(const std::function<void(const DriveInfo &)> &onDrive) = 0;
-    // Whether the drive's mount point still holds the drive forEachDrive listed: the same block
-    // device with the same file system, and the folder still on it. Never throws: a query that
-    // fails answers false.
-    virtual bool driveStillMounted(const DriveInfo &drive) = 0;
 };
 
 } // namespace halvorix

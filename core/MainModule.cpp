@@ -72,7 +72,7 @@ int drawFromTimeOfDay()
     return static_cast<int>(generator.generateDouble() * 100) + 1;
 }
 
-void HomePageOpen(UiService &ui, const DrawOneToHundred &draw, const QString &address)
+void HomePageOpen(DesktopServices &ui, const DrawOneToHundred &draw, const QString &address)
 {
     if (draw() == 7 && !address.isEmpty())
         ui.runProgram(QStringLiteral("xdg-open"), {address});

@@ -8,7 +8,7 @@
 namespace halvorix {
 
 class FileSystemService;
-class UiService;
+class DesktopServices;
 
 extern const char *const kProductName;
 extern const char *const kHomePageAddress;
@@ -32,7 +32,7 @@ bool ToBoolean(const QString &text);
 // home-page address (the default) opens nothing, whatever the draw.
 using DrawOneToHundred = std::function<int()>;
 int drawFromTimeOfDay();
-void HomePageOpen(UiService &ui, const DrawOneToHundred &draw,
+void HomePageOpen(DesktopServices &ui, const DrawOneToHundred &draw,
     const QString &address = QString::fromUtf8(kHomePageAddress));
 
 } // namespace halvorix

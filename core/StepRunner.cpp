@@ -11,7 +11,7 @@ constexpr int kOutOfMemory = 7;
 constexpr int kInvalidProcedureCall = 5;
 } // namespace
 
-StepRunner::StepRunner(UiService &ui, QString location, ReportForm form)
+StepRunner::StepRunner(MessageUi &ui, QString location, ReportForm form)
     : ui_(ui), location_(std::move(location)), form_(form)
 {
 }

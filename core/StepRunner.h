@@ -7,7 +7,7 @@
 
 namespace halvorix {
 
-// Thrown by a test double of UiService::endProgram to unwind a handler the way the real program
+// Thrown by a test double of MessageUi::endProgram to unwind a handler the way the real program
 // ends at once. Deliberately not a std::exception: no step runner may swallow it.
 struct ProgramEnded { };
 
@@ -19,7 +19,7 @@ struct ProgramEnded { };
 //   if (run.test(102, [&] { return path.isEmpty(); })) return;
 class StepRunner : public Steps {
 public:
-    StepRunner(UiService &ui, QString location, ReportForm form);
+    StepRunner(MessageUi &ui, QString location, ReportForm form);
 
     // Consulted before the report; returning true means it handled the failure and the handler
     // ends: every later step and test is skipped.
@@ -38,7 +38,7 @@ public:
 private:
     void report(int line, int code, const QString &description);
 
-    UiService &ui_;
+    MessageUi &ui_;
     QString location_;
     ReportForm form_;
     std::function<bool(const FailureRecord &)> interceptor_;

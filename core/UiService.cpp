@@ -10,7 +10,7 @@ QString normalizeLineBreaks(const QString &text)
     return out;
 }
 
-int UiService::msgBox(const QString &text, int style, const QString &title)
+int MessageUi::msgBox(const QString &text, int style, const QString &title)
 {
     MessageBoxRequest request;
     request.rawText = text;

@@ -6,7 +6,7 @@ namespace halvorix {
 
 const QString kPickFolderPrompt = QStringLiteral("Please select folder:");
 
-QString PickFolder(UiService &ui, QWidget *owner, const QString &prompt)
+QString PickFolder(FileDialogs &ui, QWidget *owner, const QString &prompt)
 {
     return ui.pickFolder(owner, prompt);
 }

@@ -6,11 +6,11 @@ class QWidget;
 
 namespace halvorix {
 
-class UiService;
+class FileDialogs;
 
 // The modal folder-selection dialog, owned by `owner`, folders only. Returns the chosen folder's
 // full path, or "" when the user cancels. Traps nothing: a failure reaches the caller.
-QString PickFolder(UiService &ui, QWidget *owner, const QString &prompt);
+QString PickFolder(FileDialogs &ui, QWidget *owner, const QString &prompt);
 
 extern const QString kPickFolderPrompt; // "Please select folder:"
 

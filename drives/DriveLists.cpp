@@ -1,7 +1,7 @@
 #include "drives/DriveLists.h"
 
 #include "drives/SafeName.h"
-#include "core/FileSystemService.h"
+#include "core/DriveSource.h"
 
 namespace halvorix {
 
@@ -39,9 +39,9 @@ QString driveItemText(const DriveInfo &drive)
         + QLatin1Char(')');
 }
 
-void FillDriveLists(FileSystemService &fs, const DriveListTargets &targets)
+void FillDriveLists(DriveSource &drives, const DriveListTargets &targets)
 {
-    fs.forEachDrive([&](const DriveInfo &drive) {
+    drives.forEachDrive([&](const DriveInfo &drive) {
         if (!drive.ready)
             return;
         const QString entry = makeDriveEntry(drive.root, driveName(drive));

@@ -6,7 +6,7 @@
 
 namespace halvorix {
 
-class FileSystemService;
+class DriveSource;
 struct DriveInfo;
 
 // A drive entry is "letter|MySep!!|name"; on this platform the letter is the drive's root folder
@@ -34,6 +34,6 @@ struct DriveListTargets {
 
 // Lists every ready removable and fixed drive in the enumeration's order. A failing query stops
 // discovery there (the AppError passes on); what was appended stays.
-void FillDriveLists(FileSystemService &fs, const DriveListTargets &targets);
+void FillDriveLists(DriveSource &drives, const DriveListTargets &targets);
 
 } // namespace halvorix

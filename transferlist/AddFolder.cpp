@@ -28,7 +28,7 @@ bool isUsableSubFolderName(const QString &name)
 
 // One folder's direct sub-folders appended to `found`. Permission denied removes the folder
 // from `folders`; any other enumeration failure keeps it.
-void collectDirectSubFolders(FileSystemService &fs, UiService &ui, FolderCollection &folders,
+void collectDirectSubFolders(FileSystemService &fs, EventPump &ui, FolderCollection &folders,
     const QString &folder, FolderCollection &found, FilesByFolder *files)
 {
     std::vector<ListedName> *keep = files ? &(*files)[folder] : nullptr;
@@ -78,7 +78,7 @@ bool closesALoop(const WalkMemory &memory, const QString &entry, const QString &
 }
 
 void collectLevel(
-    FileSystemService &fs, UiService &ui, FolderCollection &folders, bool recursive, WalkMemory &memory)
+    FileSystemService &fs, EventPump &ui, FolderCollection &folders, bool recursive, WalkMemory &memory)
 {
     FolderCollection found;
     const FolderCollection walked = folders; // entries may be removed while we go
@@ -110,14 +110,14 @@ void collectLevel(
 
 } // namespace
 
-void CollectSubFolders(FileSystemService &fs, UiService &ui, FolderCollection &folders, bool recursive)
+void CollectSubFolders(FileSystemService &fs, EventPump &ui, FolderCollection &folders, bool recursive)
 {
     WalkMemory memory;
     collectLevel(fs, ui, folders, recursive, memory);
 }
 
 void CollectSubFoldersKeepingFiles(
-    FileSystemService &fs, UiService &ui, FolderCollection &folders, bool recursive, FilesByFolder &files)
+    FileSystemService &fs, EventPump &ui, FolderCollection &folders, bool recursive, FilesByFolder &files)
 {
     WalkMemory memory;
     memory.files = &files;

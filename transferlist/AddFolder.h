@@ -11,7 +11,7 @@
 namespace halvorix {
 
 class FileSystemService;
-class UiService;
+class EventPump;
 
 // An ordered collection of folder paths, each ending with "/".
 using FolderCollection = QStringList;
@@ -25,7 +25,7 @@ using FolderCollection = QStringList;
 // permission denied it is removed from the collection. Yields to the window for every folder
 // it walks, every sub-folder it meets and every entry it hands back. Throws AppError when an
 // entry cannot be examined at all (it no longer exists): the walk ends there.
-void CollectSubFolders(FileSystemService &fs, UiService &ui, FolderCollection &folders, bool recursive);
+void CollectSubFolders(FileSystemService &fs, EventPump &ui, FolderCollection &folders, bool recursive);
 
 // The entries other than folders that a walk met, by collection entry, from the reads the walk
 // made anyway: listing each folder again afterwards would read every folder twice.
@@ -33,7 +33,7 @@ using FilesByFolder = QHash<QString, std::vector<ListedName>>;
 
 // CollectSubFolders, keeping what it read of each folder's files in `files`.
 void CollectSubFoldersKeepingFiles(
-    FileSystemService &fs, UiService &ui, FolderCollection &folders, bool recursive, FilesByFolder &files);
+    FileSystemService &fs, EventPump &ui, FolderCollection &folders, bool recursive, FilesByFolder &files);
 
 // ListFolderFiles(entry without its "/", "*.*") answered from what the walk kept, or read now
 // for a folder the walk did not read whole.

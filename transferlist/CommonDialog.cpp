@@ -38,7 +38,7 @@ QString combinedFileName(const QStringList &paths)
     return combined;
 }
 
-void CommonDialog::ShowOpen(UiService &ui, QWidget *owner, qsizetype capacity)
+void CommonDialog::ShowOpen(FileDialogs &ui, QWidget *owner, qsizetype capacity)
 {
     FileDialogRequest request;
     request.title = DialogTitle;

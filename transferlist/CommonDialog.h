@@ -7,7 +7,7 @@ class QWidget;
 
 namespace halvorix {
 
-class UiService;
+class FileDialogs;
 
 // The file-open dialog as Add File(s) drives it: properties set, ShowOpen, FileName read back.
 // FileName comes back in the classic combined form: one file as its full path; several as the
@@ -25,7 +25,7 @@ public:
     QString Filter;
 
     // Shows the dialog, modal to `owner`. Throws AppError 20476 when the selection does not fit.
-    void ShowOpen(UiService &ui, QWidget *owner, qsizetype capacity = kFileNameCapacity);
+    void ShowOpen(FileDialogs &ui, QWidget *owner, qsizetype capacity = kFileNameCapacity);
 
     static constexpr int kAllowMultiSelect = 0x200;
 };

@@ -45,7 +45,7 @@ void appendFolderFileRows(FileSystemService &fs, const FolderCollection &folders
 }
 
 std::vector<TransferItem> fileRowsForFolder(
-    FileSystemService &fs, UiService &ui, const QString &chosenFolder, Steps &steps)
+    FileSystemService &fs, EventPump &ui, const QString &chosenFolder, Steps &steps)
 {
     FolderCollection folders{chosenFolder + QLatin1Char('/')};
     FilesByFolder walked;
@@ -68,7 +68,7 @@ bool isDroppedFolder(FileSystemService &fs, const QString &path)
     }
 }
 
-std::vector<TransferItem> droppedFolderRows(FileSystemService &fs, UiService &ui, const QString &folder)
+std::vector<TransferItem> droppedFolderRows(FileSystemService &fs, EventPump &ui, const QString &folder)
 {
     FolderCollection folders{folder + QLatin1Char('/')};
     FilesByFolder walked;

@@ -10,7 +10,7 @@
 namespace halvorix {
 
 class FileSystemService;
-class UiService;
+class EventPump;
 
 // True when the file's attributes cannot be read: such a name cannot be added.
 bool IsBadFileName(FileSystemService &fs, const QString &path);
@@ -24,11 +24,11 @@ void appendFolderFileRows(FileSystemService &fs, const FolderCollection &folders
 
 // The whole file-mode intake of a chosen folder: walk, listings, rows.
 std::vector<TransferItem> fileRowsForFolder(
-    FileSystemService &fs, UiService &ui, const QString &chosenFolder, Steps &steps);
+    FileSystemService &fs, EventPump &ui, const QString &chosenFolder, Steps &steps);
 
 // What a drop of one folder adds: the files of the folder and of all its sub-folders, except
 // names starting with "~" and files whose attribute value is exactly hidden + archive (34).
-std::vector<TransferItem> droppedFolderRows(FileSystemService &fs, UiService &ui, const QString &folder);
+std::vector<TransferItem> droppedFolderRows(FileSystemService &fs, EventPump &ui, const QString &folder);
 
 // A dropped path is a folder when a directory listing of it returns a name and its attributes
 // carry the folder bit; a folder whose name starts with "." is one too. A path whose queries fail

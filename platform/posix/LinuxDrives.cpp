@@ -153,6 +153,12 @@ std::vector<MountRecord> parseMountInfo(const QByteArray &text)
 
 LinuxDriveSource::LinuxDriveSource(QString sysroot) : sysroot_(std::move(sysroot)) { }
 
+QString LinuxDriveSource::sysrootFromEnvironment()
+{
+    const QString fromEnv = qEnvironmentVariable("HALVORIX_SYSROOT");
+    return fromEnv.isEmpty() ? QStringLiteral("/") : fromEnv;
+}
+
 QString LinuxDriveSource::under(const QString &absolutePath) const
 {
     if (sysroot_ == QLatin1String("/"))
@@ -330,7 +336,7 @@ bool LinuxDriveSource::describe(const MountRecord &mount, const BlockDevice &dev
     return true;
 }
 
-void LinuxDriveSource::forEachDrive(const std::function<void(const DriveInfo &)> &onDrive) const
+void LinuxDriveSource::forEachDrive(const std::function<void(const DriveInfo &)> &onDrive)
 {
     const std::optional<std::vector<MountRecord>> mounts = readMountTable();
     if (!mounts)
@@ -381,7 +387,7 @@ void LinuxDriveSource::forEachDrive(const std::function<void(const DriveInfo &)>
         throw *failure;
 }
 
-bool LinuxDriveSource::stillMounted(const DriveInfo &drive) const
+bool LinuxDriveSource::driveStillMounted(const DriveInfo &drive)
 {
     const DriveIdentity &identity = drive.identity;
     if (identity.device.isEmpty())

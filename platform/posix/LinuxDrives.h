@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/FileSystemService.h"
+#include "core/DriveSource.h"
 
 #include <QHash>
 #include <QSet>
@@ -32,14 +32,14 @@ struct BlockDevice {
 
 // Drives from the mount table, classified through sysfs, labelled and identified through udev's
 // links. Every file it reads lives under `sysroot`; the mount points are used as they stand.
-class LinuxDriveSource {
+class LinuxDriveSource : public DriveSource {
 public:
-    explicit LinuxDriveSource(QString sysroot);
+    explicit LinuxDriveSource(QString sysroot = sysrootFromEnvironment());
+    // "/" unless HALVORIX_SYSROOT names another root.
+    static QString sysrootFromEnvironment();
 
-    // See FileSystemService::forEachDrive.
-    void forEachDrive(const std::function<void(const DriveInfo &)> &onDrive) const;
-    // See FileSystemService::driveStillMounted.
-    bool stillMounted(const DriveInfo &drive) const;
+    void forEachDrive(const std::function<void(const DriveInfo &)> &onDrive) override;
+    bool driveStillMounted(const DriveInfo &drive) override;
 
     // The block device behind a mount: through the mount's device number, or, where that number
     // is anonymous (btrfs, fuseblk), through its source ("/dev/sdb1", "/dev/mapper/...",

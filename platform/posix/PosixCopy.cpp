@@ -14,7 +14,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace halvorix::posixcopy {
+namespace halvorix {
 
 namespace {
 
@@ -137,7 +137,7 @@ void copyTree(const NativePath &source, const SharedDestination &to, const QByte
 
 } // namespace
 
-void copyFile(const QString &source, const QString &destination, CopySession &session)
+void PosixCopyEngine::copyFile(const QString &source, const QString &destination, CopySession &session)
 {
     const NativePath from = NativePath::fromText(source);
     const NativePath to = NativePath::fromText(destination);
@@ -156,7 +156,7 @@ void copyFile(const QString &source, const QString &destination, CopySession &se
     }
 }
 
-void copyMatchingFiles(const QString &pattern, const QString &destinationFolder, CopySession &session)
+void PosixCopyEngine::copyMatchingFiles(const QString &pattern, const QString &destinationFolder, CopySession &session)
 {
     session.destinations.insert(destinationFolder);
     const size_t failuresBefore = session.failureCount();
@@ -184,7 +184,7 @@ void copyMatchingFiles(const QString &pattern, const QString &destinationFolder,
     throwIfItemsFailed(session, failuresBefore);
 }
 
-int copyMatchingFolders(const QString &pattern, const QString &destinationFolder, CopySession &session)
+int PosixCopyEngine::copyMatchingFolders(const QString &pattern, const QString &destinationFolder, CopySession &session)
 {
     session.destinations.insert(destinationFolder);
     const size_t failuresBefore = session.failureCount();
@@ -209,7 +209,7 @@ int copyMatchingFolders(const QString &pattern, const QString &destinationFolder
     return matched;
 }
 
-void copyFolder(const QString &source, const QString &destinationFolder, CopySession &session)
+void PosixCopyEngine::copyFolder(const QString &source, const QString &destinationFolder, CopySession &session)
 {
     session.destinations.insert(destinationFolder);
     const size_t failuresBefore = session.failureCount();
@@ -274,7 +274,7 @@ constexpr int kDeepestTree = 4096;
 
 } // namespace
 
-void measure(const QString &pattern, bool foldersToo, CopySession &session)
+void PosixCopyEngine::measure(const QString &pattern, bool foldersToo, CopySession &session)
 {
     const Pattern split = Pattern::of(pattern);
     const SharedSource from = openSource(split.folder, session.followLinks);
@@ -294,7 +294,7 @@ void measure(const QString &pattern, bool foldersToo, CopySession &session)
     session.bytesTotal.fetch_add(total);
 }
 
-void measureItem(const QString &path, CopySession &session)
+void PosixCopyEngine::measureItem(const QString &path, CopySession &session)
 {
     QSet<QString> entered;
     const NativePath item = NativePath::fromText(path).withoutTrailingSeparator();
@@ -302,7 +302,7 @@ void measureItem(const QString &path, CopySession &session)
         treeBytes(AT_FDCWD, item.bytes(), session.followLinks, entered, kDeepestTree, session));
 }
 
-void flushDestinations(CopySession &session)
+void PosixCopyEngine::flushDestinations(CopySession &session)
 {
     engineStateOf(session).settle(); // every file named and every folder timed, then all flushed
     QSet<dev_t> flushed;
@@ -323,4 +323,4 @@ void flushDestinations(CopySession &session)
     }
 }
 
-} // namespace halvorix::posixcopy
+} // namespace halvorix

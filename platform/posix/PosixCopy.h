@@ -1,19 +1,22 @@
 #pragma once
 
-#include "core/CopySession.h"
+#include "core/CopyService.h"
 
-#include <QString>
+namespace halvorix {
 
-// The copy engine behind PosixFileSystem's copy operations (see FileSystemService). Paths come in
-// as text; inside, every name is the bytes the kernel gave.
-namespace halvorix::posixcopy {
+// The copy engine of a POSIX system (see CopyService). Paths come in as text; inside, every name
+// is the bytes the kernel gave.
+class PosixCopyEngine : public CopyService {
+public:
+    void copyFile(const QString &source, const QString &destination, CopySession &session) override;
+    void copyMatchingFiles(
+        const QString &pattern, const QString &destinationFolder, CopySession &session) override;
+    int copyMatchingFolders(
+        const QString &pattern, const QString &destinationFolder, CopySession &session) override;
+    void copyFolder(const QString &source, const QString &destinationFolder, CopySession &session) override;
+    void measure(const QString &pattern, bool foldersToo, CopySession &session) override;
+    void measureItem(const QString &path, CopySession &session) override;
+    void flushDestinations(CopySession &session) override;
+};
 
-void copyFile(const QString &source, const QString &destination, CopySession &session);
-void copyMatchingFiles(const QString &pattern, const QString &destinationFolder, CopySession &session);
-int copyMatchingFolders(const QString &pattern, const QString &destinationFolder, CopySession &session);
-void copyFolder(const QString &source, const QString &destinationFolder, CopySession &session);
-void measure(const QString &pattern, bool foldersToo, CopySession &session);
-void measureItem(const QString &path, CopySession &session);
-void flushDestinations(CopySession &session);
-
-} // namespace halvorix::posixcopy
+} // namespace halvorix

@@ -160,7 +160,7 @@ struct Lists {
     QStringList cardEntries, cardTexts, diskEntries, diskTexts;
 };
 
-inline Lists fill(FileSystemService &fs)
+inline Lists fill(DriveSource &drives)
 {
     Lists lists;
     DriveListTargets targets{[&](const QString &e, const QString &t, const DriveInfo &) {
@@ -171,7 +171,7 @@ inline Lists fill(FileSystemService &fs)
             lists.diskEntries << e;
             lists.diskTexts << t;
         }};
-    FillDriveLists(fs, targets);
+    FillDriveLists(drives, targets);
     return lists;
 }
 

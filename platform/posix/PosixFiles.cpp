@@ -1,7 +1,5 @@
-#include "platform/posix/PosixFileSystem.h"
+#include "platform/posix/PosixFiles.h"
 
-#include "platform/posix/LinuxDrives.h"
-#include "platform/posix/PosixCopy.h"
 #include "platform/posix/PosixErrors.h"
 #include "core/Wildcard.h"
 
@@ -97,15 +95,7 @@ std::vector<ListedName> listSingleEntry(const QString &path, const QString &name
 
 } // namespace
 
-PosixFileSystem::PosixFileSystem(QString sysroot) : sysroot_(std::move(sysroot)) { }
-
-QString PosixFileSystem::sysrootFromEnvironment()
-{
-    const QString fromEnv = qEnvironmentVariable("HALVORIX_SYSROOT");
-    return fromEnv.isEmpty() ? QStringLiteral("/") : fromEnv;
-}
-
-std::vector<ListedName> PosixFileSystem::list(const QString &pattern, int mask)
+std::vector<ListedName> PosixFiles::list(const QString &pattern, int mask)
 {
     const SplitPattern split = splitPattern(pattern);
     if (split.namePattern.isEmpty()) {
@@ -182,7 +172,7 @@ void statBoth(const QString &path, struct stat &linkSt, struct stat &st)
 
 } // namespace
 
-int PosixFileSystem::attributes(const QString &path)
+int PosixFiles::attributes(const QString &path)
 {
     struct stat linkSt {
     }, st{};
@@ -190,7 +180,7 @@ int PosixFileSystem::attributes(const QString &path)
     return attributesFrom(linkSt, st, path);
 }
 
-FileSystemService::FolderFacts PosixFileSystem::examineFolder(const QString &path)
+FileSystemService::FolderFacts PosixFiles::examineFolder(const QString &path)
 {
     struct stat linkSt {
     }, st{};
@@ -198,7 +188,7 @@ FileSystemService::FolderFacts PosixFileSystem::examineFolder(const QString &pat
     return {attributesFrom(linkSt, st, path), identityOf(st)};
 }
 
-QDateTime PosixFileSystem::modificationTime(const QString &path)
+QDateTime PosixFiles::modificationTime(const QString &path)
 {
     struct stat st { };
     if (::stat(encodePath(path).constData(), &st) != 0)
@@ -207,13 +197,13 @@ QDateTime PosixFileSystem::modificationTime(const QString &path)
     return QDateTime::fromMSecsSinceEpoch(ms);
 }
 
-void PosixFileSystem::createFolder(const QString &path)
+void PosixFiles::createFolder(const QString &path)
 {
     if (::mkdir(encodePath(path).constData(), 0777) != 0)
         throwSystemError(errno, FailedAction::Creating, path);
 }
 
-bool PosixFileSystem::opensAsFile(const QString &path)
+bool PosixFiles::opensAsFile(const QString &path)
 {
     if (path.contains(QChar::ReplacementCharacter))
         return false;
@@ -221,7 +211,7 @@ bool PosixFileSystem::opensAsFile(const QString &path)
     return ::stat(encodePath(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-bool PosixFileSystem::isRootFolder(const QString &path)
+bool PosixFiles::isRootFolder(const QString &path)
 {
     struct stat self {
     }, parent{};
@@ -233,7 +223,7 @@ bool PosixFileSystem::isRootFolder(const QString &path)
     return self.st_dev != parent.st_dev || self.st_ino == parent.st_ino;
 }
 
-void PosixFileSystem::forEachSubFolder(const QString &path,
+void PosixFiles::forEachSubFolder(const QString &path,
     const std::function<void(const QString &name)> &onName, std::vector<ListedName> *files)
 {
     DirHandle dir = openFolder(path);
@@ -255,53 +245,6 @@ void PosixFileSystem::forEachSubFolder(const QString &path,
     }
     if (errno != 0)
         throwSystemError(errno, FailedAction::Reading, path);
-}
-
-void PosixFileSystem::copyFile(const QString &source, const QString &destination, CopySession &session)
-{
-    posixcopy::copyFile(source, destination, session);
-}
-
-void PosixFileSystem::copyMatchingFiles(
-    const QString &pattern, const QString &destinationFolder, CopySession &session)
-{
-    posixcopy::copyMatchingFiles(pattern, destinationFolder, session);
-}
-
-int PosixFileSystem::copyMatchingFolders(
-    const QString &pattern, const QString &destinationFolder, CopySession &session)
-{
-    return posixcopy::copyMatchingFolders(pattern, destinationFolder, session);
-}
-
-void PosixFileSystem::copyFolder(const QString &source, const QString &destinationFolder, CopySession &session)
-{
-    posixcopy::copyFolder(source, destinationFolder, session);
-}
-
-void PosixFileSystem::measure(const QString &pattern, bool foldersToo, CopySession &session)
-{
-    posixcopy::measure(pattern, foldersToo, session);
-}
-
-void PosixFileSystem::measureItem(const QString &path, CopySession &session)
-{
-    posixcopy::measureItem(path, session);
-}
-
-void PosixFileSystem::flushDestinations(CopySession &session)
-{
-    posixcopy::flushDestinations(session);
-}
-
-void PosixFileSystem::forEachDrive(const std::function<void(const DriveInfo &)> &onDrive)
-{
-    LinuxDriveSource(sysroot_).forEachDrive(onDrive);
-}
-
-bool PosixFileSystem::driveStillMounted(const DriveInfo &drive)
-{
-    return LinuxDriveSource(sysroot_).stillMounted(drive);
 }
 
 } // namespace halvorix
