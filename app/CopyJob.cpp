@@ -69,7 +69,7 @@ private:
 CopyJob::CopyJob(MessageUi &ui, QWidget *window, bool followLinks)
     : ui_(ui), window_(window), workUi_(std::make_unique<WorkUi>(ui, *this))
 {
-    session.followLinks = followLinks;
+    session.options.followLinks = followLinks;
 }
 
 CopyJob::~CopyJob()

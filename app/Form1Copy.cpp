@@ -37,8 +37,8 @@ void Form1::runCopy(CopyJob &job, const std::function<void()> &work)
 {
     runningCopy_ = &job;
     const auto showProgress = [&] {
-        const qint64 total = job.session.bytesTotal.load();
-        const qint64 done = std::min(job.session.bytesDone.load(), total);
+        const qint64 total = job.session.progress.bytesTotal.load();
+        const qint64 done = std::min(job.session.progress.bytesDone.load(), total);
         ProgressBar1->setValue(total > 0 ? static_cast<int>(done * 1000 / total) : 0);
     };
     try {

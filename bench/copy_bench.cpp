@@ -66,10 +66,10 @@ int main(int argc, char **argv)
     PosixFileSystem fs;
     DirectSteps steps;
     CopySession session;
-    session.followLinks = toCard;
-    session.unnamedFiles = !temporaryNames;
+    session.options.followLinks = toCard;
+    session.options.unnamedFiles = !temporaryNames;
     if (oneAtATime)
-        session.filesInFlight = 1;
+        session.options.filesInFlight = 1;
     const qint64 deviceAtStart = deviceBytes(counter);
     const auto start = std::chrono::steady_clock::now();
     std::atomic<bool> finished{false};
@@ -85,7 +85,7 @@ int main(int argc, char **argv)
                 }
                 if (!curve)
                     continue;
-                const qint64 total = session.bytesTotal.load(), done = std::min(session.bytesDone.load(), total);
+                const qint64 total = session.progress.bytesTotal.load(), done = std::min(session.progress.bytesDone.load(), total);
                 std::printf("%.2f %.1f %lld", seconds, total > 0 ? 100.0 * double(done) / double(total) : 0.0,
                     static_cast<long long>(done));
                 if (deviceAtStart >= 0)
@@ -119,7 +119,7 @@ int main(int argc, char **argv)
         std::printf("# the copy stopped %.2f s after the close\n", seconds - closeAfter);
 
     std::printf("files %lld bytes %lld seconds %.3f failures %zu\n",
-        static_cast<long long>(session.filesCopied.load()), static_cast<long long>(session.bytesDone.load()),
+        static_cast<long long>(session.progress.filesCopied.load()), static_cast<long long>(session.progress.bytesDone.load()),
         seconds, session.failureCount());
     if (deviceAtStart >= 0)
         std::printf("# on the device: %lld bytes\n", static_cast<long long>(deviceBytes(counter) - deviceAtStart));

@@ -35,25 +35,14 @@ enum class DataCall { Automatic, RangeCopy, Sendfile, ReadWrite };
 // the engine on first use.
 struct CopyEngineState;
 
-// The state one copy run shares between its steps, its worker thread and the window.
-class CopySession {
-public:
-    CopySession() = default;
-    CopySession(const CopySession &) = delete;
-    CopySession &operator=(const CopySession &) = delete;
-
+// How a run copies. Set by the thread that starts the run, before its work starts; read by every
+// thread of the run afterwards, never written again.
+struct CopyOptions {
     // On the way to a card (whose file system cannot hold links) links are followed, and every
     // folder is entered at most once; from a card links are copied as links, never followed.
     bool followLinks = false;
-
     // Bytes written per kernel call; small values let tests stop a copy in the middle of a file.
     qint64 chunkBytes = 8 << 20;
-    // Called by the engine before every chunk (tests use it to act in the middle of a file).
-    std::function<void()> beforeChunk;
-    // Called before a file is opened; an AppError thrown here fails that file as the system would.
-    std::function<void(const QString &source)> beforeFile;
-    // The two hooks above are called one at a time, whichever thread copies.
-    std::mutex hookMutex;
     // Write files as unnamed files named when complete where the file system allows it; false
     // takes the hidden temporary name and rename that FAT cards need (tests take both ways).
     bool unnamedFiles = true;
@@ -63,24 +52,55 @@ public:
     // Bytes that may be written ahead of the device; 0 learns it from the device's pace (about a
     // second of its work). Tests fix it, so a bar moves within a small file.
     qint64 aheadOfDevice = 0;
-    // Tests only: a fast data call (copy_file_range, sendfile) reports the end once this many bytes
-    // of a file are copied, as some file systems' do too early. Negative: never.
+};
+
+// Tests only: set before the run starts. The engine calls the hooks from whichever thread copies,
+// one call at a time (under `mutex`).
+struct CopyTestHooks {
+    // Called before every chunk (to act in the middle of a file).
+    std::function<void()> beforeChunk;
+    // Called before a file is opened; an AppError thrown here fails that file as the system would.
+    std::function<void(const QString &source)> beforeFile;
+    std::mutex mutex;
+    // A fast data call (copy_file_range, sendfile) reports the end once this many bytes of a file
+    // are copied, as some file systems' do too early. Negative: never.
     qint64 fastCallEndsAt = -1;
+};
 
-    // copy_file_range was refused (the usual case between a card and a disk): not asked again.
-    std::atomic<bool> rangeCopyRefused{false};
-    // Linking an unnamed file by its handle alone was refused (it needs a privilege, or a recent
-    // kernel): it is named through /proc from then on.
-    std::atomic<bool> directLinkRefused{false};
-
+// How far the run has got: written by the engine's threads, read by the window's at any time.
+struct CopyProgress {
     std::atomic<qint64> bytesDone{0};
     std::atomic<qint64> bytesTotal{0};
     std::atomic<qint64> filesCopied{0}; // files and links now complete under their names
+};
 
+// What the kernel refused once in this run, so it is not asked again; any of the engine's threads.
+struct KernelRefusals {
+    // copy_file_range (the usual case between a card and a disk).
+    std::atomic<bool> rangeCopy{false};
+    // Linking an unnamed file by its handle alone (it needs a privilege, or a recent kernel): it is
+    // named through /proc from then on.
+    std::atomic<bool> directLink{false};
+};
+
+// The state one copy run shares between its steps, the engine's threads and the window. Each
+// part says which thread may touch it.
+class CopySession {
+public:
+    CopySession() = default;
+    CopySession(const CopySession &) = delete;
+    CopySession &operator=(const CopySession &) = delete;
+
+    CopyOptions options;
+    CopyTestHooks hooks;
+    CopyProgress progress;
+    KernelRefusals refusals;
+
+    // Any thread: the program is closing; the work stops at its next check.
     void abandon() { abandoned_.store(true); }
     bool isAbandoned() const { return abandoned_.load(); }
 
-    // `item` was not copied because of `error`.
+    // Any thread: `item` was not copied because of `error`.
     void addFailure(const QString &item, const AppError &error)
     {
         const std::lock_guard<std::mutex> lock(mutex_);
@@ -97,10 +117,12 @@ public:
         return failures_.size();
     }
 
-    // Destination folders written to, flushed to their devices before the run reports.
+    // The run's own thread (where its steps run): destination folders written to, flushed to
+    // their devices before the run reports.
     QSet<QString> destinations;
 
-    // The engine's own state for this run: made by `make` on first use, the same afterwards.
+    // Any of the engine's threads: its own state for this run, made by `make` on first use, the
+    // same afterwards.
     template <class Make> CopyEngineState &engineState(const Make &make)
     {
         const std::lock_guard<std::mutex> lock(mutex_);

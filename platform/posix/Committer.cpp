@@ -83,8 +83,8 @@ Committer::~Committer()
 qint64 Committer::windowBytes() const
 {
     const std::lock_guard<std::mutex> lock(mutex_);
-    if (session_.aheadOfDevice > 0)
-        return session_.aheadOfDevice / 2;
+    if (session_.options.aheadOfDevice > 0)
+        return session_.options.aheadOfDevice / 2;
     // A fast device (a disk, not a stick) needs no window: its batch's flush is short whatever
     // it holds, and waiting for writeback file by file would only slow it.
     if (budget_ >= kFastDeviceAhead)
@@ -115,7 +115,7 @@ void Committer::settled(qint64 gone, qint64 onDevice)
         unconfirmed_ -= gone;
         learnRate(onDevice);
     }
-    session_.bytesDone.fetch_add(onDevice, std::memory_order_relaxed);
+    session_.progress.bytesDone.fetch_add(onDevice, std::memory_order_relaxed);
     changed_.notify_all();
 }
 
@@ -168,7 +168,7 @@ void Committer::drain()
 
 qint64 Committer::budget() const
 {
-    return session_.aheadOfDevice > 0 ? session_.aheadOfDevice : budget_;
+    return session_.options.aheadOfDevice > 0 ? session_.options.aheadOfDevice : budget_;
 }
 
 bool Committer::batchIsDue() const

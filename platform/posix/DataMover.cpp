@@ -34,9 +34,9 @@ bool refusedCall(DataCall call, int err)
 
 DataCall firstCall(const CopySession &session)
 {
-    if (session.dataCall != DataCall::Automatic)
-        return session.dataCall;
-    return session.rangeCopyRefused.load(std::memory_order_relaxed) ? DataCall::Sendfile
+    if (session.options.dataCall != DataCall::Automatic)
+        return session.options.dataCall;
+    return session.refusals.rangeCopy.load(std::memory_order_relaxed) ? DataCall::Sendfile
                                                                       : DataCall::RangeCopy;
 }
 
@@ -65,14 +65,14 @@ void moveData(int in, int out, qint64 size, const CopyEnds &ends, CopySession &s
     for (;;) {
         if (session.isAbandoned())
             throw CopyAbandoned{};
-        if (session.beforeChunk) {
-            const std::lock_guard<std::mutex> lock(session.hookMutex);
-            session.beforeChunk();
+        if (session.hooks.beforeChunk) {
+            const std::lock_guard<std::mutex> lock(session.hooks.mutex);
+            session.hooks.beforeChunk();
         }
-        const size_t chunk = static_cast<size_t>(session.chunkBytes);
+        const size_t chunk = static_cast<size_t>(session.options.chunkBytes);
         const bool fast = call != DataCall::ReadWrite;
         ssize_t n = 0;
-        if (fast && session.fastCallEndsAt >= 0 && copied >= session.fastCallEndsAt)
+        if (fast && session.hooks.fastCallEndsAt >= 0 && copied >= session.hooks.fastCallEndsAt)
             n = 0; // as a file system whose fast call stops early would say
         else if (call == DataCall::RangeCopy)
             n = ::copy_file_range(in, nullptr, out, nullptr, chunk, 0);
@@ -89,7 +89,7 @@ void moveData(int in, int out, qint64 size, const CopyEnds &ends, CopySession &s
                 continue;
             if (refusedCall(call, err)) {
                 if (call == DataCall::RangeCopy)
-                    session.rangeCopyRefused.store(true, std::memory_order_relaxed); // across devices
+                    session.refusals.rangeCopy.store(true, std::memory_order_relaxed); // across devices
                 call = call == DataCall::RangeCopy ? DataCall::Sendfile : DataCall::ReadWrite;
                 continue;
             }

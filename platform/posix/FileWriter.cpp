@@ -51,7 +51,7 @@ bool procFdAvailable()
 // needs a privilege or a recent kernel; the way through /proc works everywhere /proc is.
 int linkUnnamedFile(int fd, int folderFd, const char *name, CopySession &session)
 {
-    const bool tryDirect = !session.directLinkRefused.load(std::memory_order_relaxed);
+    const bool tryDirect = !session.refusals.directLink.load(std::memory_order_relaxed);
     if (tryDirect) {
         if (::linkat(fd, "", folderFd, name, AT_EMPTY_PATH) == 0)
             return 0;
@@ -63,7 +63,7 @@ int linkUnnamedFile(int fd, int folderFd, const char *name, CopySession &session
     if (::linkat(AT_FDCWD, handle.constData(), folderFd, name, AT_SYMLINK_FOLLOW) != 0)
         return errno;
     if (tryDirect)
-        session.directLinkRefused.store(true, std::memory_order_relaxed); // not asked again
+        session.refusals.directLink.store(true, std::memory_order_relaxed); // not asked again
     return 0;
 }
 
@@ -88,7 +88,7 @@ FileWriter::FileWriter(const Target &target, mode_t mode, CopySession &session)
     : to_(target), session_(session), state_(engineStateOf(session))
 {
     const mode_t permissions = mode & 0777;
-    if (session.unnamedFiles && procFdAvailable()) {
+    if (session.options.unnamedFiles && procFdAvailable()) {
         out_ = FileHandle(::openat(to_.folder->fd(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, permissions));
         if (out_.valid())
             return;
@@ -168,7 +168,7 @@ bool FileWriter::commit(const struct stat &source)
         ::unlinkat(to_.folder->fd(), to_.name.constData(), 0);
         throwSystemError(err, FailedAction::Writing, to_.path().text());
     }
-    session_.filesCopied.fetch_add(1, std::memory_order_relaxed);
+    session_.progress.filesCopied.fetch_add(1, std::memory_order_relaxed);
     return true;
 }
 

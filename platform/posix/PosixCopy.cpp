@@ -148,7 +148,7 @@ void PosixCopyEngine::copyFile(const QString &source, const QString &destination
             const int err = errno;
             throwSystemError(err, FailedAction::Creating, destination);
         }
-        const SharedSource sourceFolder = openSourceOrThrow(from.folder(), session.followLinks);
+        const SharedSource sourceFolder = openSourceOrThrow(from.folder(), session.options.followLinks);
         copyEntry(*sourceFolder, from.name(), Target{folder, to.name()}, session);
     } catch (const AppError &error) {
         session.addFailure(source, error);
@@ -164,10 +164,10 @@ void PosixCopyEngine::copyMatchingFiles(const QString &pattern, const QString &d
     const NativePath destination = NativePath::fromText(destinationFolder);
     int openError = 0;
     const SharedDestination to = openStepDestination(destination, session, &openError);
-    const SharedSource from = openSourceOrThrow(split.folder, session.followLinks);
+    const SharedSource from = openSourceOrThrow(split.folder, session.options.followLinks);
     int copied = 0;
     TreeCopy tree(session);
-    for (const Matched &entry : matchingEntries(*from, split, session.followLinks)) {
+    for (const Matched &entry : matchingEntries(*from, split, session.options.followLinks)) {
         if (entry.folder)
             continue;
         ++copied;
@@ -192,9 +192,9 @@ int PosixCopyEngine::copyMatchingFolders(const QString &pattern, const QString &
     const NativePath destination = NativePath::fromText(destinationFolder);
     int openError = 0;
     const SharedDestination to = openStepDestination(destination, session, &openError);
-    const SharedSource from = openSourceOrThrow(split.folder, session.followLinks);
+    const SharedSource from = openSourceOrThrow(split.folder, session.options.followLinks);
     int matched = 0;
-    for (const Matched &entry : matchingEntries(*from, split, session.followLinks)) {
+    for (const Matched &entry : matchingEntries(*from, split, session.options.followLinks)) {
         if (!entry.folder)
             continue;
         ++matched;
@@ -215,7 +215,7 @@ void PosixCopyEngine::copyFolder(const QString &source, const QString &destinati
     const size_t failuresBefore = session.failureCount();
     const NativePath folder = NativePath::fromText(source).withoutTrailingSeparator();
     struct stat st { };
-    const int statFlags = session.followLinks ? 0 : AT_SYMLINK_NOFOLLOW;
+    const int statFlags = session.options.followLinks ? 0 : AT_SYMLINK_NOFOLLOW;
     const int rc = ::fstatat(AT_FDCWD, folder.c_str(), &st, statFlags);
     const int err = errno;
     if (rc != 0 || !S_ISDIR(st.st_mode)) {
@@ -277,29 +277,29 @@ constexpr int kDeepestTree = 4096;
 void PosixCopyEngine::measure(const QString &pattern, bool foldersToo, CopySession &session)
 {
     const Pattern split = Pattern::of(pattern);
-    const SharedSource from = openSource(split.folder, session.followLinks);
+    const SharedSource from = openSource(split.folder, session.options.followLinks);
     if (!from)
         return;
     qint64 total = 0;
     try {
-        for (const Matched &entry : matchingEntries(*from, split, session.followLinks)) {
+        for (const Matched &entry : matchingEntries(*from, split, session.options.followLinks)) {
             if (entry.folder && !foldersToo)
                 continue;
             QSet<QString> entered;
-            total += treeBytes(from->fd(), entry.name, session.followLinks, entered, kDeepestTree, session);
+            total += treeBytes(from->fd(), entry.name, session.options.followLinks, entered, kDeepestTree, session);
         }
     } catch (const AppError &) {
         // What cannot be measured counts nothing.
     }
-    session.bytesTotal.fetch_add(total);
+    session.progress.bytesTotal.fetch_add(total);
 }
 
 void PosixCopyEngine::measureItem(const QString &path, CopySession &session)
 {
     QSet<QString> entered;
     const NativePath item = NativePath::fromText(path).withoutTrailingSeparator();
-    session.bytesTotal.fetch_add(
-        treeBytes(AT_FDCWD, item.bytes(), session.followLinks, entered, kDeepestTree, session));
+    session.progress.bytesTotal.fetch_add(
+        treeBytes(AT_FDCWD, item.bytes(), session.options.followLinks, entered, kDeepestTree, session));
 }
 
 void PosixCopyEngine::flushDestinations(CopySession &session)

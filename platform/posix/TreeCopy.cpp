@@ -20,9 +20,9 @@ constexpr size_t kQueuedFiles = 128;
 
 void runBeforeFileHook(const NativePath &source, CopySession &session)
 {
-    if (session.beforeFile) {
-        const std::lock_guard<std::mutex> lock(session.hookMutex);
-        session.beforeFile(source.text());
+    if (session.hooks.beforeFile) {
+        const std::lock_guard<std::mutex> lock(session.hooks.mutex);
+        session.hooks.beforeFile(source.text());
     }
 }
 
@@ -37,7 +37,7 @@ void copyRegularFile(int folderFd, const QByteArray &name, const NativePath &sou
     CopySession &session)
 {
     // From a card a link is never followed, even one put there since the folder was listed.
-    const int noFollow = session.followLinks ? 0 : O_NOFOLLOW;
+    const int noFollow = session.options.followLinks ? 0 : O_NOFOLLOW;
     FileHandle in(::openat(folderFd, name.constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC | noFollow));
     if (!in.valid()) {
         const int err = errno;
@@ -85,7 +85,7 @@ void copyLink(int folderFd, const QByteArray &name, const struct stat &linkSt, c
         ::unlinkat(to.folder->fd(), temporary.constData(), 0);
         throw;
     }
-    session.filesCopied.fetch_add(1, std::memory_order_relaxed);
+    session.progress.filesCopied.fetch_add(1, std::memory_order_relaxed);
 }
 
 // Whether the entry is a folder under the session's link rule.
@@ -119,7 +119,7 @@ void copyEntry(const SourceFolder &from, const QByteArray &name, const Target &t
         const int err = errno;
         throwSystemError(err, FailedAction::Reading, source.text());
     }
-    if (S_ISLNK(linkSt.st_mode) && !session.followLinks) {
+    if (S_ISLNK(linkSt.st_mode) && !session.options.followLinks) {
         copyLink(from.fd(), name, linkSt, source, to, session);
         return;
     }
@@ -142,8 +142,8 @@ void copyEntry(const SourceFolder &from, const QByteArray &name, const Target &t
 
 TreeCopy::TreeCopy(CopySession &session) : session_(session)
 {
-    if (session_.filesInFlight > 1)
-        pool_ = std::make_unique<WorkerPool>(session_.filesInFlight, kQueuedFiles);
+    if (session_.options.filesInFlight > 1)
+        pool_ = std::make_unique<WorkerPool>(session_.options.filesInFlight, kQueuedFiles);
 }
 
 TreeCopy::~TreeCopy() = default;
@@ -203,7 +203,7 @@ void TreeCopy::copyFolder(const NativePath &source, const SharedDestination &int
     struct stat st { };
     SharedDestination to;
     try {
-        const SharedSource from = openSource(source, session_.followLinks);
+        const SharedSource from = openSource(source, session_.options.followLinks);
         if (!from) {
             const int err = errno;
             throwSystemError(err, FailedAction::Reading, source.text());
@@ -232,7 +232,7 @@ void TreeCopy::copyFolder(const NativePath &source, const SharedDestination &int
             if (session_.isAbandoned())
                 return;
             // Plain folders and files are known from the listing; links and the rest are asked.
-            if (isFolderEntry(from->fd(), entry.name, entry.type, session_.followLinks))
+            if (isFolderEntry(from->fd(), entry.name, entry.type, session_.options.followLinks))
                 subFolders.push_back(entry.name);
             else
                 copyFile(from, entry.name, to, entry.type == DT_REG);

@@ -60,7 +60,7 @@ protected:
     void copyRows(const QStringList &rows, CopySession &s)
     {
         QDir().mkpath(fromPc());
-        s.followLinks = true;
+        s.options.followLinks = true;
         for (const QString &row : rows)
             CopyFileIgnoringErrors(fs, pc.path(row), fromPc() + row.section('/', -1), s);
         fs.flushDestinations(s);
@@ -133,7 +133,7 @@ TEST_P(CardMedia, NamesThatDifferOnlyInCaseInsideAFolderAreNamedNotLost)
     pc.write("Trip/Notes/a.txt", "upper notes");
     pc.write("Trip/notes/a.txt", "lower notes");
     pc.write("Trip/notes/b.txt", "only in lower");
-    session.followLinks = true;
+    session.options.followLinks = true;
     fs.copyFolder(pc.path("Trip"), card->path() + "/", session);
     fs.flushDestinations(session); // files are named, and found taken, once on the card
     const std::vector<CopyFailure> failures = session.failures();
@@ -160,7 +160,7 @@ TEST_P(CardMedia, FilesKeepTheirTimesOnTheCard)
 {
     TempTree::setModified(pc.write("DCIM/IMG_0002.JPG", QByteArray(200000, 'p')), kOld);
     TempTree::setModified(pc.write("single.txt", "one"), kOld);
-    session.followLinks = true;
+    session.options.followLinks = true;
     fs.copyFolder(pc.path("DCIM"), card->path() + "/", session);
     fs.copyFile(pc.path("single.txt"), card->path("single.txt"), session);
     fs.flushDestinations(session);
@@ -183,14 +183,14 @@ TEST_P(CardMedia, EveryWayOfMovingDataArrivesWhole)
     pc.write("big.bin", data);
     for (DataCall call : {DataCall::Automatic, DataCall::Sendfile, DataCall::ReadWrite}) {
         CopySession s;
-        s.dataCall = call;
-        s.chunkBytes = 128 << 10;
-        s.fastCallEndsAt = call == DataCall::ReadWrite ? -1 : 300000;
+        s.options.dataCall = call;
+        s.options.chunkBytes = 128 << 10;
+        s.hooks.fastCallEndsAt = call == DataCall::ReadWrite ? -1 : 300000;
         const QString target = card->path(QString("way%1.bin").arg(int(call)));
         fs.copyFile(pc.path("big.bin"), target, s);
         fs.flushDestinations(s);
         EXPECT_EQ(TempTree::read(target), data) << int(call);
-        EXPECT_EQ(s.bytesDone.load(), data.size());
+        EXPECT_EQ(s.progress.bytesDone.load(), data.size());
     }
 }
 
@@ -215,7 +215,7 @@ TEST_P(CardMedia, ACardTheUserMayWriteButDoesNotOwnTakesTheFiles)
             ::_exit(2);
         PosixFileSystem real("/");
         CopySession s;
-        s.followLinks = true;
+        s.options.followLinks = true;
         try {
             real.copyFolder(pc.path("photos"), target, s);
             real.flushDestinations(s);
@@ -244,11 +244,11 @@ TEST_P(CardMedia, NoTemporaryFileOutlivesTheNextRun)
     if (child == 0) {
         PosixFileSystem real("/");
         CopySession s;
-        s.followLinks = true;
-        s.filesInFlight = 1;
-        s.chunkBytes = 64 << 10;
+        s.options.followLinks = true;
+        s.options.filesInFlight = 1;
+        s.options.chunkBytes = 64 << 10;
         int chunks = 0;
-        s.beforeChunk = [&] {
+        s.hooks.beforeChunk = [&] {
             if (++chunks == 4)
                 ::kill(::getpid(), SIGKILL);
         };
@@ -264,7 +264,7 @@ TEST_P(CardMedia, NoTemporaryFileOutlivesTheNextRun)
     QFile(ownLeftover).open(QIODevice::WriteOnly);
     ASSERT_EQ(filesBelow(card->path()).filter(".halvorix-").size(), 2);
 
-    session.followLinks = true;
+    session.options.followLinks = true;
     fs.copyFolder(pc.path("DCIM"), target, session);
     fs.flushDestinations(session);
     EXPECT_EQ(filesBelow(card->path()), (QStringList{"DCIM/IMG_0003.JPG", "DCIM/IMG_0004.JPG"}));

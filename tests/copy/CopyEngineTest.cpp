@@ -77,9 +77,9 @@ struct Way {
 
 void takeWay(CopySession &session, const Way &way)
 {
-    session.unnamedFiles = way.write != WriteWay::TemporaryName;
-    session.directLinkRefused = way.write == WriteWay::UnnamedLinkedThroughProc;
-    session.dataCall = way.call;
+    session.options.unnamedFiles = way.write != WriteWay::TemporaryName;
+    session.refusals.directLink = way.write == WriteWay::UnnamedLinkedThroughProc;
+    session.options.dataCall = way.call;
 }
 
 class CopyEngine : public ::testing::TestWithParam<Way> {
@@ -106,14 +106,14 @@ TEST_P(CopyEngine, CardTreeArrivesExactlyWithTimesAndTheSourceNeverChanges)
 {
     const auto before = snapshot(card.path());
     fs.measure(card.path("*"), true, session);
-    EXPECT_EQ(session.bytesTotal.load(), 300000 + 6 + 70000);
+    EXPECT_EQ(session.progress.bytesTotal.load(), 300000 + 6 + 70000);
     fs.copyMatchingFiles(card.path("*.*"), results.path() + "/", session);
     EXPECT_EQ(fs.copyMatchingFolders(card.path("*"), results.path() + "/", session), 2);
     fs.flushDestinations(session);
     EXPECT_EQ(snapshot(results.path()), before);
     EXPECT_EQ(snapshot(card.path()), before);
     EXPECT_TRUE(QFileInfo(results.path("MISC/empty")).isDir());
-    EXPECT_EQ(session.bytesDone.load(), session.bytesTotal.load());
+    EXPECT_EQ(session.progress.bytesDone.load(), session.progress.bytesTotal.load());
     EXPECT_TRUE(session.failures().empty());
     EXPECT_FALSE(hasTemporaryFiles(results.path()));
 }
@@ -143,15 +143,15 @@ TEST_P(CopyEngine, PermissionsArriveExactlyWhateverTheCreationMask)
         ASSERT_EQ(::stat(results.path(name).toUtf8().constData(), &st), 0) << name.toStdString();
         EXPECT_EQ(st.st_mode & 07777, mode) << name.toStdString();
     }
-    EXPECT_EQ(session.filesCopied.load(), 4 + 4);
+    EXPECT_EQ(session.progress.filesCopied.load(), 4 + 4);
     if (GetParam().write == WriteWay::UnnamedLinkedDirectly && ::geteuid() == 0) {
-        EXPECT_FALSE(session.directLinkRefused.load()); // a privileged process may link directly
+        EXPECT_FALSE(session.refusals.directLink.load()); // a privileged process may link directly
     }
 }
 
 TEST_P(CopyEngine, OneUnreadableFileDoesNotStopTheRestAndIsNamed)
 {
-    session.beforeFile = [&](const QString &source) {
+    session.hooks.beforeFile = [&](const QString &source) {
         if (source.endsWith("IMG_0002.JPG"))
             throw AppError(kPermissionDenied, EACCES, FailedAction::Reading, source);
     };
@@ -206,7 +206,7 @@ TEST_P(CopyEngine, AFullDestinationLeavesTheReplacedFileIntactAndIsNamedAsTheDes
     if (!small.mounted())
         HALVORIX_SKIP_WITHOUT("mounting a small tmpfs needs root");
     results.write("IMG_0001.JPG", "the previous copy");
-    session.filesInFlight = 1; // one after the other: the small file never meets the big one's part
+    session.options.filesInFlight = 1; // one after the other: the small file never meets the big one's part
     try {
         fs.copyMatchingFiles(card.path("*.*"), into(), session);
         FAIL() << "the step must fail";
@@ -253,7 +253,7 @@ TEST_P(CopyEngine, FromACardLinksStayLinksAndLeadNowhere)
     outside.write("private/secret.txt");
     ASSERT_TRUE(QFile::link(outside.path("private"), card.path("DCIM/away")));
     ASSERT_TRUE(QFile::link(card.path("DCIM"), card.path("DCIM/100CANON/loop")));
-    session.followLinks = false;
+    session.options.followLinks = false;
     fs.copyMatchingFolders(card.path("*"), results.path() + "/", session);
     EXPECT_TRUE(QFileInfo(results.path("DCIM/away")).isSymLink());
     EXPECT_EQ(QFileInfo(results.path("DCIM/away")).symLinkTarget(), outside.path("private"));
@@ -269,7 +269,7 @@ TEST_P(CopyEngine, ToACardLinksAreFollowedOnceAndPipesFail)
     ASSERT_TRUE(QFile::link(source.path("shared"), source.path("album/shared-link")));
     ASSERT_TRUE(QFile::link(source.path("album"), source.path("album/loop")));
     ASSERT_EQ(::mkfifo(source.path("album/pipe").toUtf8().constData(), 0600), 0);
-    session.followLinks = true;
+    session.options.followLinks = true;
     EXPECT_THROW(fs.copyMatchingFolders(source.path("album"), target.path() + "/", session), AppError);
     EXPECT_EQ(TempTree::read(target.path("album/photo.jpg")), "pixels");
     EXPECT_EQ(TempTree::read(target.path("album/shared-link/doc.txt")), "words");
@@ -304,11 +304,11 @@ TEST_P(CopyEngine, SingleFileCopyFailsForMissingSourcesAndRecordsThem)
 // short under its final name. read() must confirm the end.
 TEST_P(CopyEngine, AFastCallThatStopsEarlyIsNeverTakenForTheEnd)
 {
-    session.chunkBytes = 64 << 10;
-    session.fastCallEndsAt = 100000;
+    session.options.chunkBytes = 64 << 10;
+    session.hooks.fastCallEndsAt = 100000;
     fs.copyMatchingFiles(card.path("*.*"), into(), session);
     EXPECT_EQ(TempTree::read(results.path("IMG_0001.JPG")), QByteArray(300000, 'x'));
-    EXPECT_EQ(session.bytesDone.load(), 300000 + 6);
+    EXPECT_EQ(session.progress.bytesDone.load(), 300000 + 6);
     EXPECT_TRUE(session.failures().empty());
 }
 
@@ -322,7 +322,7 @@ TEST_P(CopyEngine, OneCopyNeverReplacesWhatItWroteItself)
     pc.write("101CANON/IMG_0001.JPG", "second camera");
     pc.write("102CANON/img_0001.jpg", "third camera");
     results.write("IMG_0001.JPG", "left by an earlier run");
-    session.followLinks = true;
+    session.options.followLinks = true;
     for (const char *row : {"100CANON/IMG_0001.JPG", "101CANON/IMG_0001.JPG", "102CANON/img_0001.jpg",
              "100CANON/IMG_0001.JPG"}) {
         fs.copyFile(pc.path(row), results.path(QString(row).section('/', 1)), session);
@@ -334,7 +334,7 @@ TEST_P(CopyEngine, OneCopyNeverReplacesWhatItWroteItself)
     EXPECT_EQ(session.failures()[0].path, pc.path("101CANON/IMG_0001.JPG"));
     EXPECT_EQ(session.failures()[0].reason,
         "could not name " + results.path("IMG_0001.JPG") + ": An item of this copy already has that name there");
-    EXPECT_EQ(session.filesCopied.load(), 2);
+    EXPECT_EQ(session.progress.filesCopied.load(), 2);
     EXPECT_FALSE(hasTemporaryFiles(results.path()));
 
     CopySession again; // a later run replaces what this one wrote
@@ -353,7 +353,7 @@ TEST_P(CopyEngine, FolderTreesOfOneNameMergeWithoutReplacingEachOther)
     pc.write("a/Trip/notes.txt", "from a");
     pc.write("b/Trip/day2.jpg", "b2");
     pc.write("b/Trip/notes.txt", "from b");
-    session.followLinks = true;
+    session.options.followLinks = true;
     fs.copyFolder(pc.path("a/Trip"), into(), session);
     fs.copyFolder(pc.path("b/Trip/"), into(), session);
     fs.flushDestinations(session); // files are named once on the medium
@@ -373,7 +373,7 @@ TEST_P(CopyEngine, FolderRowsAreExactWhateverCharactersTheirNamesHold)
     pc.write("Whys/b.txt", "plural");
     pc.write("*/c.txt", "star");
     pc.write("other/d.txt", "other");
-    session.followLinks = true;
+    session.options.followLinks = true;
     fs.copyFolder(pc.path("Why?/"), into(), session);
     fs.copyFolder(pc.path("*"), into(), session);
     fs.flushDestinations(session);
@@ -381,7 +381,7 @@ TEST_P(CopyEngine, FolderRowsAreExactWhateverCharactersTheirNamesHold)
     EXPECT_EQ(TempTree::read(results.path("Why?/a.txt")), "question");
     EXPECT_EQ(TempTree::read(results.path("*/c.txt")), "star");
     fs.measureItem(pc.path("Why?"), session);
-    EXPECT_EQ(session.bytesTotal.load(), 8); // "question", not "plural" as well
+    EXPECT_EQ(session.progress.bytesTotal.load(), 8); // "question", not "plural" as well
     EXPECT_THROW(fs.copyFolder(pc.path("Wh*"), into(), session), AppError);
     EXPECT_EQ(session.failures().back().reason, "No such file or directory");
 }
@@ -423,12 +423,12 @@ TEST_P(CopyEngine, NamesThatAreNotUtf8ArriveByteForByte)
     EXPECT_TRUE(session.failures().empty());
     EXPECT_EQ(readBytesFile(bytesPath(results.path(), file)), "latin root");
     EXPECT_EQ(readBytesFile(bytesPath(results.path(), folder + "/photo\xe9.jpg")), "latin inside");
-    EXPECT_EQ(session.bytesTotal.load(), session.bytesDone.load());
+    EXPECT_EQ(session.progress.bytesTotal.load(), session.progress.bytesDone.load());
 
     TempTree target; // and the other way, a listed folder holding such names
     CopySession toCard;
     takeWay(toCard, GetParam());
-    toCard.followLinks = true;
+    toCard.options.followLinks = true;
     fs.copyFolder(card.path("DCIM"), target.path() + "/", toCard);
     fs.flushDestinations(toCard);
     ASSERT_TRUE(writeBytesFile(bytesPath(card.path(), "DCIM/" + file), "inside DCIM"));

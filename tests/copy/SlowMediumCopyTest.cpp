@@ -116,8 +116,8 @@ TEST_F(SlowCard, ANameOnTheMediumAlwaysStandsForACompleteFile)
 
     PosixFileSystem fs("/");
     CopySession session;
-    session.followLinks = true;
-    session.aheadOfDevice = 1 << 20;
+    session.options.followLinks = true;
+    session.options.aheadOfDevice = 1 << 20;
     const qint64 before = medium.bytesOnDevice();
     std::atomic<bool> done{false};
     std::thread copy([&] {

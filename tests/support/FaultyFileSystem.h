@@ -124,15 +124,15 @@ private:
     void instrument(CopySession &session)
     {
         if (beforeEachFile)
-            session.beforeFile = beforeEachFile;
+            session.hooks.beforeFile = beforeEachFile;
         if (beforeEachChunk)
-            session.beforeChunk = [this, &session] { beforeEachChunk(session); };
+            session.hooks.beforeChunk = [this, &session] { beforeEachChunk(session); };
         if (chunkBytes > 0)
-            session.chunkBytes = chunkBytes;
+            session.options.chunkBytes = chunkBytes;
         if (aheadOfDevice > 0)
-            session.aheadOfDevice = aheadOfDevice;
+            session.options.aheadOfDevice = aheadOfDevice;
         if (filesInFlight > 0)
-            session.filesInFlight = filesInFlight;
+            session.options.filesInFlight = filesInFlight;
     }
     void hook(const char *operation, const QString &path)
     {
