@@ -3,8 +3,8 @@
 #include "core/AppError.h"
 #include "platform/posix/PosixErrors.h"
 
+#include <QFile>
 #include <cerrno>
-#include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -18,18 +18,16 @@ const QString kNameTakenReason = QStringLiteral("An item of this copy already ha
 mode_t creationMask()
 {
     static const mode_t mask = [] {
-        mode_t found = 07777;
-        if (FILE *status = std::fopen("/proc/self/status", "re")) {
-            char line[256];
-            unsigned value = 0;
-            while (std::fgets(line, sizeof line, status))
-                if (std::sscanf(line, "Umask: %o", &value) == 1) {
-                    found = static_cast<mode_t>(value);
-                    break;
+        QFile status(QStringLiteral("/proc/self/status"));
+        if (status.open(QIODevice::ReadOnly))
+            for (const QByteArray &line : status.readAll().split('\n'))
+                if (line.startsWith("Umask:")) {
+                    bool ok = false;
+                    const uint value = line.mid(6).trimmed().toUInt(&ok, 8);
+                    if (ok)
+                        return static_cast<mode_t>(value);
                 }
-            std::fclose(status);
-        }
-        return found;
+        return mode_t(07777);
     }();
     return mask;
 }

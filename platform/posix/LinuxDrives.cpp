@@ -1,6 +1,7 @@
 #include "platform/posix/LinuxDrives.h"
 
 #include "core/AppError.h"
+#include "platform/posix/FileHandle.h"
 #include "platform/posix/PosixErrors.h"
 
 #include <QDir>
@@ -67,10 +68,8 @@ std::optional<quint64> readyRootDevice(const QString &mountPoint)
     struct stat st { };
     if (::statvfs(bytes.constData(), &vfs) != 0 || ::stat(bytes.constData(), &st) != 0)
         return std::nullopt;
-    DIR *dir = ::opendir(bytes.constData());
-    if (!dir)
+    if (!FolderStream(bytes.constData()).valid())
         return std::nullopt;
-    ::closedir(dir);
     return quint64(st.st_dev);
 }
 

@@ -1,5 +1,7 @@
 #include "platform/posix/PosixErrors.h"
 
+#include "platform/posix/FileHandle.h"
+
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -26,23 +28,15 @@ bool parentFolderExists(const QString &path)
 // Reads the entries of an open folder and closes it; errno tells why when it returns false.
 bool readEntriesAndClose(int fd, std::vector<FolderEntry> &entries)
 {
-    DIR *dir = ::fdopendir(fd);
-    if (!dir) {
-        const int err = errno;
-        ::close(fd);
-        errno = err;
+    FolderStream dir{FileHandle(fd)};
+    if (!dir.valid()) {
+        errno = dir.openError();
         return false;
     }
-    errno = 0;
-    while (const dirent *entry = ::readdir(dir)) {
+    while (const dirent *entry = dir.next())
         if (!isDotOrDotDot(entry->d_name))
             entries.push_back({QByteArray(entry->d_name), entry->d_type});
-        errno = 0;
-    }
-    const int err = errno;
-    ::closedir(dir);
-    errno = err;
-    return err == 0;
+    return errno == 0; // read before the folder closes
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "platform/posix/PosixFiles.h"
 
+#include "platform/posix/FileHandle.h"
 #include "platform/posix/PosixErrors.h"
 #include "core/Wildcard.h"
 
@@ -7,18 +8,12 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace halvorix {
 
 namespace {
-
-struct DirCloser {
-    void operator()(DIR *dir) const { ::closedir(dir); }
-};
-using DirHandle = std::unique_ptr<DIR, DirCloser>;
 
 // What an entry is once symbolic links are followed. A dangling link is neither.
 struct EntryKind {
@@ -67,10 +62,9 @@ QString lastComponent(const QString &path)
     return trimmed.mid(trimmed.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
-DirHandle openFolder(const QString &folder)
+FolderStream openFolder(const QString &folder)
 {
-    const QByteArray bytes = encodePath(folder.isEmpty() ? QStringLiteral(".") : folder);
-    return DirHandle(::opendir(bytes.constData()));
+    return FolderStream(encodePath(folder.isEmpty() ? QStringLiteral(".") : folder).constData());
 }
 
 // A pattern without wildcards names one entry: look at it directly instead of reading
@@ -106,17 +100,16 @@ std::vector<ListedName> PosixFiles::list(const QString &pattern, int mask)
     if (!hasWildcard(split.namePattern))
         return listSingleEntry(pattern, split.namePattern, mask);
 
-    DirHandle dir = openFolder(split.folder);
-    if (!dir) {
-        const int err = errno;
+    FolderStream dir = openFolder(split.folder);
+    if (!dir.valid()) {
+        const int err = dir.openError();
         if (err == ENOENT || err == ENOTDIR)
             return {}; // nothing there matches
         throwSystemError(err, FailedAction::Reading, split.folder);
     }
-    const int dirFd = ::dirfd(dir.get());
+    const int dirFd = dir.fd();
     std::vector<ListedName> names;
-    errno = 0;
-    while (const dirent *entry = ::readdir(dir.get())) {
+    while (const dirent *entry = dir.next()) {
         if (isDotOrDotDot(entry->d_name))
             continue;
         const size_t length = std::strlen(entry->d_name);
@@ -133,7 +126,6 @@ std::vector<ListedName> PosixFiles::list(const QString &pattern, int mask)
             continue;
         const bool opens = kind.regular && nameRoundTrips(entry->d_name, length);
         names.push_back(ListedName{std::move(name), opens});
-        errno = 0;
     }
     if (errno != 0)
         throwSystemError(errno, FailedAction::Reading, split.folder);
@@ -226,12 +218,11 @@ bool PosixFiles::isRootFolder(const QString &path)
 void PosixFiles::forEachSubFolder(const QString &path,
     const std::function<void(const QString &name)> &onName, std::vector<ListedName> *files)
 {
-    DirHandle dir = openFolder(path);
-    if (!dir)
-        throwSystemError(errno, FailedAction::Reading, path);
-    const int dirFd = ::dirfd(dir.get());
-    errno = 0;
-    while (const dirent *entry = ::readdir(dir.get())) {
+    FolderStream dir = openFolder(path);
+    if (!dir.valid())
+        throwSystemError(dir.openError(), FailedAction::Reading, path);
+    const int dirFd = dir.fd();
+    while (const dirent *entry = dir.next()) {
         if (isDotOrDotDot(entry->d_name))
             continue;
         const size_t length = std::strlen(entry->d_name);
@@ -241,7 +232,6 @@ void PosixFiles::forEachSubFolder(const QString &path,
         else if (files)
             files->push_back(
                 {decodeName(entry->d_name, length), kind.regular && nameRoundTrips(entry->d_name, length)});
-        errno = 0;
     }
     if (errno != 0)
         throwSystemError(errno, FailedAction::Reading, path);
