@@ -13,7 +13,7 @@
 #include "transferlist/AddFolder.h"
 #include "transferlist/CommonDialog.h"
 #include "transferlist/Intake.h"
-#include "transferlist/PathText.h"
+#include "core/PathText.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

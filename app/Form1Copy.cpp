@@ -10,7 +10,7 @@
 #include "core/FileSystemService.h"
 #include "platform/qt/DesktopUi.h"
 #include "transferlist/AddFolder.h"
-#include "transferlist/PathText.h"
+#include "core/PathText.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -5,7 +5,7 @@
 #include "core/AppError.h"
 #include "core/CopyService.h"
 #include "core/FileSystemService.h"
-#include "transferlist/PathText.h"
+#include "core/PathText.h"
 
 #include <optional>
 

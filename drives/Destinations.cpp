@@ -1,7 +1,7 @@
 #include "drives/Destinations.h"
 
 #include "drives/DriveLists.h"
-#include "transferlist/PathText.h"
+#include "core/PathText.h"
 
 namespace halvorix {
 

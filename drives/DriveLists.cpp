@@ -1,5 +1,6 @@
 #include "drives/DriveLists.h"
 
+#include "core/PathText.h"
 #include "drives/SafeName.h"
 #include "core/DriveSource.h"
 
@@ -31,9 +32,7 @@ QString driveName(const DriveInfo &drive)
 
 QString driveItemText(const DriveInfo &drive)
 {
-    QString root = drive.root;
-    if (root.size() > 1 && root.endsWith(QLatin1Char('/')))
-        root.chop(1);
+    const QString root = withoutTrailingSeparators(drive.root);
     const QString shown = labelForDisplay(drive.label);
     return (shown.trimmed().isEmpty() ? unlabelledName(drive) : shown) + QStringLiteral(" (") + root
         + QLatin1Char(')');

@@ -1,5 +1,6 @@
 #include "transferlist/AddFolder.h"
 
+#include "core/PathText.h"
 #include "core/AppError.h"
 #include "core/FileSystemService.h"
 #include "core/UiService.h"
@@ -141,9 +142,8 @@ QStringList ListWalkedFolderFiles(FileSystemService &fs, const QString &entry, F
 
 QStringList ListFolderFiles(FileSystemService &fs, const QString &folder, const QString &pattern)
 {
-    const QString withSeparator = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
     QStringList names;
-    for (ListedName &listed : fs.list(withSeparator + pattern, kAttrHidden | kAttrSystem)) {
+    for (ListedName &listed : fs.list(withTrailingSeparator(folder) + pattern, kAttrHidden | kAttrSystem)) {
         if (listed.opensAsFile)
             names.append(std::move(listed.name));
     }

@@ -1,5 +1,6 @@
 #include "transferlist/CommonDialog.h"
 
+#include "core/PathText.h"
 #include "core/AppError.h"
 #include "core/UiService.h"
 
@@ -30,7 +31,7 @@ QString combinedFileName(const QStringList &paths)
     // typed with their folders). Part 0 is then the folder they all lie in and each later part
     // the file's path below it, so part 0, "/" and a part is still each file's own full path.
     const QString folder = commonFolder(paths);
-    QString combined = folder.size() > 1 ? folder.chopped(1) : folder; // the root keeps its "/"
+    QString combined = withoutTrailingSeparators(folder); // the root keeps its "/"
     for (const QString &path : paths) {
         combined += QChar(u'\0');
         combined += path.mid(folder.size());

@@ -1,7 +1,7 @@
 #include "transferlist/Intake.h"
 
 #include "core/FileSystemService.h"
-#include "transferlist/PathText.h"
+#include "core/PathText.h"
 
 namespace halvorix {
 

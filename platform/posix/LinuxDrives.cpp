@@ -1,5 +1,6 @@
 #include "platform/posix/LinuxDrives.h"
 
+#include "core/PathText.h"
 #include "core/AppError.h"
 #include "platform/posix/FileHandle.h"
 #include "platform/posix/PosixErrors.h"
@@ -87,15 +88,10 @@ QString canonical(const QString &path)
     return QFileInfo(path).canonicalFilePath();
 }
 
-QString withTrailingSlash(const QString &folder)
-{
-    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
-}
-
 bool isInside(const QString &path, const QString &mountPoint)
 {
     return mountPoint == QLatin1String("/") || path == mountPoint
-        || path.startsWith(withTrailingSlash(mountPoint));
+        || path.startsWith(withTrailingSeparator(mountPoint));
 }
 
 } // namespace
@@ -277,7 +273,7 @@ bool LinuxDriveSource::describe(const MountRecord &mount, const BlockDevice &dev
     // empty cards onto; its partitions are fixed drives instead.
     drive.type = removable && !holdsSystem ? kDriveRemovable : kDriveFixed;
     drive.label = links.labels.value(device.kernelName);
-    drive.root = withTrailingSlash(mount.mountPoint);
+    drive.root = withTrailingSeparator(mount.mountPoint);
     const std::optional<quint64> rootDevice = readyRootDevice(mount.mountPoint);
     drive.ready = rootDevice.has_value();
     drive.identity = DriveIdentity{
@@ -322,13 +318,13 @@ void LinuxDriveSource::forEachDrive(const std::function<void(const DriveInfo &)>
     const QString home = QDir::cleanPath(QDir::homePath());
     DriveInfo *homeDrive = nullptr;
     for (DriveInfo &drive : drives) {
-        const QString mountPoint = drive.root.size() > 1 ? drive.root.chopped(1) : drive.root;
+        const QString mountPoint = withoutTrailingSeparators(drive.root);
         if (drive.type == kDriveFixed && isInside(home, mountPoint)
             && (!homeDrive || drive.root.size() > homeDrive->root.size()))
             homeDrive = &drive;
     }
     if (homeDrive && home != QLatin1String("/"))
-        homeDrive->root = withTrailingSlash(home);
+        homeDrive->root = withTrailingSeparator(home);
 
     for (const DriveInfo &drive : drives)
         onDrive(drive);

@@ -1,5 +1,6 @@
 #include "platform/posix/PosixErrors.h"
 
+#include "core/PathText.h"
 #include "platform/posix/FileHandle.h"
 
 #include <cerrno>
@@ -15,9 +16,7 @@ namespace {
 
 bool parentFolderExists(const QString &path)
 {
-    QString trimmed = path;
-    while (trimmed.size() > 1 && trimmed.endsWith(QLatin1Char('/')))
-        trimmed.chop(1);
+    const QString trimmed = withoutTrailingSeparators(path);
     const qsizetype slash = trimmed.lastIndexOf(QLatin1Char('/'));
     if (slash <= 0)
         return true;

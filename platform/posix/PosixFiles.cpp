@@ -1,5 +1,6 @@
 #include "platform/posix/PosixFiles.h"
 
+#include "core/PathText.h"
 #include "platform/posix/FileHandle.h"
 #include "platform/posix/PosixErrors.h"
 #include "core/Wildcard.h"
@@ -56,9 +57,7 @@ bool passesMask(bool folder, bool hidden, int mask)
 
 QString lastComponent(const QString &path)
 {
-    QString trimmed = path;
-    while (trimmed.size() > 1 && trimmed.endsWith(QLatin1Char('/')))
-        trimmed.chop(1);
+    const QString trimmed = withoutTrailingSeparators(path);
     return trimmed.mid(trimmed.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
@@ -207,10 +206,10 @@ bool PosixFiles::isRootFolder(const QString &path)
 {
     struct stat self {
     }, parent{};
-    const QString trimmed = path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
-    if (::stat(encodePath(trimmed).constData(), &self) != 0)
+    const QString folder = withTrailingSeparator(path);
+    if (::stat(encodePath(folder).constData(), &self) != 0)
         throwSystemError(errno, FailedAction::Reading, path);
-    if (::stat(encodePath(trimmed + QStringLiteral("..")).constData(), &parent) != 0)
+    if (::stat(encodePath(folder + QStringLiteral("..")).constData(), &parent) != 0)
         throwSystemError(errno, FailedAction::Reading, path);
     return self.st_dev != parent.st_dev || self.st_ino == parent.st_ino;
 }

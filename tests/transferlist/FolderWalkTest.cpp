@@ -3,7 +3,7 @@
 #include "support/FaultyFileSystem.h"
 #include "support/TempTree.h"
 #include "transferlist/AddFolder.h"
-#include "transferlist/PathText.h"
+#include "core/PathText.h"
 
 #include <QDir>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "transferlist/PathText.h"
+#include "core/PathText.h"
 
 namespace halvorix {
 
@@ -14,6 +14,19 @@ QString FixRootSeparator(const QString &path)
         out.append(c);
     }
     return out;
+}
+
+QString withTrailingSeparator(const QString &folder)
+{
+    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
+QString withoutTrailingSeparators(const QString &path)
+{
+    QString trimmed = path;
+    while (trimmed.size() > 1 && trimmed.endsWith(QLatin1Char('/')))
+        trimmed.chop(1);
+    return trimmed;
 }
 
 QString lastPathPiece(const QString &path)
