@@ -1,7 +1,9 @@
-// The window's controls where it was designed: construction, captions fitted to their room,
-// names for screen readers, tab order and the window's size.
+// The window's controls where it was designed, a builder for each area (the direction, either
+// direction's frame, Start Copying and the progress bar); names for screen readers, tab order and
+// the window's size. ControlMaker makes each control and fits its caption to its room.
 #include "app/Form1.h"
 
+#include "app/ControlMaker.h"
 #include "app/Twips.h"
 
 #include <QComboBox>
@@ -11,8 +13,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStyle>
-#include <algorithm>
 
 namespace halvorix {
 
@@ -21,122 +21,6 @@ namespace {
 // Twips the designed window loses to its title bar and borders (6770 outer, 6315 client).
 constexpr int kDesignedNonClientTwips = 455;
 constexpr int kClientWidthTwips = 8040;
-
-// Font metrics differ from the designer's, and DejaVu Sans (drawn where the designed font's
-// metric twin is missing) is wider still. A caption that would not fit its room is set
-// narrower, never clipped and never moved: a little tighter first, then condensed, then a
-// pixel or two smaller, whichever fits first.
-void fitCaption(QWidget *control, int room, const std::function<int()> &needed)
-{
-    const QFont base = control->font();
-    auto fits = [&] { return needed() <= room; };
-    for (int spacing = 99; spacing >= 92 && !fits(); --spacing) {
-        QFont tighter = base;
-        tighter.setLetterSpacing(QFont::PercentageSpacing, spacing);
-        control->setFont(tighter);
-    }
-    for (int smaller = 0; smaller <= 2 && !fits(); ++smaller) {
-        for (int stretch = smaller == 0 ? 95 : 100; stretch >= 80 && !fits(); stretch -= 5) {
-            QFont narrower = base;
-            narrower.setPointSizeF(base.pointSizeF() - 0.75 * smaller);
-            narrower.setStretch(stretch);
-            control->setFont(narrower);
-        }
-    }
-}
-
-// Makes the controls at their designed place and size, in twips, each in the designed font.
-// A window with a style sheet passes no font on to its controls: each takes the designed font
-// itself (push buttons have their own), so captions are measured in it from the start.
-class ControlMaker {
-public:
-    explicit ControlMaker(const QFont &designed) : designed_(designed), buttonFont_(designed)
-    {
-        buttonFont_.setPointSizeF(11.25);
-    }
-
-    void place(QWidget *control, int left, int top, int width, int height) const
-    {
-        if (!control->testAttribute(Qt::WA_SetFont))
-            control->setFont(designed_);
-        control->setGeometry(tw(left), tw(top), tw(width), tw(height));
-    }
-
-    QGroupBox *frame(
-        QWidget *window, const char *name, const QString &caption, int l, int t, int w, int h) const
-    {
-        auto *box = new QGroupBox(caption, window);
-        box->setObjectName(QLatin1String(name));
-        place(box, l, t, w, h);
-        return box;
-    }
-
-    QRadioButton *option(
-        const char *name, QWidget *parent, const QString &caption, int l, int t, int w, int h) const
-    {
-        auto *button = new QRadioButton(caption, parent);
-        button->setObjectName(QLatin1String(name));
-        place(button, l, t, w, h);
-        // Its neighbour leaves it no room to grow.
-        fitCaption(button, button->width(), [button] { return button->sizeHint().width(); });
-        return button;
-    }
-
-    // A label may grow to the right up to a little short of the control it names (at `upTo`).
-    QLabel *label(
-        int index, QWidget *parent, const QString &caption, int l, int t, int w, int h, int upTo) const
-    {
-        auto *text = new QLabel(caption, parent);
-        text->setObjectName(QStringLiteral("Label1_%1").arg(index));
-        place(text, l, t, w, h);
-        const int room = std::max(text->width(), tw(upTo - l) - 4);
-        fitCaption(text, room, [text] { return text->sizeHint().width(); });
-        text->resize(std::clamp(text->sizeHint().width(), text->width(), room), text->height());
-        return text;
-    }
-
-    QComboBox *combo(const char *name, QWidget *parent, int l, int t, int w, int h) const
-    {
-        auto *box = new QComboBox(parent);
-        box->setObjectName(QLatin1String(name));
-        box->setEditable(false);
-        place(box, l, t, w, h);
-        return box;
-    }
-
-    QLineEdit *textBox(const char *name, QWidget *parent, int l, int t, int w, int h) const
-    {
-        auto *edit = new QLineEdit(parent);
-        edit->setObjectName(QLatin1String(name));
-        place(edit, l, t, w, h);
-        return edit;
-    }
-
-    // A button's caption fits inside its frame and the style's button margin on either side;
-    // `other` is the caption it shows in the other mode, if any.
-    QPushButton *pushButton(const char *name, QWidget *parent, const QString &caption, int l, int t, int w,
-        int h, const QString &other = QString()) const
-    {
-        auto *button = new QPushButton(caption, parent);
-        button->setObjectName(QLatin1String(name));
-        button->setFont(buttonFont_);
-        place(button, l, t, w, h);
-        const int margins = 2
-            * (button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button)
-                + button->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button));
-        fitCaption(button, button->width(), [button, caption, other, margins] {
-            const QFontMetrics metrics = button->fontMetrics();
-            return std::max(metrics.horizontalAdvance(caption), metrics.horizontalAdvance(other)) + margins;
-        });
-        return button;
-    }
-
-    const QFont &designed() const { return designed_; }
-
-private:
-    QFont designed_;
-    QFont buttonFont_;
-};
 
 // The copying direction, at the top.
 void buildDirectionFrame(Form1 &form, const ControlMaker &make)
