@@ -1,14 +1,14 @@
 #pragma once
 
-#include "core/MainModule.h"
 #include "app/Skin.h"
+#include "app/TransferListView.h"
 #include "core/SystemServices.h"
+#include "core/MainModule.h"
 #include "transferlist/TransferListModel.h"
 
 #include <QCursor>
 #include <QHash>
 #include <QStringList>
-#include <QTreeView>
 #include <QWidget>
 #include <functional>
 #include <optional>
@@ -27,24 +27,6 @@ namespace halvorix {
 class DesktopUi;
 class StepRunner;
 class CopyJob;
-
-// ListView1: the transfer list in report view. Drag-and-drop and the double-click are handed to
-// the window's handlers.
-class TransferListView : public QTreeView {
-    Q_OBJECT
-public:
-    explicit TransferListView(QWidget *parent);
-
-    std::function<bool(const QMimeData *)> onDragOver; // true: the drop is welcome
-    std::function<void(const QMimeData *)> onDrop;
-    std::function<void()> onDoubleClick;
-
-protected:
-    void dragEnterEvent(QDragEnterEvent *event) override;
-    void dragMoveEvent(QDragMoveEvent *event) override;
-    void dropEvent(QDropEvent *event) override;
-    void mouseDoubleClickEvent(QMouseEvent *event) override;
-};
 
 // The main window. Handlers keep their classic names; each hands over to well-named code in
 // drives/, transferlist/ and copy/.
@@ -115,20 +97,28 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Form1Layout.cpp: the controls where the window was designed, named for screen readers.
     void buildControls();
     void setTabOrderAsDesigned();
     void nameForScreenReaders();
-    void applyPointerShape();
     void setOuterHeightTwips(int twips);
     void setTop(QWidget *control, int topTwips);
+    // Form1.cpp: start-up and the handlers' wiring.
+    void connectHandlers();
     void setOptionValue(QRadioButton *option, bool on);
-    void FillDriveLists();
     void quietly(const std::function<void()> &handler); // unguarded handlers report nothing
+    // Form1Pointer.cpp
+    void installPointerRules();
+    void applyPointerShape();
+    // Form1Drives.cpp
+    void FillDriveLists();
+    // Form1List.cpp
     void appendRow(const QString &text, const QString &marker);
     void addChosenFiles(StepRunner &run);
     void addChosenFolder(StepRunner &run);
     void addAllFilesInFolder(StepRunner &run);
     void addAllFoldersInFolder(StepRunner &run);
+    // Form1Copy.cpp
     bool cardStillThere(const QComboBox *cardList);
     void refuseRelativeResultsFolder();
     void copyCardToComputer(StepRunner &run);

@@ -5,11 +5,13 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QFontInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QStyleOptionButton>
 #include <QStyleOptionGroupBox>
 #include <gtest/gtest.h>
+#include <set>
 
 using namespace halvorix;
 using namespace halvorix::test;
@@ -163,5 +165,199 @@ TEST(Form1Fonts, EveryCaptionFitsItsControlInTheFontActuallyResolved)
         EXPECT_LE(fit.needed, fit.room)
             << where << ": clipped (" << fit.needed << " px in " << fit.room << ")";
         EXPECT_EQ(fit.overlaps.toStdString(), "") << where << ": runs under its neighbour";
+    }
+}
+
+namespace {
+
+// Where a control shows, in the window's own coordinates.
+QRect onWindow(const Form1 &form, const QWidget *control)
+{
+    return QRect(control->mapTo(&form, QPoint(0, 0)), control->size());
+}
+
+std::string named(const QWidget *control)
+{
+    return control->objectName().toStdString();
+}
+
+// The controls a user can see directly on `parent`, top to bottom.
+std::vector<QWidget *> shownOn(const Form1 &form, QWidget *parent)
+{
+    std::vector<QWidget *> shown;
+    for (QWidget *child : parent->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        if (child->isVisibleTo(&form))
+            shown.push_back(child);
+    }
+    std::stable_sort(shown.begin(), shown.end(), [](QWidget *a, QWidget *b) { return a->y() < b->y(); });
+    return shown;
+}
+
+// The part of a frame its controls may use: inside its border and below its caption.
+QRect usableArea(QGroupBox *frame)
+{
+    QStyleOptionGroupBox option;
+    option.initFrom(frame);
+    option.text = frame->title();
+    option.subControls = QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxFrame;
+    const QRect caption
+        = frame->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, frame);
+    return frame->rect().adjusted(1, caption.bottom() + 1, -1, -1);
+}
+
+void expectNoOverlap(const std::vector<QWidget *> &controls, const std::string &where)
+{
+    for (size_t i = 0; i < controls.size(); ++i) {
+        for (size_t j = i + 1; j < controls.size(); ++j) {
+            EXPECT_FALSE(controls[i]->geometry().intersects(controls[j]->geometry()))
+                << where << ": " << named(controls[i]) << " overlaps " << named(controls[j]);
+        }
+    }
+}
+
+// What a user sees of the window as it stands: the direction frame at the top, the chosen
+// direction's frame below it, then Start Copying and the progress bar, each within the window
+// and clear of the others, and the window ending just below the bar. Inside a frame each
+// control sits clear of the others, below the caption and inside the border, or wholly out of
+// sight (and then out of reach of the keyboard too): never cut in half.
+void expectTidy(Form1 &form, const std::string &where)
+{
+    QGroupBox *chosen = form.Option1->isChecked() ? form.Frame1 : form.Frame2;
+    const std::vector<QWidget *> stack = shownOn(form, &form);
+    std::vector<std::string> order;
+    for (const QWidget *control : stack)
+        order.push_back(named(control));
+    ASSERT_EQ(order, (std::vector<std::string>{"Frame3", named(chosen), "PushButton1", "ProgressBar1"}))
+        << where;
+    const int side = form.Frame3->x();
+    EXPECT_GT(side, 0) << where;
+    for (size_t i = 0; i < stack.size(); ++i) {
+        EXPECT_TRUE(form.rect().contains(stack[i]->geometry())) << where << ": " << named(stack[i]);
+        EXPECT_EQ(form.width() - stack[i]->geometry().right() - 1, side) << where << ": " << named(stack[i]);
+        if (i > 0) {
+            EXPECT_GT(stack[i]->y(), stack[i - 1]->geometry().bottom()) << where << ": " << named(stack[i]);
+        }
+    }
+    const int below = form.height() - form.ProgressBar1->geometry().bottom() - 1;
+    EXPECT_GT(below, 0) << where << ": the progress bar touches the window's edge";
+    EXPECT_LE(below, 2 * side) << where << ": an empty band below the progress bar";
+
+    for (QGroupBox *frame : {form.Frame3, chosen}) {
+        const QRect area = usableArea(frame);
+        std::vector<QWidget *> seen;
+        for (QWidget *control : shownOn(form, frame)) {
+            if (!control->geometry().intersects(frame->rect())) {
+                EXPECT_EQ(control->focusPolicy(), Qt::NoFocus) << where << ": " << named(control);
+                continue;
+            }
+            EXPECT_TRUE(area.contains(control->geometry()))
+                << where << ": " << named(control) << " is cut by the edge or the caption of "
+                << named(frame);
+            seen.push_back(control);
+        }
+        EXPECT_GE(seen.size(), 2u) << where << ": " << named(frame);
+        expectNoOverlap(seen, where + " in " + named(frame));
+    }
+}
+
+// The controls Tab reaches, from the first direction option round to it again.
+std::vector<QWidget *> tabbingRound(Form1 &form)
+{
+    std::vector<QWidget *> visited;
+    form.Option1->setFocus(Qt::TabFocusReason);
+    for (int presses = 0; presses < 40; ++presses) {
+        QWidget *current = QApplication::focusWidget();
+        if (!current || (presses > 0 && current == form.Option1))
+            break;
+        visited.push_back(current);
+        QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+        QCoreApplication::sendEvent(current, &tab);
+    }
+    return visited;
+}
+
+} // namespace
+
+TEST(Form1Layout, InEitherDirectionControlsStayInsideTheirFrameAndTheWindowAndClearOfEachOther)
+{
+    FormFixture f;
+    Form1 &form = f.load();
+    // Not shown: the window's outer height counts the title bar, which a window manager sizes;
+    // until one has framed it the title bar is as designed.
+    form.ensurePolished();
+    expectTidy(form, "memory card to computer");
+    form.Option2->setChecked(true);
+    expectTidy(form, "computer to memory card");
+    form.Option4->setChecked(true);
+    expectTidy(form, "computer to memory card, folders");
+    form.Option1->setChecked(true);
+    expectTidy(form, "memory card to computer again");
+}
+
+// Names in full: the source column spans the list without a sideways scroll bar, and the
+// column behind it (the row's kind) is out of sight.
+TEST(Form1Layout, TheListShowsItsSourceColumnAcrossAndNothingElse)
+{
+    FormFixture f;
+    Form1 &form = f.load();
+    form.Option2->setChecked(true);
+    form.show();
+    const int across = form.ListView1->viewport()->width();
+    EXPECT_LE(form.ListView1->columnWidth(0), across);
+    EXPECT_GE(form.ListView1->columnWidth(0), across * 3 / 4);
+    EXPECT_LE(form.ListView1->columnWidth(1), 1);
+}
+
+// Tab goes along a row to the right, or down to a row below, and round to the top at the end;
+// every control that takes the keyboard's focus in that direction is reached once.
+TEST(Form1Layout, TabFollowsTheOrderOnScreen)
+{
+    FormFixture f;
+    Form1 &form = f.load();
+    form.show();
+    QApplication::setActiveWindow(&form);
+    for (bool cardToComputer : {true, false}) {
+        (cardToComputer ? form.Option1 : form.Option2)->setChecked(true);
+        const std::string where = cardToComputer ? "memory card to computer" : "computer to memory card";
+        const std::vector<QWidget *> visited = tabbingRound(form);
+        std::vector<QWidget *> reachable;
+        for (QWidget *control : form.findChildren<QWidget *>()) {
+            if (control->isVisibleTo(&form) && (control->focusPolicy() & Qt::TabFocus))
+                reachable.push_back(control);
+        }
+        EXPECT_EQ(std::set<QWidget *>(visited.begin(), visited.end()),
+            std::set<QWidget *>(reachable.begin(), reachable.end()))
+            << where;
+        EXPECT_EQ(visited.size(), reachable.size()) << where;
+        for (size_t i = 1; i < visited.size(); ++i) {
+            const QRect from = onWindow(form, visited[i - 1]), to = onWindow(form, visited[i]);
+            const bool sameRow = to.top() <= from.bottom() && from.top() <= to.bottom();
+            const bool along = sameRow && to.left() > from.right();
+            const bool down = to.top() > from.center().y() && !sameRow;
+            EXPECT_TRUE(along || down)
+                << where << ": " << named(visited[i - 1]) << " to " << named(visited[i]);
+        }
+    }
+}
+
+// A list or text box is read out by the caption of the label beside it, and the label's
+// shortcut leads to it.
+TEST(Form1Layout, EachLabelNamesTheControlBesideIt)
+{
+    FormFixture f;
+    Form1 &form = f.load();
+    for (QLabel *label : form.Label1) {
+        QWidget *beside = nullptr;
+        for (QWidget *control : label->parentWidget()->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+            const QRect at = control->geometry();
+            const bool sameRow
+                = at.top() <= label->geometry().bottom() && label->geometry().top() <= at.bottom();
+            if (control != label && sameRow && at.left() > label->geometry().right()
+                && (!beside || at.left() < beside->x()))
+                beside = control;
+        }
+        ASSERT_NE(beside, nullptr) << named(label);
+        EXPECT_EQ(label->buddy(), beside) << named(label) << " is beside " << named(beside);
+        EXPECT_EQ(beside->accessibleName().toStdString(), label->text().toStdString()) << named(beside);
     }
 }

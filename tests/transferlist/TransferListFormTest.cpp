@@ -1,5 +1,5 @@
-#include "core/StepRunner.h"
 #include "core/AppError.h"
+#include "core/StepRunner.h"
 #include "support/FormFixture.h"
 #include "transferlist/CommonDialog.h"
 
@@ -7,8 +7,11 @@
 #include <QItemSelectionModel>
 #include <QMimeData>
 #include <QUrl>
+#include <atomic>
+#include <chrono>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <thread>
 
 using namespace halvorix;
 using namespace halvorix::test;
@@ -187,7 +190,9 @@ TEST_F(TransferListForm, AddAllFoldersInFolderRowsInWalkOrder)
     const QStringList rows = relativeRows();
     ASSERT_EQ(rows.size(), 4);
     EXPECT_EQ(rows[0], "/");
-    EXPECT_EQ(QStringList({rows[1], rows[2]}).size(), 2);
+    QStringList firstLevel = {rows[1], rows[2]}; // in the order the folder lists them
+    firstLevel.sort();
+    EXPECT_EQ(firstLevel, QStringList({"/a/", "/b/"}));
     EXPECT_EQ(rows[3], "/a/a1/");
     form->PushButton4_Click(); // a folder without sub-folders: exactly one row
     EXPECT_EQ(relativeRows().last(), "/b/");
@@ -278,6 +283,77 @@ TEST_F(TransferListForm, SynthesizedDragAndDropOnTheListWidget)
     QDropEvent textDrop(QPointF(10, 10), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(target, &textDrop);
     EXPECT_EQ(form->transferList().count(), 2);
+}
+
+// While a copy runs (the pointer busy) the list is what is being copied: a drag onto it is
+// refused, and what it carries is neither listed nor copied. Once the copy is over the same drop
+// is taken.
+TEST_F(TransferListForm, ADropDuringACopyIsRefused)
+{
+    const QString big = src.write("big.bin", QByteArray(1 << 20, 'b'));
+    const QString late = src.write("late.txt", "dropped during the copy");
+    f.pickCardTarget();
+    form->ListView1_OLEDragDrop({big});
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(late)});
+    QWidget *target = form->ListView1->viewport();
+    struct Reception {
+        bool entered = false, moved = false, dropped = false;
+    };
+    auto offer = [&] {
+        Reception took;
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &enter);
+        took.entered = enter.isAccepted();
+        QDragMoveEvent move(QPoint(12, 12), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &move);
+        took.moved = move.isAccepted();
+        QDropEvent drop(QPointF(12, 12), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &drop);
+        took.dropped = drop.isAccepted();
+        return took;
+    };
+
+    f.fs.chunkBytes = 64 << 10;
+    std::atomic<int> chunks{0};
+    std::atomic<bool> offered{false};
+    int pointerMeanwhile = -1;
+    Reception meanwhile;
+    QStringList rowsMeanwhile;
+    f.fs.beforeEachChunk = [&](CopySession &) {
+        if (++chunks != 4)
+            return;
+        // On the window's thread, while the copy waits here.
+        QMetaObject::invokeMethod(
+            form,
+            [&] {
+                pointerMeanwhile = form->MousePointer();
+                meanwhile = offer();
+                rowsMeanwhile = f.rowTexts();
+                offered = true;
+            },
+            Qt::QueuedConnection);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!offered && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+    };
+    form->show(); // drags reach a window on the screen
+    form->PushButton1_Click();
+    ASSERT_TRUE(offered) << "the window's thread did not answer during the copy";
+    EXPECT_EQ(pointerMeanwhile, Form1::kPointerBusy);
+    EXPECT_FALSE(meanwhile.entered);
+    EXPECT_FALSE(meanwhile.moved);
+    EXPECT_FALSE(meanwhile.dropped);
+    EXPECT_EQ(rowsMeanwhile, QStringList{big});
+    EXPECT_EQ(f.ui.boxTexts(), QStringList{"Done."});
+    EXPECT_EQ(f.rowTexts(), QStringList{big});
+    EXPECT_EQ(TempTree::read(f.card.path("From_PC/big.bin")).size(), 1 << 20);
+    EXPECT_FALSE(QFile::exists(f.card.path("From_PC/late.txt")));
+
+    EXPECT_EQ(form->MousePointer(), Form1::kPointerDefault);
+    const Reception after = offer();
+    EXPECT_TRUE(after.entered && after.moved && after.dropped);
+    EXPECT_EQ(f.rowTexts(), QStringList({big, late}));
 }
 
 TEST_F(TransferListForm, DragOverRefusesAnythingButLocalFiles)
