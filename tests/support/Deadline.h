@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <functional>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace halvorix::test {
+
+// Every wait in a test has a deadline: a program that never gets there fails the test, naming
+// what it waited for, instead of hanging the run.
+//
+//     ASSERT_TRUE(waitUntil([&] { return session.isAbandoned(); }, 10s, "the close to reach the copy"));
+
+// Waits until `done` holds, looking every millisecond. When `deadline` passes first, the test
+// fails (from whichever thread waited) and false is returned.
+inline bool waitUntil(
+    const std::function<bool()> &done, std::chrono::milliseconds deadline, const std::string &what)
+{
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= end) {
+            ADD_FAILURE() << "gave up after " << deadline.count() << " ms waiting for " << what;
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+// The same on the window's thread, handling its events meanwhile (queued calls, timers, paints).
+inline bool waitHandlingEvents(
+    const std::function<bool()> &done, std::chrono::milliseconds deadline, const std::string &what)
+{
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= end) {
+            ADD_FAILURE() << "gave up after " << deadline.count() << " ms waiting for " << what;
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+// Waits for the forked child `pid` to end and returns its wait status. When `deadline` passes
+// first, the child is killed and the test fails naming `what`.
+inline int waitForChild(pid_t pid, std::chrono::milliseconds deadline, const std::string &what)
+{
+    int status = 0;
+    pid_t ended = 0;
+    const bool gone = waitUntil(
+        [&] {
+            ended = ::waitpid(pid, &status, WNOHANG);
+            return ended != 0; // the child, or an error: nothing more to wait for
+        },
+        deadline, what);
+    if (!gone) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0); // a killed child ends at once
+    }
+    return status;
+}
+
+} // namespace halvorix::test
