@@ -5,8 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
@@ -68,5 +72,42 @@ inline int waitForChild(pid_t pid, std::chrono::milliseconds deadline, const std
     }
     return status;
 }
+
+// A deadline on a call that blocks (a copy run through the window, a join): when the object still
+// lives once `deadline` has passed, the test fails naming `what` and the test program ends there,
+// since the call would never return.
+//
+//     { const Watchdog watchdog(60s, "the run to end after the close"); form->PushButton1_Click(); }
+class Watchdog {
+public:
+    Watchdog(std::chrono::milliseconds deadline, std::string what)
+        : thread_([this, deadline, what = std::move(what)] {
+              std::unique_lock<std::mutex> lock(mutex_);
+              if (changed_.wait_for(lock, deadline, [this] { return dismissed_; }))
+                  return;
+              ADD_FAILURE() << "gave up after " << deadline.count() << " ms waiting for " << what;
+              std::fflush(stdout);
+              std::_Exit(EXIT_FAILURE);
+          })
+    {
+    }
+    ~Watchdog()
+    {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            dismissed_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+    Watchdog(const Watchdog &) = delete;
+    Watchdog &operator=(const Watchdog &) = delete;
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool dismissed_ = false;
+    std::thread thread_; // last: started once the rest exists
+};
 
 } // namespace halvorix::test

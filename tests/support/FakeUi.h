@@ -2,6 +2,7 @@
 
 #include "core/StepRunner.h"
 #include "platform/qt/DesktopUi.h"
+#include "support/QtPrinters.h"
 
 #include <QCoreApplication>
 #include <QStringList>

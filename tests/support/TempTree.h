@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/QtPrinters.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QDir>
@@ -94,6 +96,14 @@ public:
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::ReadWrite));
         ASSERT_TRUE(file.setFileTime(when, QFileDevice::FileModificationTime));
+    }
+
+    // The same for a folder (which cannot be opened for writing).
+    static void setFolderModified(const QString &path, const QDateTime &when)
+    {
+        const qint64 ms = when.toMSecsSinceEpoch();
+        const struct timespec times[2] = {{0, UTIME_OMIT}, {time_t(ms / 1000), long(ms % 1000) * 1000000}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0) << path.toStdString();
     }
 
     static QByteArray read(const QString &path)
