@@ -2,7 +2,6 @@
 // be copied is named at the end.
 #include "support/CopyRunFixture.h"
 
-#include <sys/stat.h>
 #include <gtest/gtest.h>
 
 using namespace halvorix;
@@ -108,18 +107,4 @@ TEST_F(CopyRun, AFileThatVanishesDuringTheRunIsCountedAndTheRestCopied)
         "Done, but 1 item(s) could not be copied:\n" + vanished + " (No such file or directory)");
     QDir copied(fromPc() + "album");
     EXPECT_EQ(copied.entryList(QDir::Files).size(), 2);
-    EXPECT_FALSE(anyTemporaryFile(f.card.path()));
-}
-
-TEST_F(CopyRun, ALinkLoopAndAPipeInAListedFolderNeverHang)
-{
-    pc.write("folder/a.txt", "a");
-    ASSERT_TRUE(QFile::link(pc.path("folder"), pc.path("folder/again")));
-    ASSERT_EQ(::mkfifo(pc.path("folder/pipe").toUtf8().constData(), 0600), 0);
-    f.pickCardTarget();
-    addRows({pc.path("folder/")}, "Is Folder");
-    form->PushButton1_Click();
-    EXPECT_EQ(TempTree::read(fromPc() + "folder/a.txt"), "a");
-    EXPECT_FALSE(QFile::exists(fromPc() + "folder/again/a.txt"));
-    EXPECT_TRUE(texts().last().contains(pc.path("folder/pipe")));
 }

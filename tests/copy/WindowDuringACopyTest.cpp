@@ -28,8 +28,8 @@ TEST_F(CopyRun, WindowKeepsPaintingAndProgressMovesDuringTheCopy)
         QMetaObject::invokeMethod(
             form,
             [&] {
-                waitHandlingEvents([&] { return form->ProgressBar1->value() > 0; }, 5s,
-                    "the bar to move during the copy");
+                waitUntil([&] { return form->ProgressBar1->value() > 0; }, 5s, "the bar to move during the copy",
+                    Meanwhile::HandleEvents);
                 progressSeen = form->ProgressBar1->value();
                 // Input is refused meanwhile: a click on "Clear List" does nothing.
                 for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
@@ -81,7 +81,7 @@ TEST_F(CopyRun, CloseDuringALongCopyLeavesNeitherAPartialNorATemporaryFile)
     }
     EXPECT_TRUE(f.ui.programEnded);
     EXPECT_EQ(TempTree::read(fromPc() + "big.bin"), "the old copy");
-    EXPECT_FALSE(anyTemporaryFile(f.card.path())) << "a temporary file stayed on the card";
+    EXPECT_FALSE(hasTemporaryFiles(f.card.path())) << "a temporary file stayed on the card";
     EXPECT_TRUE(f.ui.boxes.empty()); // no "Done."
 }
 
@@ -113,6 +113,6 @@ TEST_F(CopyRun, CloseDuringAFolderTreeStopsTheWalkAndLeavesNoTemporaryFile)
     EXPECT_EQ(QDir(fromPc() + "tree").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 1);
     QDirIterator named(fromPc(), QDir::Files, QDirIterator::Subdirectories);
     EXPECT_FALSE(named.hasNext()) << named.next().toStdString();
-    EXPECT_FALSE(anyTemporaryFile(f.card.path())) << "a temporary file stayed on the card";
+    EXPECT_FALSE(hasTemporaryFiles(f.card.path())) << "a temporary file stayed on the card";
     EXPECT_TRUE(f.ui.boxes.empty());
 }

@@ -75,7 +75,7 @@ TEST(DriveDiscovery, ClassifiesEveryKindOfMountFromTheSystemFiles)
 
 // The system's boot partitions, each a device of its own on the system's disk, are no drive,
 // whether their folders exist here or not; nor is a disk image attached to a loop device, whole or
-// partitioned, whatever file system it holds.
+// partitioned, whatever file system it holds. The system's drive offers the home folder as its root.
 TEST(DriveDiscovery, BootPartitionsAndDiskImagesAreNoDrives)
 {
     FakeSystem sys;
@@ -137,20 +137,6 @@ TEST(DriveDiscovery, AnonymousMountsAreFoundThroughTheirSource)
     EXPECT_EQ(drives[2].root, sys.mountPoint("absolute") + "/");
     EXPECT_EQ(drives[2].type, kDriveRemovable);
     EXPECT_EQ(drives[2].label, "ABS");
-}
-
-TEST(DriveDiscovery, HomeFolderIsTheRootOfTheDriveThatHoldsIt)
-{
-    FakeSystem sys;
-    sys.disk("sda", "8:0", "0");
-    sys.mount("8:0", "disk", "ext4", "/dev/sda");
-    const QString home = sys.root.mkdir("mnt/disk/home/alice");
-    const QByteArray oldHome = qgetenv("HOME");
-    qputenv("HOME", home.toUtf8());
-    const std::vector<DriveInfo> drives = sys.drives();
-    qputenv("HOME", oldHome);
-    ASSERT_EQ(drives.size(), 1u);
-    EXPECT_EQ(drives[0].root, home + "/");
 }
 
 // Two cards whose labels make one folder name ("DATA" and "DATA/", whose slash cannot be in a

@@ -2,7 +2,6 @@
 
 #include "support/FormFixture.h"
 
-#include <QDirIterator>
 #include <gtest/gtest.h>
 
 namespace halvorix::test {
@@ -34,11 +33,6 @@ protected:
             if (box.title == "Application Error" && box.text.endsWith(where))
                 return true;
         return false;
-    }
-    static bool anyTemporaryFile(const QString &root)
-    {
-        QDirIterator it(root, {".halvorix-*"}, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-        return it.hasNext();
     }
     void addRows(const QStringList &texts, const QString &marker)
     {

@@ -23,25 +23,13 @@ namespace halvorix::test {
 //
 //     ASSERT_TRUE(waitUntil([&] { return session.isAbandoned(); }, 10s, "the close to reach the copy"));
 
-// Waits until `done` holds, looking every millisecond. When `deadline` passes first, the test
-// fails (from whichever thread waited) and false is returned.
-inline bool waitUntil(
-    const std::function<bool()> &done, std::chrono::milliseconds deadline, const std::string &what)
-{
-    const auto end = std::chrono::steady_clock::now() + deadline;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= end) {
-            ADD_FAILURE() << "gave up after " << deadline.count() << " ms waiting for " << what;
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
+enum class Meanwhile { Sleep, HandleEvents };
 
-// The same on the window's thread, handling its events meanwhile (queued calls, timers, paints).
-inline bool waitHandlingEvents(
-    const std::function<bool()> &done, std::chrono::milliseconds deadline, const std::string &what)
+// Waits until `done` holds, looking every millisecond. When `deadline` passes first, the test
+// fails (from whichever thread waited) and false is returned. On the window's thread, HandleEvents
+// runs its queued calls, timers and paints meanwhile.
+inline bool waitUntil(const std::function<bool()> &done, std::chrono::milliseconds deadline,
+    const std::string &what, Meanwhile meanwhile = Meanwhile::Sleep)
 {
     const auto end = std::chrono::steady_clock::now() + deadline;
     while (!done()) {
@@ -49,7 +37,10 @@ inline bool waitHandlingEvents(
             ADD_FAILURE() << "gave up after " << deadline.count() << " ms waiting for " << what;
             return false;
         }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        if (meanwhile == Meanwhile::HandleEvents)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
 }

@@ -55,12 +55,6 @@ inline QStringList entriesBelow(const QString &root)
     return entries;
 }
 
-inline bool hasTemporaryFiles(const QString &root)
-{
-    QDirIterator it(root, {".halvorix-*"}, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    return it.hasNext();
-}
-
 // Every engine test runs each way a file can be written: unnamed then linked by its handle,
 // unnamed then linked through /proc (where the direct way is refused), and under a hidden
 // temporary name then renamed (as on a FAT card); and, the card's way, with each kernel call that

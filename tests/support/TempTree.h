@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QString>
 #include <QTemporaryDir>
@@ -47,6 +48,13 @@ inline void removeTreeByBytes(int parent, const char *name, dev_t device)
         close(fd);
     }
     unlinkat(parent, name, AT_REMOVEDIR);
+}
+
+// Whether a temporary file of the copy (a hidden ".halvorix-" name) is anywhere below `root`.
+inline bool hasTemporaryFiles(const QString &root)
+{
+    QDirIterator it(root, {".halvorix-*"}, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    return it.hasNext();
 }
 
 // A temporary folder that tests fill with real files; removed afterwards, whatever the names
