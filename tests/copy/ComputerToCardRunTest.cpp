@@ -42,8 +42,9 @@ TEST_F(CopyRun, ComputerToCardCopiesRowsExactly)
     form->PushButton1_Click();
     // Two rows of one name: the earlier copy stays, the later row is named as not copied.
     EXPECT_EQ(texts(),
-        QStringList{"Done, but 1 item(s) could not be copied:\n" + pc.path("two/same.txt") + " (could not name "
-            + fromPc() + "same.txt: An item of this copy already has that name there)"});
+        QStringList{"Done, but 1 item(s) could not be copied:\n" + pc.path("two/same.txt")
+            + " (could not name " + fromPc()
+            + "same.txt: An item of this copy already has that name there)"});
     EXPECT_EQ(TempTree::read(fromPc() + "Photos/a.jpg"), "A");
     EXPECT_EQ(QFileInfo(fromPc() + "Photos/a.jpg").lastModified(), kOld);
     EXPECT_EQ(TempTree::read(fromPc() + "Photos/sub/b.jpg"), "B");

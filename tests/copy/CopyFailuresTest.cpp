@@ -113,7 +113,8 @@ TEST_P(CopyFailures, AFullDestinationLeavesTheReplacedFileIntactAndIsNamedAsTheD
     EXPECT_EQ(TempTree::read(results.path(".hidden.dat")), "secret");
     ASSERT_EQ(session.failures().size(), 1u);
     EXPECT_EQ(session.failures()[0].path, card.path("IMG_0001.JPG"));
-    EXPECT_EQ(session.failures()[0].reason, "could not write " + results.path("IMG_0001.JPG") + ": Disk full");
+    EXPECT_EQ(
+        session.failures()[0].reason, "could not write " + results.path("IMG_0001.JPG") + ": Disk full");
     EXPECT_FALSE(hasTemporaryFiles(results.path()));
 }
 

@@ -41,7 +41,8 @@ TEST_P(CopyNames, OneCopyNeverReplacesWhatItWroteItself)
     ASSERT_EQ(session.failures().size(), 1u);
     EXPECT_EQ(session.failures()[0].path, pc.path("101CANON/IMG_0001.JPG"));
     EXPECT_EQ(session.failures()[0].reason,
-        "could not name " + results.path("IMG_0001.JPG") + ": An item of this copy already has that name there");
+        "could not name " + results.path("IMG_0001.JPG")
+            + ": An item of this copy already has that name there");
     EXPECT_EQ(session.filesCopied.load(), 2);
     EXPECT_FALSE(hasTemporaryFiles(results.path()));
 

@@ -28,8 +28,8 @@ TEST_F(CopyRun, WindowKeepsPaintingAndProgressMovesDuringTheCopy)
         QMetaObject::invokeMethod(
             form,
             [&] {
-                waitUntil([&] { return form->ProgressBar1->value() > 0; }, 5s, "the bar to move during the copy",
-                    Meanwhile::HandleEvents);
+                waitUntil([&] { return form->ProgressBar1->value() > 0; }, 5s,
+                    "the bar to move during the copy", Meanwhile::HandleEvents);
                 progressSeen = form->ProgressBar1->value();
                 // Input is refused meanwhile: a click on "Clear List" does nothing.
                 for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {

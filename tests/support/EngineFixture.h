@@ -81,7 +81,8 @@ inline void takeWay(CopySession &session, const Way &way)
 
 inline auto everyWay()
 {
-    return ::testing::Values(Way{WriteWay::UnnamedLinkedDirectly, DataCall::Automatic, "UnnamedLinkedDirectly"},
+    return ::testing::Values(
+        Way{WriteWay::UnnamedLinkedDirectly, DataCall::Automatic, "UnnamedLinkedDirectly"},
         Way{WriteWay::UnnamedLinkedThroughProc, DataCall::Automatic, "UnnamedLinkedThroughProc"},
         Way{WriteWay::TemporaryName, DataCall::Automatic, "TemporaryNameRenamed"},
         Way{WriteWay::TemporaryName, DataCall::RangeCopy, "CopyFileRangeForced"},
@@ -117,5 +118,5 @@ protected:
 } // namespace halvorix::test
 
 // Runs the suite's tests each way a file can be written.
-#define HALVORIX_EVERY_WRITE_WAY(Suite)                                                            \
+#define HALVORIX_EVERY_WRITE_WAY(Suite)                                                                      \
     INSTANTIATE_TEST_SUITE_P(Ways, Suite, ::halvorix::test::everyWay(), ::halvorix::test::wayName)
