@@ -65,11 +65,15 @@ bool ToBoolean(const QString &text)
     throw AppError(kTypeMismatch, QStringLiteral("Type mismatch"));
 }
 
-int drawFromTimeOfDay()
+int drawForSecond(int secondsSinceMidnight)
 {
-    const int secondsSinceMidnight = QTime::currentTime().msecsSinceStartOfDay() / 1000;
     QRandomGenerator generator(static_cast<quint32>(secondsSinceMidnight));
     return static_cast<int>(generator.generateDouble() * 100) + 1;
+}
+
+int drawFromTimeOfDay()
+{
+    return drawForSecond(QTime::currentTime().msecsSinceStartOfDay() / 1000);
 }
 
 void HomePageOpen(DesktopServices &ui, const DrawOneToHundred &draw, const QString &address)

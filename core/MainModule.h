@@ -32,6 +32,8 @@ bool ToBoolean(const QString &text);
 // home-page address (the default) opens nothing, whatever the draw.
 using DrawOneToHundred = std::function<int()>;
 int drawFromTimeOfDay();
+// The draw of a start in the second `secondsSinceMidnight` (0 to 86399).
+int drawForSecond(int secondsSinceMidnight);
 void HomePageOpen(DesktopServices &ui, const DrawOneToHundred &draw,
     const QString &address = QString::fromUtf8(kHomePageAddress));
 

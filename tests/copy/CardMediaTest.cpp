@@ -7,6 +7,7 @@
 #include "platform/posix/PosixFileSystem.h"
 #include "platform/posix/TemporaryNames.h"
 #include "support/CardImage.h"
+#include "support/Deadline.h"
 #include "support/FormFixture.h"
 #include "support/RealMedia.h"
 #include "support/TempTree.h"
@@ -20,6 +21,7 @@
 
 using namespace halvorix;
 using namespace halvorix::test;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -155,18 +157,21 @@ TEST_P(CardMedia, NamesThatDifferOnlyInCaseInsideAFolderAreNamedNotLost)
 }
 
 // Times are kept on the card, to its grain, although the driver sets them anew at a rename, and
-// they stay after the card is unmounted and mounted again.
-TEST_P(CardMedia, FilesKeepTheirTimesOnTheCard)
+// they stay after the card is unmounted and mounted again; a copied folder keeps its time too.
+TEST_P(CardMedia, FilesAndFoldersKeepTheirTimesOnTheCard)
 {
-    TempTree::setModified(pc.write("DCIM/IMG_0002.JPG", QByteArray(200000, 'p')), kOld);
+    TempTree::setModified(pc.write("DCIM/100CANON/IMG_0002.JPG", QByteArray(200000, 'p')), kOld);
     TempTree::setModified(pc.write("single.txt", "one"), kOld);
+    TempTree::setFolderModified(pc.path("DCIM/100CANON"), kOld);
+    TempTree::setFolderModified(pc.path("DCIM"), kOld);
     session.options.followLinks = true;
     fs.copyFolder(pc.path("DCIM"), card->path() + "/", session);
     fs.copyFile(pc.path("single.txt"), card->path("single.txt"), session);
     fs.flushDestinations(session);
     card->unmount();
     ASSERT_TRUE(card->mount()) << card->whyNot().toStdString();
-    for (const QString &name : {QString("DCIM/IMG_0002.JPG"), QString("single.txt")}) {
+    for (const QString &name :
+        {QString("DCIM/100CANON/IMG_0002.JPG"), QString("single.txt"), QString("DCIM/100CANON"), QString("DCIM")}) {
         const qint64 kept = QFileInfo(card->path(name)).lastModified().toSecsSinceEpoch();
         EXPECT_LE(std::abs(kept - kOld.toSecsSinceEpoch()), card->timeGrainSeconds()) << name.toStdString();
     }
@@ -225,8 +230,7 @@ TEST_P(CardMedia, ACardTheUserMayWriteButDoesNotOwnTakesTheFiles)
         }
         ::_exit(s.failures().empty() ? 0 : 4);
     }
-    int status = 0;
-    ::waitpid(child, &status, 0);
+    const int status = waitForChild(child, 60s, "the unprivileged copy to end");
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(TempTree::read(card->path("photos/a.jpg")), "a photo");
@@ -255,8 +259,7 @@ TEST_P(CardMedia, NoTemporaryFileOutlivesTheNextRun)
         real.copyFolder(pc.path("DCIM"), target, s);
         ::_exit(0);
     }
-    int status = 0;
-    ::waitpid(child, &status, 0);
+    const int status = waitForChild(child, 60s, "the copy to be killed in the middle of a file");
     ASSERT_TRUE(WIFSIGNALED(status));
     TemporaryNames earlier; // and one this process left in an earlier run, the card then pulled
     const QString ownLeftover = card->path("DCIM/" + QString::fromUtf8(earlier.next()));

@@ -4,6 +4,7 @@
 // Behaviour only: how fast the medium goes is measured in bench/, never asserted here.
 #include "platform/posix/PosixFileSystem.h"
 #include "support/CardImage.h"
+#include "support/Deadline.h"
 #include "support/FormFixture.h"
 #include "support/RealMedia.h"
 #include "support/SlowMedium.h"
@@ -131,17 +132,18 @@ TEST_F(SlowCard, ANameOnTheMediumAlwaysStandsForACompleteFile)
     TempTree shots; // outlives the snapshots mounted in it
     std::vector<std::unique_ptr<DeviceSnapshot>> snapshots;
     for (double share : {0.3, 0.55, 0.8}) {
-        const auto deadline = std::chrono::steady_clock::now() + 60s;
-        while (!done && medium.bytesOnDevice() - before < qint64(share * double(total))
-            && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(10ms);
+        waitUntil([&] { return done || medium.bytesOnDevice() - before >= qint64(share * double(total)); }, 60s,
+            "a share of the data to reach the medium");
         if (done)
             break;
         ASSERT_TRUE(medium.pause());
         snapshots.push_back(std::make_unique<DeviceSnapshot>(medium, shots.path(QString::number(share))));
         ASSERT_TRUE(medium.resume());
     }
-    copy.join();
+    {
+        const Watchdog watchdog(120s, "the copy to the slow medium to end");
+        copy.join();
+    }
     ASSERT_TRUE(session.failures().empty());
     ASSERT_GE(snapshots.size(), 2u) << "the run ended before the medium could be looked at";
 
@@ -193,9 +195,7 @@ protected:
         const std::function<void()> &afterwards)
     {
         closer.thread = std::thread([this, &closer, ready, stillHeld, afterwards] {
-            const auto deadline = std::chrono::steady_clock::now() + 30s;
-            while (!ready() && std::chrono::steady_clock::now() < deadline)
-                std::this_thread::sleep_for(5ms);
+            waitUntil(ready, 30s, "the moment to close the window");
             QMetaObject::invokeMethod(
                 form,
                 [&closer, this, stillHeld] {
@@ -205,8 +205,7 @@ protected:
                     closer.closed = true;
                 },
                 Qt::QueuedConnection);
-            while (!closer.closed && std::chrono::steady_clock::now() < deadline)
-                std::this_thread::sleep_for(5ms);
+            waitUntil([&closer] { return closer.closed.load(); }, 30s, "the window to handle the close");
             afterwards();
         });
     }
@@ -228,7 +227,10 @@ TEST_F(ClosingOnSlowCard, ACloseWhileTheCardHangsEndsAtOnce)
     closeWhen(
         closer, [&] { return medium.stats().held > 0; }, [&] { return medium.stats().paused; },
         [&] { medium.resume(); });
-    EXPECT_THROW(form->PushButton1_Click(), ProgramEnded);
+    {
+        const Watchdog watchdog(60s, "the run to end after the close");
+        EXPECT_THROW(form->PushButton1_Click(), ProgramEnded);
+    }
     closer.thread.join();
     EXPECT_TRUE(closer.closed);
     EXPECT_TRUE(closer.closedWhileHeld) << "the close waited for the hung card";
@@ -253,7 +255,10 @@ TEST_F(ClosingOnSlowCard, ACloseDuringTheFlushEndsAtOnce)
     closeWhen(
         closer, [&] { return medium.bytesOnDevice() - before > (1 << 20); },
         [&] { return medium.bytesOnDevice() >= 0; }, [] {});
-    EXPECT_THROW(form->PushButton1_Click(), ProgramEnded);
+    {
+        const Watchdog watchdog(60s, "the run to end after the close");
+        EXPECT_THROW(form->PushButton1_Click(), ProgramEnded);
+    }
     closer.thread.join();
     EXPECT_TRUE(closer.closed);
     EXPECT_LT(closer.bytesOnDeviceAtClose - before, 8 << 20) << "the close waited for the whole flush";
@@ -261,7 +266,7 @@ TEST_F(ClosingOnSlowCard, ACloseDuringTheFlushEndsAtOnce)
 }
 
 // Closing during the byte count or the walk of a folder tree stops the run there: no folder is
-// made and no file copied after the close.
+// made and no file copied after the close, and the file being written leaves no temporary file.
 TEST(ClosingDuringARun, TheCountAndTheWalkStopAtTheClose)
 {
     CardImage card(CardImage::Kind::ExFat);
@@ -283,9 +288,7 @@ TEST(ClosingDuringARun, TheCountAndTheWalkStopAtTheClose)
             if (asked.exchange(true))
                 return;
             QMetaObject::invokeMethod(&form, [&] { form.close(); }, Qt::QueuedConnection);
-            const auto deadline = std::chrono::steady_clock::now() + 10s;
-            while (!session.isAbandoned() && std::chrono::steady_clock::now() < deadline)
-                std::this_thread::sleep_for(1ms);
+            waitUntil([&] { return session.isAbandoned(); }, 10s, "the close to reach the copy");
         };
         if (duringTheCount)
             f.fs.beforeMeasure = closeAndWait;
@@ -293,12 +296,18 @@ TEST(ClosingDuringARun, TheCountAndTheWalkStopAtTheClose)
             f.fs.filesInFlight = 1;
             f.fs.beforeEachChunk = closeAndWait;
         }
-        EXPECT_THROW(form.PushButton1_Click(), ProgramEnded);
+        {
+            const Watchdog watchdog(60s, "the run to end after the close");
+            EXPECT_THROW(form.PushButton1_Click(), ProgramEnded);
+        }
         const QDir copied(card.path("From_PC/tree"));
         if (duringTheCount)
             EXPECT_FALSE(QFile::exists(card.path("From_PC"))) << "the run went on after the close";
-        else
-            EXPECT_LT(copied.entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 60);
+        else { // only the folder of the file being written at the close, and nothing in it
+            EXPECT_EQ(copied.entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 1);
+            QDirIterator left(card.path("From_PC"), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+            EXPECT_FALSE(left.hasNext()) << "left on the card: " << left.next().toStdString();
+        }
         QDir(card.path("From_PC")).removeRecursively();
     }
 }

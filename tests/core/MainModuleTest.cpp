@@ -4,7 +4,9 @@
 #include "support/FakeUi.h"
 #include "support/TempTree.h"
 
+#include <QTime>
 #include <gtest/gtest.h>
+#include <map>
 
 using namespace halvorix;
 using namespace halvorix::test;
@@ -78,11 +80,26 @@ TEST(HomePageOpen, WithoutAnAddressNothingOpensEvenOnSeven)
     EXPECT_TRUE(ui.programsRun.empty());
 }
 
-TEST(HomePageOpen, DrawStaysWithinOneToHundred)
+// Every second of a day draws a number from 1 to 100, each of them about as often: the page opens
+// on about one start in a hundred. A start draws its own second's number.
+TEST(HomePageOpen, EachSecondOfTheDayDrawsOneToHundredEvenly)
 {
-    for (int i = 0; i < 50; ++i) {
+    std::map<int, int> seconds; // draw -> seconds of the day that draw it
+    for (int second = 0; second < 24 * 3600; ++second)
+        ++seconds[drawForSecond(second)];
+    ASSERT_EQ(seconds.size(), 100u);
+    EXPECT_EQ(seconds.begin()->first, 1);
+    EXPECT_EQ(seconds.rbegin()->first, 100);
+    for (const auto &[draw, count] : seconds) // 864 each on average
+        EXPECT_TRUE(count > 600 && count < 1150) << draw << " is drawn in " << count << " seconds";
+
+    for (int attempt = 0; attempt < 3; ++attempt) { // a start at the turn of a second tries again
+        const int before = QTime::currentTime().msecsSinceStartOfDay() / 1000;
         const int draw = drawFromTimeOfDay();
-        EXPECT_GE(draw, 1);
-        EXPECT_LE(draw, 100);
+        if (QTime::currentTime().msecsSinceStartOfDay() / 1000 != before)
+            continue;
+        EXPECT_EQ(draw, drawForSecond(before));
+        return;
     }
+    FAIL() << "the second changed during each of three draws";
 }

@@ -40,7 +40,6 @@ TEST(DriveDiscovery, ClassifiesEveryKindOfMountFromTheSystemFiles)
     sys.mount("7:0", "snap", "squashfs", "/dev/loop0");
     sys.mount("8:17", "card bind", "vfat", "/dev/sdb1"); // bind duplicate of the card
     sys.mount("0:50", "net", "nfs4", "server:/share");
-    sys.mount("8:2", "/boot", "ext4", "/dev/sda2");
     sys.disk("sde", "8:64", "1");
     sys.partition("sde", "sde1", "8:65");
     sys.mount("8:65", "gone", "vfat", "/dev/sde1", /*ready=*/false);
@@ -72,6 +71,38 @@ TEST(DriveDiscovery, ClassifiesEveryKindOfMountFromTheSystemFiles)
         QStringList(
             {sys.mountPoint("root") + "/|MySep!!|Local Disk", sys.mountPoint("emmc") + "/|MySep!!|Local Disk",
                 sys.mountPoint("usbdisk") + "/|MySep!!|BACKUP"}));
+}
+
+// The system's boot partitions, each a device of its own on the system's disk, are no drive,
+// whether their folders exist here or not; nor is a disk image attached to a loop device, whole or
+// partitioned, whatever file system it holds. The system's drive offers the home folder as its root.
+TEST(DriveDiscovery, BootPartitionsAndDiskImagesAreNoDrives)
+{
+    FakeSystem sys;
+    sys.disk("sda", "8:0", "0");
+    sys.partition("sda", "sda1", "8:1");
+    sys.partition("sda", "sda2", "8:2");
+    sys.partition("sda", "sda3", "8:3");
+    sys.partition("sda", "sda4", "8:4");
+    sys.mount("8:2", "/", "ext4", "/dev/sda2");
+    sys.mount("8:1", "/boot/efi", "vfat", "/dev/sda1");
+    sys.mount("8:3", "/boot", "ext4", "/dev/sda3");
+    sys.mount("8:4", "/boot/firmware", "vfat", "/dev/sda4");
+    sys.disk("loop1", "7:8", "0");
+    sys.mount("7:8", "image", "ext4", "/dev/loop1");
+    sys.disk("loop2", "7:16", "0");
+    sys.partition("loop2", "loop2p1", "259:0");
+    sys.mount("259:0", "card image", "vfat", "/dev/loop2p1");
+    sys.disk("sdb", "8:16", "1");
+    sys.mount("8:16", "card", "vfat", "/dev/sdb");
+
+    const ScopedHome home(sys.root.mkdir("home/alice"));
+    const std::vector<DriveInfo> drives = sys.drives(); // ready or not
+    ASSERT_EQ(drives.size(), 2u);
+    EXPECT_EQ(drives[0].root, sys.root.path("home/alice/"));
+    EXPECT_EQ(drives[0].type, kDriveFixed);
+    EXPECT_EQ(drives[1].root, sys.mountPoint("card") + "/");
+    EXPECT_EQ(drives[1].type, kDriveRemovable);
 }
 
 TEST(DriveDiscovery, AnonymousMountsAreFoundThroughTheirSource)
@@ -108,36 +139,24 @@ TEST(DriveDiscovery, AnonymousMountsAreFoundThroughTheirSource)
     EXPECT_EQ(drives[2].label, "ABS");
 }
 
-TEST(DriveDiscovery, HomeFolderIsTheRootOfTheDriveThatHoldsIt)
+// Two cards whose labels make one folder name ("DATA" and "DATA/", whose slash cannot be in a
+// name) are both offered, each under its own root, and shown with their labels as they are.
+TEST(DriveDiscovery, TwoCardsOfOneFolderNameAreToldApartByTheirRoots)
 {
     FakeSystem sys;
-    sys.disk("sda", "8:0", "0");
-    sys.mount("8:0", "disk", "ext4", "/dev/sda");
-    const QString home = sys.root.mkdir("mnt/disk/home/alice");
-    const QByteArray oldHome = qgetenv("HOME");
-    qputenv("HOME", home.toUtf8());
-    const std::vector<DriveInfo> drives = sys.drives();
-    qputenv("HOME", oldHome);
-    ASSERT_EQ(drives.size(), 1u);
-    EXPECT_EQ(drives[0].root, home + "/");
-}
-
-TEST(DriveDiscovery, TwoCardsWithOneLabelDifferOnlyInTheirRoot)
-{
-    FakeSystem sys;
-    for (const char *d : {"sdb", "sdc"}) {
-        const QString disk = d;
-        const QString mm = disk == "sdb" ? "8:16" : "8:32";
-        sys.disk(disk, mm, "1");
-        sys.label(disk == "sdb" ? "DATA" : "DATA\\x2f", disk); // udev adds a suffix to the second
-        sys.mount(mm, disk, "vfat", "/dev/" + disk);
-    }
+    sys.disk("sdb", "8:16", "1");
+    sys.label("DATA", "sdb");
+    sys.mount("8:16", "first", "vfat", "/dev/sdb");
+    sys.disk("sdc", "8:32", "1");
+    sys.label("DATA\\x2f", "sdc");
+    sys.mount("8:32", "second", "vfat", "/dev/sdc");
     PosixFileSystem fs(sys.root.path());
     const Lists lists = fill(fs);
-    ASSERT_EQ(lists.cardTexts.size(), 2);
-    EXPECT_EQ(lists.cardTexts[0], "DATA (" + sys.mountPoint("sdb") + ")");
-    EXPECT_NE(
-        lists.cardEntries[0].section("|MySep!!|", 0, 0), lists.cardEntries[1].section("|MySep!!|", 0, 0));
+    EXPECT_EQ(lists.cardTexts,
+        QStringList({"DATA (" + sys.mountPoint("first") + ")", "DATA/ (" + sys.mountPoint("second") + ")"}));
+    EXPECT_EQ(lists.cardEntries,
+        QStringList({sys.mountPoint("first") + "/|MySep!!|DATA", sys.mountPoint("second") + "/|MySep!!|DATA"}));
+    EXPECT_TRUE(lists.diskEntries.isEmpty());
 }
 
 TEST(DriveDiscovery, AFailingQueryStopsThereKeepingWhatWasListed)

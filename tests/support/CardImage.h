@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/Deadline.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QElapsedTimer>
@@ -131,10 +133,7 @@ public:
         if (!run(QStringLiteral("umount"), {mountPoint_}))
             run(QStringLiteral("umount"), {QStringLiteral("-l"), mountPoint_});
         // The driver writes the last of the card when it ends; wait for it to let go.
-        QElapsedTimer waited;
-        waited.start();
-        while (isMounted() && waited.elapsed() < 10000)
-            QThread::msleep(20);
+        waitUntil([this] { return !isMounted(); }, std::chrono::seconds(10), "the card image to be unmounted");
         mounted_ = false;
     }
 

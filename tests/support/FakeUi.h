@@ -2,16 +2,22 @@
 
 #include "core/StepRunner.h"
 #include "platform/qt/DesktopUi.h"
+#include "support/QtPrinters.h"
 
+#include <QCoreApplication>
 #include <QStringList>
+#include <QThread>
 #include <deque>
+#include <gtest/gtest.h>
 #include <functional>
 #include <map>
 #include <vector>
 
 namespace halvorix::test {
 
-// A scripted user: answers boxes and dialogs from queues, records everything it was shown.
+// A scripted user: answers boxes and dialogs from queues, records everything it was shown. As the
+// desktop it stands for, it is only ever called on the window's thread (the application object's):
+// a call from any other thread fails the test.
 class FakeUi : public DesktopUi {
 public:
     std::vector<MessageBoxRequest> boxes;
@@ -32,16 +38,19 @@ public:
 
     QStringList openFileNames(QWidget *, const FileDialogRequest &request) override
     {
+        onWindowThread("openFileNames");
         fileDialogs.push_back(request);
         return takeNext(fileDialogResults, QStringList());
     }
     QString pickFolder(QWidget *, const QString &prompt) override
     {
+        onWindowThread("pickFolder");
         folderPrompts.push_back(prompt);
         return takeNext(folderPicks, QString());
     }
     void yield() override
     {
+        onWindowThread("yield");
         ++yields;
         if (onYield)
             onYield();
@@ -51,27 +60,39 @@ public:
     }
     QString getSetting(const QString &a, const QString &s, const QString &k, const QString &d) override
     {
+        onWindowThread("getSetting");
         const auto it = settings.find(a + '/' + s + '/' + k);
         return it == settings.end() ? d : it->second;
     }
     void saveSetting(const QString &a, const QString &s, const QString &k, const QString &v) override
     {
+        onWindowThread("saveSetting");
         if (beforeSaveSetting)
             beforeSaveSetting();
         settings[a + '/' + s + '/' + k] = v;
     }
     QCursor loadCursorFile(const QString &path) override
     {
+        onWindowThread("loadCursorFile");
         if (cursorLoader)
             return cursorLoader(path);
         return QCursor(Qt::PointingHandCursor);
     }
     void runProgram(const QString &program, const QStringList &arguments) override
     {
+        onWindowThread("runProgram");
         programsRun.emplace_back(program, arguments);
     }
-    void shellOpen(const QString &folder) override { shellOpened.push_back(folder); }
-    void endProgram() override { programEnded = true; }
+    void shellOpen(const QString &folder) override
+    {
+        onWindowThread("shellOpen");
+        shellOpened.push_back(folder);
+    }
+    void endProgram() override
+    {
+        onWindowThread("endProgram");
+        programEnded = true;
+    }
 
     QString setting(const QString &key) const
     {
@@ -87,6 +108,13 @@ public:
     }
 
 protected:
+    static void onWindowThread(const char *call)
+    {
+        const QCoreApplication *app = QCoreApplication::instance();
+        if (app && QThread::currentThread() != app->thread())
+            ADD_FAILURE() << "FakeUi::" << call << " was called off the window's thread";
+    }
+
     // The next scripted answer, or what the user gives when the script has run out.
     template <typename T> static T takeNext(std::deque<T> &script, T whenNone)
     {
@@ -99,6 +127,7 @@ protected:
 
     int showMessageBox(const MessageBoxRequest &request) override
     {
+        onWindowThread("msgBox");
         boxes.push_back(request);
         if (onBox)
             onBox(request);

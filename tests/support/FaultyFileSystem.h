@@ -58,6 +58,7 @@ public:
     qint64 chunkBytes = 0;
     qint64 aheadOfDevice = 0;
     unsigned filesInFlight = 0; // 1 copies each file in the walk's own thread
+    bool temporaryNames = false; // files written under temporary names, as on a FAT card
     // Called before a row or the card is measured (the run's byte count).
     std::function<void(CopySession &)> beforeMeasure;
 
@@ -133,6 +134,8 @@ private:
             session.options.aheadOfDevice = aheadOfDevice;
         if (filesInFlight > 0)
             session.options.filesInFlight = filesInFlight;
+        if (temporaryNames)
+            session.options.unnamedFiles = false;
     }
     void hook(const char *operation, const QString &path)
     {

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "support/QtPrinters.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QString>
 #include <QTemporaryDir>
@@ -45,6 +48,13 @@ inline void removeTreeByBytes(int parent, const char *name, dev_t device)
         close(fd);
     }
     unlinkat(parent, name, AT_REMOVEDIR);
+}
+
+// Whether a temporary file of the copy (a hidden ".halvorix-" name) is anywhere below `root`.
+inline bool hasTemporaryFiles(const QString &root)
+{
+    QDirIterator it(root, {".halvorix-*"}, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    return it.hasNext();
 }
 
 // A temporary folder that tests fill with real files; removed afterwards, whatever the names
@@ -94,6 +104,14 @@ public:
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::ReadWrite));
         ASSERT_TRUE(file.setFileTime(when, QFileDevice::FileModificationTime));
+    }
+
+    // The same for a folder (which cannot be opened for writing).
+    static void setFolderModified(const QString &path, const QDateTime &when)
+    {
+        const qint64 ms = when.toMSecsSinceEpoch();
+        const struct timespec times[2] = {{0, UTIME_OMIT}, {time_t(ms / 1000), long(ms % 1000) * 1000000}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0) << path.toStdString();
     }
 
     static QByteArray read(const QString &path)

@@ -1,0 +1,118 @@
+// The window while a copy runs: it paints and shows progress, refuses input, and a close ends the
+// copy at once, leaving nothing half written.
+#include "support/CopyRunFixture.h"
+#include "support/Deadline.h"
+
+#include <QMouseEvent>
+#include <atomic>
+#include <gtest/gtest.h>
+
+using namespace halvorix;
+using namespace halvorix::test;
+using namespace std::chrono_literals;
+
+TEST_F(CopyRun, WindowKeepsPaintingAndProgressMovesDuringTheCopy)
+{
+    pc.write("big.bin", QByteArray(4 << 20, 'b'));
+    f.pickCardTarget();
+    addRows({pc.path("big.bin")}, "Is File");
+    f.fs.chunkBytes = 64 << 10;
+    f.fs.aheadOfDevice = 256 << 10; // the bar counts what is on the device: let it move within the file
+    std::atomic<int> chunks{0};
+    std::atomic<bool> answered{false};
+    int progressSeen = 0;
+    f.fs.beforeEachChunk = [&](CopySession &) {
+        if (++chunks != 32)
+            return;
+        // Half way: the window's thread must still handle events, and show progress.
+        QMetaObject::invokeMethod(
+            form,
+            [&] {
+                waitUntil([&] { return form->ProgressBar1->value() > 0; }, 5s,
+                    "the bar to move during the copy", Meanwhile::HandleEvents);
+                progressSeen = form->ProgressBar1->value();
+                // Input is refused meanwhile: a click on "Clear List" does nothing.
+                for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+                    QMouseEvent click(type, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton,
+                        type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+                    QCoreApplication::sendEvent(form->PushButton6, &click);
+                }
+                answered = true;
+            },
+            Qt::QueuedConnection);
+        waitUntil([&] { return answered.load(); }, 10s, "the window's thread to answer during the copy");
+    };
+    form->show(); // clicks reach visible buttons only
+    form->PushButton1_Click();
+    EXPECT_GT(progressSeen, 300); // about half of 1000 had been copied
+    EXPECT_LT(progressSeen, 1000);
+    EXPECT_EQ(texts(), QStringList{"Done."});
+    EXPECT_EQ(form->ProgressBar1->value(), 0);
+    EXPECT_EQ(TempTree::read(fromPc() + "big.bin").size(), 4 << 20);
+    EXPECT_EQ(form->transferList().count(), 1);
+    // Once the copy is over, the same click clears the list.
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent click(type, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton,
+            type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(form->PushButton6, &click);
+    }
+    EXPECT_EQ(form->transferList().count(), 0);
+}
+
+TEST_F(CopyRun, CloseDuringALongCopyLeavesNeitherAPartialNorATemporaryFile)
+{
+    pc.write("big.bin", QByteArray(2 << 20, 'n'));
+    f.card.write("From_PC/big.bin", "the old copy");
+    f.pickCardTarget();
+    addRows({pc.path("big.bin")}, "Is File");
+    f.fs.temporaryNames = true; // as on a FAT card: an unnamed file could not stay behind
+    f.fs.chunkBytes = 64 << 10;
+    std::atomic<int> chunks{0};
+    f.fs.beforeEachChunk = [&](CopySession &session) {
+        if (++chunks == 3) {
+            QMetaObject::invokeMethod(
+                form, [&] { form->close(); }, Qt::QueuedConnection);
+            waitUntil([&] { return session.isAbandoned(); }, 10s, "the close to reach the copy");
+        }
+    };
+    {
+        const Watchdog watchdog(30s, "the run to end after the close");
+        EXPECT_THROW(form->PushButton1_Click(), ProgramEnded);
+    }
+    EXPECT_TRUE(f.ui.programEnded);
+    EXPECT_EQ(TempTree::read(fromPc() + "big.bin"), "the old copy");
+    EXPECT_FALSE(hasTemporaryFiles(f.card.path())) << "a temporary file stayed on the card";
+    EXPECT_TRUE(f.ui.boxes.empty()); // no "Done."
+}
+
+// A close while a listed folder tree is copied, its first file half written, ends the walk there:
+// no further folder is made, no file is named, and no temporary file stays (as on a FAT card,
+// files are written under temporary names).
+TEST_F(CopyRun, CloseDuringAFolderTreeStopsTheWalkAndLeavesNoTemporaryFile)
+{
+    for (int i = 0; i < 20; ++i)
+        pc.write(QString("tree/f%1/a.jpg").arg(i, 2, 10, QChar('0')), QByteArray(256 << 10, 'a'));
+    f.pickCardTarget();
+    addRows({pc.path("tree/")}, "Is Folder");
+    f.fs.temporaryNames = true;
+    f.fs.filesInFlight = 1; // in the walk's own thread: the walk cannot run ahead of the close
+    f.fs.chunkBytes = 64 << 10;
+    std::atomic<int> chunks{0};
+    f.fs.beforeEachChunk = [&](CopySession &session) {
+        if (++chunks == 2) {
+            QMetaObject::invokeMethod(
+                form, [&] { form->close(); }, Qt::QueuedConnection);
+            waitUntil([&] { return session.isAbandoned(); }, 10s, "the close to reach the copy");
+        }
+    };
+    {
+        const Watchdog watchdog(30s, "the run to end after the close");
+        EXPECT_THROW(form->PushButton1_Click(), ProgramEnded);
+    }
+    EXPECT_EQ(chunks, 2);
+    EXPECT_EQ(QDir(fromPc() + "tree").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 1);
+    QDirIterator named(fromPc(), QDir::Files, QDirIterator::Subdirectories);
+    EXPECT_FALSE(named.hasNext()) << named.next().toStdString();
+    EXPECT_FALSE(hasTemporaryFiles(f.card.path())) << "a temporary file stayed on the card";
+    EXPECT_TRUE(f.ui.boxes.empty());
+}

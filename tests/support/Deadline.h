@@ -1,0 +1,104 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace halvorix::test {
+
+// Every wait in a test has a deadline: a program that never gets there fails the test, naming
+// what it waited for, instead of hanging the run.
+//
+//     ASSERT_TRUE(waitUntil([&] { return session.isAbandoned(); }, 10s, "the close to reach the copy"));
+
+enum class Meanwhile { Sleep, HandleEvents };
+
+// Waits until `done` holds, looking every millisecond. When `deadline` passes first, the test
+// fails (from whichever thread waited) and false is returned. On the window's thread, HandleEvents
+// runs its queued calls, timers and paints meanwhile.
+inline bool waitUntil(const std::function<bool()> &done, std::chrono::milliseconds deadline,
+    const std::string &what, Meanwhile meanwhile = Meanwhile::Sleep)
+{
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= end) {
+            ADD_FAILURE() << "gave up after " << deadline.count() << " ms waiting for " << what;
+            return false;
+        }
+        if (meanwhile == Meanwhile::HandleEvents)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+// Waits for the forked child `pid` to end and returns its wait status. When `deadline` passes
+// first, the child is killed and the test fails naming `what`.
+inline int waitForChild(pid_t pid, std::chrono::milliseconds deadline, const std::string &what)
+{
+    int status = 0;
+    pid_t ended = 0;
+    const bool gone = waitUntil(
+        [&] {
+            ended = ::waitpid(pid, &status, WNOHANG);
+            return ended != 0; // the child, or an error: nothing more to wait for
+        },
+        deadline, what);
+    if (!gone) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0); // a killed child ends at once
+    }
+    return status;
+}
+
+// A deadline on a call that blocks (a copy run through the window, a join): when the object still
+// lives once `deadline` has passed, the test fails naming `what` and the test program ends there,
+// since the call would never return.
+//
+//     { const Watchdog watchdog(60s, "the run to end after the close"); form->PushButton1_Click(); }
+class Watchdog {
+public:
+    Watchdog(std::chrono::milliseconds deadline, std::string what)
+        : thread_([this, deadline, what = std::move(what)] {
+              std::unique_lock<std::mutex> lock(mutex_);
+              if (changed_.wait_for(lock, deadline, [this] { return dismissed_; }))
+                  return;
+              ADD_FAILURE() << "gave up after " << deadline.count() << " ms waiting for " << what;
+              std::fflush(stdout);
+              std::_Exit(EXIT_FAILURE);
+          })
+    {
+    }
+    ~Watchdog()
+    {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            dismissed_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+    Watchdog(const Watchdog &) = delete;
+    Watchdog &operator=(const Watchdog &) = delete;
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool dismissed_ = false;
+    std::thread thread_; // last: started once the rest exists
+};
+
+} // namespace halvorix::test

@@ -1,0 +1,122 @@
+#pragma once
+
+#include "core/CopySession.h"
+#include "platform/posix/PosixFileSystem.h"
+#include "support/TempTree.h"
+
+#include <QDateTime>
+#include <QDirIterator>
+#include <gtest/gtest.h>
+#include <map>
+#include <string>
+
+namespace halvorix::test {
+
+// The copy engine as the copy steps call it: a card's tree in a temporary folder, copied each way
+// a file can be written, into a results folder.
+
+inline const QDateTime kCardTime = QDateTime(QDate(2019, 6, 1), QTime(12, 30, 15), Qt::UTC);
+
+// Every file below `root`, relative, with its content and modification time (seconds).
+inline std::map<QString, std::pair<QByteArray, qint64>> snapshot(const QString &root)
+{
+    std::map<QString, std::pair<QByteArray, qint64>> files;
+    QDirIterator it(
+        root, QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        files[path.mid(root.size())]
+            = {TempTree::read(path), QFileInfo(path).lastModified().toMSecsSinceEpoch() / 1000};
+    }
+    return files;
+}
+
+// Every folder below `root`, relative, with its modification time (seconds).
+inline std::map<QString, qint64> folderTimes(const QString &root)
+{
+    std::map<QString, qint64> folders;
+    QDirIterator it(root, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        folders[path.mid(root.size())] = QFileInfo(path).lastModified().toSecsSinceEpoch();
+    }
+    return folders;
+}
+
+// Every entry below `root` (files, folders, links), relative and sorted; links are not entered.
+inline QStringList entriesBelow(const QString &root)
+{
+    QStringList entries;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+        QDirIterator::Subdirectories);
+    while (it.hasNext())
+        entries << it.next().mid(root.size() + 1);
+    entries.sort();
+    return entries;
+}
+
+// Every engine test runs each way a file can be written: unnamed then linked by its handle,
+// unnamed then linked through /proc (where the direct way is refused), and under a hidden
+// temporary name then renamed (as on a FAT card); and, the card's way, with each kernel call that
+// moves data forced.
+enum class WriteWay { UnnamedLinkedDirectly, UnnamedLinkedThroughProc, TemporaryName };
+
+struct Way {
+    WriteWay write;
+    DataCall call;
+    const char *name;
+};
+
+inline void PrintTo(const Way &way, std::ostream *out)
+{
+    *out << way.name;
+}
+
+inline void takeWay(CopySession &session, const Way &way)
+{
+    session.options.unnamedFiles = way.write != WriteWay::TemporaryName;
+    session.refusals.directLink = way.write == WriteWay::UnnamedLinkedThroughProc;
+    session.options.dataCall = way.call;
+}
+
+inline auto everyWay()
+{
+    return ::testing::Values(
+        Way{WriteWay::UnnamedLinkedDirectly, DataCall::Automatic, "UnnamedLinkedDirectly"},
+        Way{WriteWay::UnnamedLinkedThroughProc, DataCall::Automatic, "UnnamedLinkedThroughProc"},
+        Way{WriteWay::TemporaryName, DataCall::Automatic, "TemporaryNameRenamed"},
+        Way{WriteWay::TemporaryName, DataCall::RangeCopy, "CopyFileRangeForced"},
+        Way{WriteWay::TemporaryName, DataCall::Sendfile, "SendfileForced"},
+        Way{WriteWay::TemporaryName, DataCall::ReadWrite, "ReadWriteForced"});
+}
+
+inline std::string wayName(const ::testing::TestParamInfo<Way> &param)
+{
+    return param.param.name;
+}
+
+// A card holding files at its root (one hidden, one empty), a camera folder and an empty folder,
+// all with an old time, and an empty results folder.
+class EngineTest : public ::testing::TestWithParam<Way> {
+protected:
+    TempTree card, results;
+    PosixFileSystem fs{"/"};
+    CopySession session;
+
+    void SetUp() override
+    {
+        takeWay(session, GetParam());
+        TempTree::setModified(card.write("IMG_0001.JPG", QByteArray(300000, 'x')), kCardTime);
+        TempTree::setModified(card.write(".hidden.dat", "secret"), kCardTime);
+        TempTree::setModified(card.write("DCIM/100CANON/IMG_0002.JPG", QByteArray(70000, 'y')), kCardTime);
+        TempTree::setModified(card.write("DCIM/100CANON/IMG_0003.JPG", ""), kCardTime);
+        card.mkdir("MISC/empty");
+    }
+    QString into() const { return results.path() + "/"; }
+};
+
+} // namespace halvorix::test
+
+// Runs the suite's tests each way a file can be written.
+#define HALVORIX_EVERY_WRITE_WAY(Suite)                                                                      \
+    INSTANTIATE_TEST_SUITE_P(Ways, Suite, ::halvorix::test::everyWay(), ::halvorix::test::wayName)
