@@ -1,4 +1,5 @@
 #include "core/AppError.h"
+#include "support/Deadline.h"
 #include "support/FakeUi.h"
 #include "support/FaultyFileSystem.h"
 #include "support/TempTree.h"
@@ -222,8 +223,7 @@ TEST_F(FolderWalk, RealPermissionDenialAsAnUnprivilegedUser)
             = {tree.path() + "/", tree.path() + "/readable/", tree.path() + "/readable/inner/"};
         ::_exit(folders == expected ? 0 : 1);
     }
-    int status = 0;
-    ::waitpid(child, &status, 0);
+    const int status = waitForChild(child, std::chrono::seconds(30), "the walk as an ordinary user");
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "the denied folder was not left out as expected";
 }

@@ -1,0 +1,173 @@
+#include "core/AppError.h"
+#include "support/TransferListFixture.h"
+
+#include <QMimeData>
+#include <QUrl>
+#include <atomic>
+#include <chrono>
+#include <gtest/gtest.h>
+#include <thread>
+
+using namespace halvorix;
+using namespace halvorix::test;
+
+namespace {
+
+// Drag and drop onto the transfer list.
+class TransferListDrops : public TransferListForm { };
+
+} // namespace
+
+TEST_F(TransferListDrops, DropOfAFileAndAFolder)
+{
+    const QString loose = src.write(".loose-hidden"); // hidden + archive, dropped itself: added
+    src.write("dir/keep.txt");
+    src.write("dir/~skip.txt");
+    src.write("dir/.hiddenfile"); // exactly hidden + archive inside a dropped folder: left out
+    src.write("dir/sub/deep.txt");
+    src.mkdir("emptydir");
+    form->Option3->setChecked(true);
+    form->ListView1_OLEDragDrop({loose, src.path("dir"), src.path("emptydir")});
+    QStringList rows = relativeRows();
+    ASSERT_EQ(rows.size(), 3);
+    EXPECT_EQ(rows[0], "/.loose-hidden");
+    rows.removeFirst();
+    rows.sort();
+    EXPECT_EQ(rows, QStringList({"/dir/keep.txt", "/dir/sub/deep.txt"}));
+    EXPECT_EQ(f.rowMarkers(), QStringList(3, ""));
+    form->Option4->setChecked(true);
+    form->ListView1_OLEDragDrop({src.path("dir/")});
+    EXPECT_EQ(form->transferList().count(), 5);
+    EXPECT_EQ(form->MousePointer(), 0);
+}
+
+TEST_F(TransferListDrops, ADroppedDotFolderIsAFolder)
+{
+    src.write(".config/app/settings.ini");
+    src.write(".thumbnails/t1.png");
+    form->ListView1_OLEDragDrop({src.path(".config"), src.path(".thumbnails/")});
+    EXPECT_EQ(relativeRows(), QStringList({"/.config/app/settings.ini", "/.thumbnails/t1.png"}));
+    EXPECT_EQ(f.rowMarkers(), QStringList(2, ""));
+}
+
+// Memory that runs out in the middle of a huge drop loses that folder's rows, not the program.
+TEST_F(TransferListDrops, ADropGoesOnPastAFailedAllocation)
+{
+    const QString before = src.write("before.txt"), after = src.write("after.txt");
+    src.write("huge/sub/a.txt");
+    f.fs.before = [&](const char *op, const QString &path) {
+        if (QString(op) == "forEachSubFolder" && path.contains("/huge/sub"))
+            throw std::bad_alloc();
+    };
+    EXPECT_NO_THROW(form->ListView1_OLEDragDrop({before, src.path("huge"), after}));
+    EXPECT_EQ(f.rowTexts(), QStringList({before, after}));
+}
+
+TEST_F(TransferListDrops, SynthesizedDragAndDropOnTheListWidget)
+{
+    src.write("photos/a.jpg");
+    const QString loose = src.write("b.txt");
+    form->show();
+    QWidget *target = form->ListView1->viewport();
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(loose), QUrl::fromLocalFile(src.path("photos"))});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+    EXPECT_EQ(relativeRows(), QStringList({"/b.txt", "/photos/a.jpg"}));
+
+    QMimeData text;
+    text.setText("/not/a/file/list");
+    QDragEnterEvent refused(QPoint(10, 10), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &refused);
+    EXPECT_FALSE(refused.isAccepted());
+    QDropEvent textDrop(QPointF(10, 10), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &textDrop);
+    EXPECT_EQ(form->transferList().count(), 2);
+}
+
+// While a copy runs (the pointer busy) the list is what is being copied: a drag onto it is
+// refused, and what it carries is neither listed nor copied. Once the copy is over the same drop
+// is taken.
+TEST_F(TransferListDrops, ADropDuringACopyIsRefused)
+{
+    const QString big = src.write("big.bin", QByteArray(1 << 20, 'b'));
+    const QString late = src.write("late.txt", "dropped during the copy");
+    f.pickCardTarget();
+    form->ListView1_OLEDragDrop({big});
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(late)});
+    QWidget *target = form->ListView1->viewport();
+    struct Reception {
+        bool entered = false, moved = false, dropped = false;
+    };
+    auto offer = [&] {
+        Reception took;
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &enter);
+        took.entered = enter.isAccepted();
+        QDragMoveEvent move(QPoint(12, 12), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &move);
+        took.moved = move.isAccepted();
+        QDropEvent drop(QPointF(12, 12), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &drop);
+        took.dropped = drop.isAccepted();
+        return took;
+    };
+
+    f.fs.chunkBytes = 64 << 10;
+    std::atomic<int> chunks{0};
+    std::atomic<bool> offered{false};
+    int pointerMeanwhile = -1;
+    Reception meanwhile;
+    QStringList rowsMeanwhile;
+    f.fs.beforeEachChunk = [&](CopySession &) {
+        if (++chunks != 4)
+            return;
+        // On the window's thread, while the copy waits here.
+        QMetaObject::invokeMethod(
+            form,
+            [&] {
+                pointerMeanwhile = form->MousePointer();
+                meanwhile = offer();
+                rowsMeanwhile = f.rowTexts();
+                offered = true;
+            },
+            Qt::QueuedConnection);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!offered && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+    };
+    form->show(); // drags reach a window on the screen
+    form->PushButton1_Click();
+    ASSERT_TRUE(offered) << "the window's thread did not answer during the copy";
+    EXPECT_EQ(pointerMeanwhile, Form1::kPointerBusy);
+    EXPECT_FALSE(meanwhile.entered);
+    EXPECT_FALSE(meanwhile.moved);
+    EXPECT_FALSE(meanwhile.dropped);
+    EXPECT_EQ(rowsMeanwhile, QStringList{big});
+    EXPECT_EQ(f.ui.boxTexts(), QStringList{"Done."});
+    EXPECT_EQ(f.rowTexts(), QStringList{big});
+    EXPECT_EQ(TempTree::read(f.card.path("From_PC/big.bin")).size(), 1 << 20);
+    EXPECT_FALSE(QFile::exists(f.card.path("From_PC/late.txt")));
+
+    EXPECT_EQ(form->MousePointer(), Form1::kPointerDefault);
+    const Reception after = offer();
+    EXPECT_TRUE(after.entered && after.moved && after.dropped);
+    EXPECT_EQ(f.rowTexts(), QStringList({big, late}));
+}
+
+TEST_F(TransferListDrops, DragOverRefusesAnythingButLocalFiles)
+{
+    QMimeData text;
+    text.setText("just words");
+    EXPECT_FALSE(form->ListView1_OLEDragOver(&text));
+    QMimeData web;
+    web.setUrls({QUrl("https://example.org/a.jpg")});
+    EXPECT_FALSE(form->ListView1_OLEDragOver(&web));
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(src.write("x"))});
+    EXPECT_TRUE(form->ListView1_OLEDragOver(&files));
+}
