@@ -91,9 +91,14 @@ struct CaptionFit {
     QString overlaps; // the control it runs into, if any
 };
 
-QString nameOf(const QWidget *widget)
+// Where a frame's caption is drawn, in the frame's coordinates.
+QRect captionOf(QGroupBox *frame)
 {
-    return widget->objectName();
+    QStyleOptionGroupBox option;
+    option.initFrom(frame);
+    option.text = frame->title();
+    option.subControls = QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxFrame;
+    return frame->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, frame);
 }
 
 // Every caption of the window as the user sees it now, measured in the font each control
@@ -102,24 +107,19 @@ std::vector<CaptionFit> measureCaptions(Form1 &form)
 {
     std::vector<CaptionFit> fits;
     for (QGroupBox *frame : {form.Frame1, form.Frame2, form.Frame3}) {
-        QStyleOptionGroupBox option;
-        option.initFrom(frame);
-        option.text = frame->title();
-        option.subControls = QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxFrame;
-        const QRect label
-            = frame->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, frame);
-        const int needed = label.left() + frame->fontMetrics().horizontalAdvance(frame->title());
-        fits.push_back({nameOf(frame), frame->title(), needed, frame->width(), {}});
+        const int needed = captionOf(frame).left() + frame->fontMetrics().horizontalAdvance(frame->title());
+        fits.push_back({frame->objectName(), frame->title(), needed, frame->width(), {}});
     }
     for (QRadioButton *option : {form.Option1, form.Option2, form.Option3, form.Option4})
-        fits.push_back({nameOf(option), option->text(), option->sizeHint().width(), option->width(), {}});
+        fits.push_back(
+            {option->objectName(), option->text(), option->sizeHint().width(), option->width(), {}});
     const std::pair<QLabel *, QWidget *> labelled[]
         = {{form.Label1[1], form.Combo1}, {form.Label1[0], form.Combo2}, {form.Label1[2], form.Text1},
             {form.Label1[3], form.Combo3}, {form.Label1[4], form.Text3}};
     for (const auto &[label, control] : labelled) {
-        CaptionFit fit{nameOf(label), label->text(), label->sizeHint().width(), label->width(), {}};
+        CaptionFit fit{label->objectName(), label->text(), label->sizeHint().width(), label->width(), {}};
         if (label->geometry().right() >= control->x())
-            fit.overlaps = nameOf(control);
+            fit.overlaps = control->objectName();
         fits.push_back(fit);
     }
     for (QPushButton *button : form.findChildren<QPushButton *>()) {
@@ -130,7 +130,7 @@ std::vector<CaptionFit> measureCaptions(Form1 &form)
         const int margins = 2
             * (button->style()->pixelMetric(QStyle::PM_ButtonMargin, &option, button)
                 + button->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, button));
-        fits.push_back({nameOf(button), button->text(),
+        fits.push_back({button->objectName(), button->text(),
             button->fontMetrics().horizontalAdvance(button->text()) + margins, button->width(), {}});
     }
     return fits;
@@ -196,13 +196,7 @@ std::vector<QWidget *> shownOn(const Form1 &form, QWidget *parent)
 // The part of a frame its controls may use: inside its border and below its caption.
 QRect usableArea(QGroupBox *frame)
 {
-    QStyleOptionGroupBox option;
-    option.initFrom(frame);
-    option.text = frame->title();
-    option.subControls = QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxFrame;
-    const QRect caption
-        = frame->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, frame);
-    return frame->rect().adjusted(1, caption.bottom() + 1, -1, -1);
+    return frame->rect().adjusted(1, captionOf(frame).bottom() + 1, -1, -1);
 }
 
 void expectNoOverlap(const std::vector<QWidget *> &controls, const std::string &where)

@@ -23,13 +23,13 @@ bool reportedAtLine(const FakeUi &ui, const char *handler, int line)
 }
 } // namespace
 
+// Without a skin or a cursor file in the program's folder: white, the standard pointer, no box.
 TEST(Form1Layout, TitleFixedBorderAndAnEmptyListWithItsHeader)
 {
     FormFixture f;
     Form1 &form = f.load();
     EXPECT_EQ(form.windowTitle(), "Halvorix");
     EXPECT_EQ(f.ui.applicationTitle(), "Halvorix");
-    EXPECT_EQ(form.PushButton4->text(), "Add All File(s) In Folder");
     EXPECT_EQ(form.PushButton3->text(), "Load Sample/Example Files");
     EXPECT_EQ(form.Label1[2]->text(), "Save Results To This Folder:");
     EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
@@ -40,6 +40,10 @@ TEST(Form1Layout, TitleFixedBorderAndAnEmptyListWithItsHeader)
     EXPECT_EQ(form.transferList().columnCount(), 2);
     EXPECT_EQ(backgroundColour(form), QColor(Qt::white));
     EXPECT_EQ(backgroundColour(*form.Option1), QColor(Qt::white));
+    EXPECT_EQ(backgroundColour(*form.Frame1), QColor(Qt::white));
+    EXPECT_FALSE(form.skin().loaded());
+    EXPECT_FALSE(form.hasCustomCursor());
+    EXPECT_TRUE(f.ui.boxes.empty());
 }
 
 TEST(Form1Layout, WindowCarriesTheProgramIconInSmallAndLargeSizes)
@@ -75,15 +79,6 @@ TEST(Form1Layout, EveryControlHasANameForScreenReaders)
     }
 }
 
-TEST(Form1Skin, AbsentSkinTouchesNothing)
-{
-    FormFixture f;
-    Form1 &form = f.load();
-    EXPECT_FALSE(form.skin().loaded());
-    EXPECT_EQ(backgroundColour(*form.Frame1), QColor(Qt::white));
-    EXPECT_TRUE(f.ui.boxes.empty());
-}
-
 TEST(Form1Skin, PresentSkinColoursWindowOptionsFramesAndLabelsOnly)
 {
     FormFixture f;
@@ -116,13 +111,8 @@ TEST(Form1Skin, SkinThatFailsToLoadKeepsColoursAndReportsAtLine102)
     EXPECT_EQ(form.windowTitle(), "Halvorix"); // start-up went on
 }
 
-TEST(Form1Cursor, AbsentPresentAndUnreadable)
+TEST(Form1Cursor, PresentAndUnreadable)
 {
-    {
-        FormFixture f;
-        EXPECT_FALSE(f.load().hasCustomCursor());
-        EXPECT_TRUE(f.ui.boxes.empty());
-    }
     {
         FormFixture f;
         f.appFolder.write("HAND-M.CUR", "cursor");
@@ -259,22 +249,6 @@ TEST(Form1Pointer, HandOverButtonsArrowOverSurfacesOthersUntouched)
     EXPECT_EQ(form.MousePointer(), 0);
 }
 
-TEST(Form1Pointer, BusyPointerIsLeftAloneByMouseMoves)
-{
-    FormFixture f;
-    Form1 &form = f.load();
-    form.show();
-    form.setMousePointer(Form1::kPointerBusy);
-    FormFixture::moveMouseOver(form.PushButton1);
-    FormFixture::moveMouseOver(&form);
-    EXPECT_EQ(form.MousePointer(), 11);
-    EXPECT_EQ(form.PushButton1->cursor().shape(), Qt::WaitCursor);
-    form.setMousePointer(Form1::kPointerDefault);
-    EXPECT_EQ(form.MousePointer(), 0);
-    FormFixture::moveMouseOver(form.PushButton1);
-    EXPECT_EQ(form.MousePointer(), 99);
-}
-
 TEST(Form1Pointer, TextBoxesKeepTheirIBeamAndTheListHeaderItsResizePointer)
 {
     FormFixture f;
@@ -295,13 +269,21 @@ TEST(Form1Pointer, TextBoxesKeepTheirIBeamAndTheListHeaderItsResizePointer)
     EXPECT_EQ(moveOverHeaderAt(divider), Qt::SplitHCursor);
     EXPECT_EQ(form.MousePointer(), 0); // the header is a surface of the list: the arrow rule holds
     EXPECT_EQ(moveOverHeaderAt(20), Qt::ArrowCursor);
-    // Busy covers everything; afterwards each control has its own shape again.
+    // Busy covers everything, mouse moves leave it alone; afterwards each control has its own
+    // shape again and the hand rule holds.
     form.setMousePointer(Form1::kPointerBusy);
+    FormFixture::moveMouseOver(form.PushButton1);
+    FormFixture::moveMouseOver(&form);
+    EXPECT_EQ(form.MousePointer(), 11);
+    EXPECT_EQ(form.PushButton1->cursor().shape(), Qt::WaitCursor);
     EXPECT_EQ(form.Text1->cursor().shape(), Qt::WaitCursor);
     EXPECT_EQ(moveOverHeaderAt(divider), Qt::WaitCursor);
     form.setMousePointer(Form1::kPointerDefault);
+    EXPECT_EQ(form.MousePointer(), 0);
     EXPECT_EQ(form.Text1->cursor().shape(), Qt::IBeamCursor);
     EXPECT_EQ(moveOverHeaderAt(divider), Qt::SplitHCursor);
+    FormFixture::moveMouseOver(form.PushButton1);
+    EXPECT_EQ(form.MousePointer(), 99);
 }
 
 TEST(Form1Window, CentredWhenItFirstOpensThenStaysWhereTheUserPutsIt)

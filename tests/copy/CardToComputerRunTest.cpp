@@ -36,11 +36,9 @@ TEST_F(CopyRun, CardWithoutFoldersIsNoFailureAndHiddenFilesAloneAreStillCopied)
     TempTree onlyHidden;
     onlyHidden.write(".nomedia", "");
     f.fs.drives->at(0).root = onlyHidden.path() + "/";
-    Form1 fresh(f.fs, f.ui, f.appFolder.path(), [] { return 1; });
-    fresh.Form_Load();
-    fresh.Combo2->setCurrentIndex(0);
-    fresh.Combo1->setCurrentIndex(0);
-    fresh.PushButton1_Click();
+    form = &f.load();
+    f.pickCardToComputer();
+    form->PushButton1_Click();
     EXPECT_EQ(f.ui.boxTexts(), QStringList{"Done."});
     EXPECT_TRUE(QFileInfo(f.disk.path("CARD")).isDir());
     EXPECT_TRUE(QFile::exists(f.disk.path("CARD/.nomedia"))); // not left behind under "Done."

@@ -39,16 +39,6 @@ TEST_P(CardTreeCopy, CardTreeArrivesExactlyWithTimesAndTheSourceNeverChanges)
     EXPECT_FALSE(hasTemporaryFiles(results.path()));
 }
 
-TEST_P(CardTreeCopy, ExistingFilesAreReplaced)
-{
-    results.write("IMG_0001.JPG", "old and shorter");
-    results.write("DCIM/100CANON/IMG_0002.JPG", "old");
-    fs.copyMatchingFiles(card.path("*.*"), results.path() + "/", session);
-    fs.copyMatchingFolders(card.path("*"), results.path() + "/", session);
-    EXPECT_EQ(TempTree::read(results.path("IMG_0001.JPG")), QByteArray(300000, 'x'));
-    EXPECT_EQ(TempTree::read(results.path("DCIM/100CANON/IMG_0002.JPG")), QByteArray(70000, 'y'));
-}
-
 // Files are created with their permissions when the creation mask allows it and set again
 // otherwise; either way they arrive exactly, and the count of files done is right.
 TEST_P(CardTreeCopy, PermissionsArriveExactlyWhateverTheCreationMask)

@@ -1,6 +1,7 @@
 // Start Copying checks the choices first: each missing one is named, and the results folder must be
 // a full path or one in the home folder.
 #include "support/CopyRunFixture.h"
+#include "support/FakeSystem.h"
 
 #include <gtest/gtest.h>
 
@@ -47,16 +48,11 @@ TEST_F(CopyRun, EachMissingChoiceIsNamedAndTheFocusGoesToItsList)
 TEST_F(CopyRun, ResultsFolderTypedFromTheHomeFolderOrRelative)
 {
     TempTree home, startedIn;
-    struct Restore {
-        QByteArray home = qgetenv("HOME");
+    const ScopedHome homeFolder(home.path());
+    const struct Restore {
         QString current = QDir::currentPath();
-        ~Restore()
-        {
-            qputenv("HOME", home);
-            QDir::setCurrent(current);
-        }
+        ~Restore() { QDir::setCurrent(current); }
     } restore;
-    qputenv("HOME", home.path().toUtf8());
     ASSERT_TRUE(QDir::setCurrent(startedIn.path()));
     f.pickCardToComputer();
 

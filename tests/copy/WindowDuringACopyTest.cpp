@@ -21,6 +21,13 @@ TEST_F(CopyRun, WindowKeepsPaintingAndProgressMovesDuringTheCopy)
     std::atomic<int> chunks{0};
     std::atomic<bool> answered{false};
     int progressSeen = 0;
+    const auto clickClearList = [&] {
+        for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+            QMouseEvent click(type, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton,
+                type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(form->PushButton6, &click);
+        }
+    };
     f.fs.beforeEachChunk = [&](CopySession &) {
         if (++chunks != 32)
             return;
@@ -31,12 +38,7 @@ TEST_F(CopyRun, WindowKeepsPaintingAndProgressMovesDuringTheCopy)
                 waitUntil([&] { return form->ProgressBar1->value() > 0; }, 5s,
                     "the bar to move during the copy", Meanwhile::HandleEvents);
                 progressSeen = form->ProgressBar1->value();
-                // Input is refused meanwhile: a click on "Clear List" does nothing.
-                for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
-                    QMouseEvent click(type, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton,
-                        type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
-                    QCoreApplication::sendEvent(form->PushButton6, &click);
-                }
+                clickClearList(); // input is refused meanwhile: the click does nothing
                 answered = true;
             },
             Qt::QueuedConnection);
@@ -50,12 +52,7 @@ TEST_F(CopyRun, WindowKeepsPaintingAndProgressMovesDuringTheCopy)
     EXPECT_EQ(form->ProgressBar1->value(), 0);
     EXPECT_EQ(TempTree::read(fromPc() + "big.bin").size(), 4 << 20);
     EXPECT_EQ(form->transferList().count(), 1);
-    // Once the copy is over, the same click clears the list.
-    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
-        QMouseEvent click(type, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton,
-            type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(form->PushButton6, &click);
-    }
+    clickClearList(); // once the copy is over, the same click clears the list
     EXPECT_EQ(form->transferList().count(), 0);
 }
 

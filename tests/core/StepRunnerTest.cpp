@@ -1,6 +1,6 @@
 #include "core/StepRunner.h"
-#include "core/ErrorReport.h"
 #include "core/AppError.h"
+#include "core/ErrorReport.h"
 #include "support/FakeUi.h"
 
 #include <gtest/gtest.h>
@@ -25,10 +25,7 @@ TEST(ErrorReport, FullAndShortFormsByteForByte)
     // Without a support address nobody is asked to mail anything: the full form ends at the line.
     EXPECT_EQ(applicationErrorText(kLoad, failure, ReportForm::Full, QString()),
         "Path not found: /media/CARD/DCIM\r\nin Tesmarin2016/11/03.Form1.Form_Load at line 134");
-}
-
-TEST(ErrorReport, ShownAsWarningTitledApplicationError)
-{
+    // Shown as a warning titled "Application Error", each line break as one.
     FakeUi ui;
     ui.setApplicationTitle("Halvorix");
     ShowApplicationError(ui, kCopy, {"Disk full: /media/CARD", 61, 136}, ReportForm::Short);
@@ -98,15 +95,4 @@ TEST(StepRunner, TooManyFilesShowsItsOwnBoxOnceAndEndsTheHandler)
         "You've selected too many files to add.\r\rPlease try adding via the \"Add All\" button.");
     EXPECT_EQ(ui.boxes[0].style, kStyleOk);
     EXPECT_EQ(ui.boxes[0].title, "Halvorix");
-}
-
-TEST(StepRunner, OtherFailuresInAddFilesGetTheFullReport)
-{
-    FakeUi ui;
-    StepRunner run(ui, "in Tesmarin2016/11/03.Form1.PushButton5_Click ", ReportForm::Full);
-    run.setInterceptor([&](const FailureRecord &f) { return showTooManyFilesInstead(ui, f); });
-    run.step(124, [] { throw AppError(70, "Permission denied: /x"); });
-    EXPECT_FALSE(run.ended());
-    ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_EQ(ui.boxes[0].title, "Application Error");
 }

@@ -1,6 +1,6 @@
+#include "core/AppError.h"
 #include "drives/Destinations.h"
 #include "drives/DriveLists.h"
-#include "core/AppError.h"
 #include "platform/posix/LinuxDrives.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "support/FakeSystem.h"
@@ -155,7 +155,8 @@ TEST(DriveDiscovery, TwoCardsOfOneFolderNameAreToldApartByTheirRoots)
     EXPECT_EQ(lists.cardTexts,
         QStringList({"DATA (" + sys.mountPoint("first") + ")", "DATA/ (" + sys.mountPoint("second") + ")"}));
     EXPECT_EQ(lists.cardEntries,
-        QStringList({sys.mountPoint("first") + "/|MySep!!|DATA", sys.mountPoint("second") + "/|MySep!!|DATA"}));
+        QStringList(
+            {sys.mountPoint("first") + "/|MySep!!|DATA", sys.mountPoint("second") + "/|MySep!!|DATA"}));
     EXPECT_TRUE(lists.diskEntries.isEmpty());
 }
 
@@ -186,27 +187,11 @@ TEST(DriveDiscovery, MountTableEscapesAndLabelEscapesDecode)
     EXPECT_EQ(decodeMountEscapes("/media/last\\040"), "/media/last ");
 }
 
-TEST(DriveEntries, ItemTextsAndEntriesPerKind)
+// What the folder lists do not show: the file system's root, and an entry of more than two parts.
+TEST(DriveEntries, TheRootDriveAndAnEntryOfThreeParts)
 {
-    EXPECT_EQ(
-        driveItemText({"/media/alice/CARD/", kDriveRemovable, true, "CARD", {}}), "CARD (/media/alice/CARD)");
-    EXPECT_EQ(driveItemText({"/media/alice/1234-ABCD/", kDriveRemovable, true, "", {}}),
-        "Removable Disk (/media/alice/1234-ABCD)");
-    EXPECT_EQ(driveItemText({"/home/alice/", kDriveFixed, true, "", {}}), "Local Disk (/home/alice)");
     EXPECT_EQ(driveItemText({"/", kDriveFixed, true, "", {}}), "Local Disk (/)");
     EXPECT_EQ(splitDriveEntry("/media/x/|MySep!!|A|MySep!!|B"), QStringList({"/media/x/", "A", "B"}));
-}
-
-TEST(Destinations, FoldersFromThePickedDrives)
-{
-    const QString disk = makeDriveEntry("/home/alice/", "Local Disk");
-    const QString card = makeDriveEntry("/media/alice/DATA/", "DATA");
-    EXPECT_EQ(resultsFolderForCard(disk, card), "/home/alice/DATA/");
-    EXPECT_EQ(resultsFolderForDisk(disk), "/home/alice/");
-    EXPECT_EQ(cardRootFolder(card), "/media/alice/DATA/");
-    EXPECT_EQ(cardTransferFolder(card), "/media/alice/DATA/From_PC/");
-    EXPECT_EQ(resultsFolderFromPicked("/"), "/");
-    EXPECT_EQ(resultsFolderFromPicked("/home/alice/Photos"), "/home/alice/Photos/");
 }
 
 TEST(Destinations, TypedResultsFolderIsAFullPathOrInTheHomeFolderNeverRelative)
@@ -231,7 +216,6 @@ TEST(Form1Drives, ListsFilledInOrderWithNothingSelected)
     EXPECT_EQ(form.Combo1->count(), 1);
     EXPECT_EQ(form.Combo3->itemText(0), "CARD (" + f.card.path() + ")");
     EXPECT_EQ(form.Combo2->itemText(0), "Local Disk (" + f.disk.path() + ")");
-    EXPECT_EQ(form.CardSourceDrives, form.CardTargetDrives);
     EXPECT_EQ(form.HardDiskDrives, QStringList{f.disk.path() + "/|MySep!!|Local Disk"});
     for (QComboBox *box : {form.Combo1, form.Combo2, form.Combo3}) {
         EXPECT_EQ(box->currentIndex(), -1);

@@ -3,13 +3,15 @@
 #include "core/Wildcard.h"
 #include "support/TempTree.h"
 
-#include <QBuffer>
-#include <QImage>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 using namespace halvorix;
 using namespace halvorix::test;
+using ::testing::AllOf;
+using ::testing::Property;
+using ::testing::Throws;
 
 namespace {
 QStringList names(const std::vector<ListedName> &listed)
@@ -96,19 +98,11 @@ TEST_F(Listing, AttributesInClassicBits)
     EXPECT_EQ(fs.attributes(tree.path("linkToFile")), kAttrArchive | kAttrReparsePoint);
     ::chmod(tree.path("plain.txt").toUtf8().constData(), 0444);
     EXPECT_EQ(fs.attributes(tree.path("plain.txt")), kAttrArchive | kAttrReadOnly);
-    try {
-        fs.attributes(tree.path("missing"));
-        FAIL();
-    } catch (const AppError &e) {
-        EXPECT_EQ(e.code(), kFileNotFound);
-        EXPECT_EQ(e.description(), "No such file or directory: " + tree.path("missing"));
-    }
-    try {
-        fs.attributes(tree.path("nofolder/file"));
-        FAIL();
-    } catch (const AppError &e) {
-        EXPECT_EQ(e.code(), kPathNotFound);
-    }
+    EXPECT_THAT([&] { fs.attributes(tree.path("missing")); },
+        Throws<AppError>(AllOf(Property(&AppError::code, kFileNotFound),
+            Property(&AppError::description, "No such file or directory: " + tree.path("missing")))));
+    EXPECT_THAT([&] { fs.attributes(tree.path("nofolder/file")); },
+        Throws<AppError>(Property(&AppError::code, kPathNotFound)));
 }
 
 TEST_F(Listing, CreateFolderIsOneLevel)
@@ -116,12 +110,8 @@ TEST_F(Listing, CreateFolderIsOneLevel)
     fs.createFolder(tree.path("new"));
     EXPECT_TRUE(QFileInfo(tree.path("new")).isDir());
     EXPECT_THROW(fs.createFolder(tree.path("a/b")), AppError);
-    try {
-        fs.createFolder(tree.path("new"));
-        FAIL();
-    } catch (const AppError &e) {
-        EXPECT_EQ(e.code(), kFileAlreadyExists);
-    }
+    EXPECT_THAT([&] { fs.createFolder(tree.path("new")); },
+        Throws<AppError>(Property(&AppError::code, kFileAlreadyExists)));
 }
 
 TEST_F(Listing, SubFoldersIncludeLinksToFoldersAndSkipFiles)
@@ -142,7 +132,6 @@ TEST(UndecodableNames, NeverOpenByTheirText)
 {
     TempTree tree;
     const QByteArray bad = tree.path().toUtf8() + "/bad\xff\xfe.txt";
-    QFile file(QString::fromUtf8(bad));
     FILE *raw = ::fopen(bad.constData(), "w");
     ASSERT_NE(raw, nullptr);
     ::fclose(raw);

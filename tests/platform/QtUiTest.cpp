@@ -1,31 +1,19 @@
-#include "core/AppError.h"
 #include "platform/qt/QtUi.h"
+#include "core/AppError.h"
+#include "support/FakeSystem.h"
 #include "support/ModalDialogs.h"
 #include "support/TempTree.h"
 
 #include <QBuffer>
 #include <QDir>
-#include <QImage>
 #include <QFileDialog>
+#include <QImage>
 #include <gtest/gtest.h>
 
 using namespace halvorix;
 using namespace halvorix::test;
 
 namespace {
-
-// Points the home folder at a test's own folder while it lives.
-class FakeHome {
-public:
-    explicit FakeHome(const QString &path) : saved_(qgetenv("HOME"))
-    {
-        qputenv("HOME", QFile::encodeName(path));
-    }
-    ~FakeHome() { qputenv("HOME", saved_); }
-
-private:
-    QByteArray saved_;
-};
 
 std::string canonical(const QString &path)
 {
@@ -38,7 +26,7 @@ TEST(QtUiDialogs, FolderPickerStartsInTheHomeFolderEveryTimeNotWhereTheLastOneEn
 {
     TempTree home;
     const QString elsewhere = home.mkdir("photos/2026");
-    FakeHome fakeHome(home.path());
+    const ScopedHome fakeHome(home.path());
     QtUi ui;
     bool seen = false;
 

@@ -121,7 +121,6 @@ public:
     {
         return relative.isEmpty() ? mountPoint_ : mountPoint_ + QLatin1Char('/') + relative;
     }
-    Kind kind() const { return kind_; }
     // Seconds a modification time is kept to: FAT keeps two-second steps.
     int timeGrainSeconds() const { return kind_ == Kind::Fat32 ? 2 : 1; }
 

@@ -98,12 +98,9 @@ public:
         PosixFileSystem::copyFolder(source, destinationFolder, session);
     }
     std::atomic<int> flushes{0};
-    std::function<void()> beforeFlush; // called as the run's last flush starts
     void flushDestinations(CopySession &session) override
     {
         ++flushes;
-        if (beforeFlush)
-            beforeFlush();
         PosixFileSystem::flushDestinations(session);
     }
     void forEachDrive(const std::function<void(const DriveInfo &)> &onDrive) override

@@ -70,26 +70,22 @@ public:
 
     // Starts a card of sizeMb MiB that takes writes at bytesPerSecond (0: unthrottled). Returns
     // an empty string, or what went wrong.
-    QString start(int sizeMb, qint64 bytesPerSecond, const QString &fsType, const QString &label = "SLOWCARD")
+    QString start(int sizeMb, qint64 bytesPerSecond, const QString &fsType)
     {
         if (!folder_.isValid())
             return "cannot create a temporary folder";
-        QStringList arguments{
-            "start", folder(), QString::number(sizeMb), QString::number(bytesPerSecond), fsType};
-        if (!label.isEmpty())
-            arguments << label;
-        const auto [ok, output] = runScript(arguments, 120000);
+        const auto [ok, output] = runScript(
+            {"start", folder(), QString::number(sizeMb), QString::number(bytesPerSecond), fsType, "SLOWCARD"},
+            120000);
         return ok ? QString() : "start failed: " + output.trimmed();
     }
 
     QString folder() const { return folder_.path(); }
     QString card() const { return folder_.path() + "/card"; }
     QString imageStore() const { return folder_.path() + "/store/image"; } // the device's bytes
-    QString loopDevice() const { return stateValue("loop"); }
 
     bool pause() { return command("pause"); }
     bool resume() { return command("resume"); }
-    bool setRate(qint64 bytesPerSecond) { return command("rate " + QByteArray::number(bytesPerSecond)); }
 
     Stats stats() const
     {
@@ -204,18 +200,6 @@ private:
         }
         const QString output = QString::fromLocal8Bit(script.readAll());
         return {script.exitStatus() == QProcess::NormalExit && script.exitCode() == 0, output};
-    }
-
-    QString stateValue(const QString &key) const
-    {
-        QFile state(folder() + "/medium.state");
-        if (!state.open(QIODevice::ReadOnly))
-            return QString();
-        QString value;
-        for (const QByteArray &line : state.readAll().split('\n'))
-            if (line.startsWith(key.toUtf8() + '='))
-                value = QString::fromUtf8(line.mid(key.size() + 1));
-        return value;
     }
 
     // The control file is served by the daemon's other threads while data requests are held.
