@@ -48,7 +48,7 @@ void Form1::applyPointerShape()
         // its I-beam and the list's header its resize pointer over a column divider (the header
         // sets that itself, only on a header without a pointer of its own), so that a user sees
         // where to type and where to drag. The busy pointer covers them all.
-        if (busy) {
+        if (busy) { // NOLINT(bugprone-branch-clone): the busy pointer first, over every control
             control->setCursor(cursor);
         } else if (const auto *edit = qobject_cast<QLineEdit *>(control)) {
             control->setCursor(edit->isReadOnly() ? Qt::ArrowCursor : Qt::IBeamCursor);

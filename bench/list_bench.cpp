@@ -57,7 +57,8 @@ int main(int argc, char **argv)
         model.append(std::move(rows[i]));
     const double seconds = bench::secondsSince(start);
     std::vector<TransferItem>().swap(rows);
-    const qint64 modelBytes = qint64(model.items().capacity() * sizeof(TransferItem));
+    const size_t itemBytes = model.items().capacity() * sizeof(TransferItem);
+    const qint64 modelBytes = qint64(itemBytes);
     std::printf("batched-half-seconds %.3f\n", batchSeconds);
     std::printf("rows %d seconds %.3f model-bytes-beyond-text %lld (%.1f MB) resident-growth %.1f MB "
                 "path-text %.1f MB\n",

@@ -10,7 +10,8 @@ QString systemReason(int code, int systemError)
 {
     if (code == kDiskFull)
         return QStringLiteral("Disk full");
-    return QString::fromLocal8Bit(std::strerror(systemError));
+    char buffer[256];
+    return QString::fromLocal8Bit(::strerror_r(systemError, buffer, sizeof buffer)); // safe on any thread
 }
 
 QString actionPhrase(FailedAction action)

@@ -104,7 +104,7 @@ public:
     Channel reads;
 
 private:
-    static constexpr std::size_t kMaxSlice = 256 * 1024;
+    static constexpr std::size_t kMaxSlice = std::size_t{256} * 1024;
     static constexpr auto kPoll = std::chrono::milliseconds(100);
     static constexpr auto kBurst = std::chrono::milliseconds(50);
 

@@ -154,7 +154,7 @@ int slowRead(const char *path, char *buffer, size_t size, off_t offset, fuse_fil
         if (offset >= static_cast<off_t>(text.size()))
             return 0;
         const size_t n = std::min(size, text.size() - static_cast<size_t>(offset));
-        std::memcpy(buffer, text.data() + offset, n);
+        std::copy_n(text.data() + offset, n, buffer);
         return static_cast<int>(n);
     }
     if (node != Node::Image)
@@ -302,13 +302,14 @@ int main(int argc, char **argv)
     if (!store || !mountPoint)
         return usage();
 
+    char reason[256];
     g_medium.fd = open(store, O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (g_medium.fd < 0) {
-        std::fprintf(stderr, "halvorix-slowfs: cannot open %s: %s\n", store, std::strerror(errno));
+        std::fprintf(stderr, "halvorix-slowfs: cannot open %s: %s\n", store, strerror_r(errno, reason, sizeof reason));
         return 1;
     }
     if (sized && ftruncate(g_medium.fd, static_cast<off_t>(size)) != 0) {
-        std::fprintf(stderr, "halvorix-slowfs: cannot size %s: %s\n", store, std::strerror(errno));
+        std::fprintf(stderr, "halvorix-slowfs: cannot size %s: %s\n", store, strerror_r(errno, reason, sizeof reason));
         return 1;
     }
     g_medium.writes.rate = rate;
