@@ -13,7 +13,7 @@ shift || true
 if ! dpkg-query -W -f='${Status}' clang-tidy 2>/dev/null | grep -q "install ok installed"; then
   sudo=""; [ "$(id -u)" -eq 0 ] || sudo="sudo"
   $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends clang-tidy
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends clang-tidy
 fi
 
 stage_name="" stage_start=0
