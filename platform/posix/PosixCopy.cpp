@@ -120,6 +120,24 @@ SharedDestination openStepDestination(const NativePath &folder, CopySession &ses
     return to;
 }
 
+// The two ends of a step that copies what a pattern matches: the pattern's folder, opened to
+// read, and the destination folder, opened to write (null, with the reason, when it cannot be).
+struct MatchingStep {
+    Pattern split;
+    SharedDestination to;
+    SharedSource from;
+    int openError = 0;
+
+    static MatchingStep open(const QString &pattern, const QString &destinationFolder, CopySession &session)
+    {
+        session.destinations.insert(destinationFolder);
+        MatchingStep step{Pattern::of(pattern), nullptr, nullptr, 0};
+        step.to = openStepDestination(NativePath::fromText(destinationFolder), session, &step.openError);
+        step.from = openSourceOrThrow(step.split.folder, session.options.followLinks);
+        return step;
+    }
+};
+
 // Copies one folder tree into `to` under the folder's own name, unless `to` lies inside it.
 void copyTree(const NativePath &source, const SharedDestination &to, const QByteArray &name, CopySession &session)
 {
@@ -158,13 +176,12 @@ void PosixCopyEngine::copyFile(const QString &source, const QString &destination
 
 void PosixCopyEngine::copyMatchingFiles(const QString &pattern, const QString &destinationFolder, CopySession &session)
 {
-    session.destinations.insert(destinationFolder);
     const size_t failuresBefore = session.failureCount();
-    const Pattern split = Pattern::of(pattern);
-    const NativePath destination = NativePath::fromText(destinationFolder);
-    int openError = 0;
-    const SharedDestination to = openStepDestination(destination, session, &openError);
-    const SharedSource from = openSourceOrThrow(split.folder, session.options.followLinks);
+    const MatchingStep step = MatchingStep::open(pattern, destinationFolder, session);
+    const Pattern &split = step.split;
+    const SharedDestination &to = step.to;
+    const SharedSource &from = step.from;
+    const int openError = step.openError;
     int copied = 0;
     TreeCopy tree(session);
     for (const Matched &entry : matchingEntries(*from, split, session.options.followLinks)) {
@@ -186,13 +203,12 @@ void PosixCopyEngine::copyMatchingFiles(const QString &pattern, const QString &d
 
 int PosixCopyEngine::copyMatchingFolders(const QString &pattern, const QString &destinationFolder, CopySession &session)
 {
-    session.destinations.insert(destinationFolder);
     const size_t failuresBefore = session.failureCount();
-    const Pattern split = Pattern::of(pattern);
-    const NativePath destination = NativePath::fromText(destinationFolder);
-    int openError = 0;
-    const SharedDestination to = openStepDestination(destination, session, &openError);
-    const SharedSource from = openSourceOrThrow(split.folder, session.options.followLinks);
+    const MatchingStep step = MatchingStep::open(pattern, destinationFolder, session);
+    const Pattern &split = step.split;
+    const SharedDestination &to = step.to;
+    const SharedSource &from = step.from;
+    const int openError = step.openError;
     int matched = 0;
     for (const Matched &entry : matchingEntries(*from, split, session.options.followLinks)) {
         if (!entry.folder)
