@@ -1,10 +1,21 @@
 #!/usr/bin/env bash
 # Times halvorix-copy-bench against cp, a tar pipe and rsync on one data set, interleaved, each
 # into a new destination folder and followed by sync; prints the medians and our ratio to the
-# fastest tool.
-#   bench/compare-copy.sh BUILD-DIR SRC DEST-PARENT [RUNS] [--to-card]
+# fastest tool. With --against OTHER-BUILD-DIR, another build of the program (an earlier engine)
+# takes its turn in the same rotation, and our ratio to it is printed too: figures from runs made
+# at different times of day differ here by more than most changes to the engine.
+#   bench/compare-copy.sh BUILD-DIR SRC DEST-PARENT [RUNS] [--to-card] [--against OTHER-BUILD-DIR]
 set -euo pipefail
-build=$1 src=$2 parent=$3 runs=${4:-5} mode=${5:-}
+build=$1 src=$2 parent=$3
+shift 3
+runs=5 mode="" other=""
+while [ $# -gt 0 ]; do
+  case $1 in
+    --to-card) mode=--to-card; shift ;;
+    --against) other=$(cd "$2" && pwd); shift 2 ;;
+    *) runs=$1; shift ;;
+  esac
+done
 now() { date +%s.%N; }
 mkdir -p "$parent"
 declare -A times
@@ -28,22 +39,25 @@ trap 'rm -rf "${keep[@]}"' EXIT
 tool() {
   case $1 in
     halvorix) run halvorix bash -c '"$0" "$1" "$DST" $2' "$build/bench/halvorix-copy-bench" "$src" "$mode" ;;
+    earlier) run earlier bash -c '"$0" "$1" "$DST" $2' "$other/bench/halvorix-copy-bench" "$src" "$mode" ;;
     cp) run cp bash -c 'cp -r "$0/." "$DST"' "$src" ;;
     tar) run tar bash -c 'tar -C "$0" -cf - . | tar -C "$DST" -xf -' "$src" ;;
     rsync) if command -v rsync >/dev/null; then run rsync bash -c 'rsync -a "$0/" "$DST/"' "$src"; fi ;;
   esac
 }
 order=(halvorix cp tar rsync)
+[ -z "$other" ] || order+=(earlier)
 for round in $(seq "$runs"); do
   # Each round starts with another tool, so none always follows the same one.
-  for i in 0 1 2 3; do tool "${order[$(( (i + round) % 4 ))]}"; done
+  for i in "${!order[@]}"; do tool "${order[$(( (i + round) % ${#order[@]} ))]}"; done
 done
 median() { printf '%s\n' $1 | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 best=""
 for name in "${!times[@]}"; do
   m=$(median "${times[$name]}")
-  printf '%-9s median %.3f s\n' "$name" "$m"
-  if [ "$name" != halvorix ] && { [ -z "$best" ] || (( $(echo "$m < $best" | bc -l) )); }; then best=$m; fi
+  printf '%-9s median %.3f s  (%s)\n' "$name" "$m" "$(printf '%.2f ' ${times[$name]})"
+  if [ "$name" != halvorix ] && [ "$name" != earlier ] && { [ -z "$best" ] || (( $(echo "$m < $best" | bc -l) )); }; then best=$m; fi
 done
 ours=$(median "${times[halvorix]}")
 printf 'ratio to the fastest tool: %.2f\n' "$(echo "$ours / $best" | bc -l)"
+[ -z "$other" ] || printf 'ratio to the earlier build: %.2f\n' "$(echo "$ours / $(median "${times[earlier]}")" | bc -l)"

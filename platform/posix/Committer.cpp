@@ -23,6 +23,9 @@ constexpr double kSecondsAhead = 0.75;
 constexpr qint64 kLeastAhead = 4 << 20;
 constexpr qint64 kMostAhead = 256 << 20;
 constexpr qint64 kFirstAhead = 16 << 20;
+// The pace is learnt over this long, the first time over a quarter of it.
+constexpr qint64 kPaceMs = 1000;
+constexpr qint64 kFirstPaceMs = 250;
 // From this much (a device taking about 170 MB/s), files need no windows of their own.
 constexpr qint64 kFastDeviceAhead = 128 << 20;
 // A batch is flushed when it holds that much, when its oldest file has waited this long (so the
@@ -95,6 +98,8 @@ qint64 Committer::windowBytes() const
 void Committer::wrote(qint64 bytes)
 {
     std::unique_lock<std::mutex> lock(mutex_);
+    if (!paceTimer_.isValid())
+        paceTimer_.start(); // the device's pace counts from the first byte written
     unconfirmed_ += bytes;
     // Waiting helps only while handed-over files are on their way to the device; what files
     // still being written hold, their own windows bound.
@@ -122,13 +127,17 @@ void Committer::settled(qint64 gone, qint64 onDevice)
 void Committer::learnRate(qint64 bytes)
 {
     // The device's pace is what reaches it over a second or more: a single flush's time says
-    // little, as the kernel writes in the background meanwhile.
+    // little, as the kernel writes in the background meanwhile. The first guess comes sooner,
+    // from what reached the device since the first byte was written (never more than its pace):
+    // until then every file waits for its own window, which would hold a fast disk to a fraction
+    // of its speed for the first second of every run.
     if (!paceTimer_.isValid())
         paceTimer_.start();
     paceBytes_ += bytes;
     const qint64 elapsedMs = paceTimer_.elapsed();
-    if (elapsedMs < 1000)
+    if (paceBytes_ == 0 || elapsedMs < (paceKnown_ ? kPaceMs : kFirstPaceMs))
         return;
+    paceKnown_ = true;
     const double rate = double(paceBytes_) * 1000.0 / double(elapsedMs);
     budget_ = std::clamp(qint64(rate * kSecondsAhead), kLeastAhead, kMostAhead);
     paceBytes_ = 0;

@@ -75,6 +75,7 @@ private:
     QElapsedTimer oldest_; // since the oldest pending file was handed over
     QElapsedTimer paceTimer_; // since the device's pace was last learnt
     qint64 paceBytes_ = 0; // that reached the device since
+    bool paceKnown_ = false; // once guessed from a first stretch of the run
     std::thread thread_;
 };
 
