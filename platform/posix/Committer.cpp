@@ -160,7 +160,10 @@ void Committer::submit(
         oldest_.start();
     pending_.push_back(Pending{std::move(file), source, item, unconfirmed});
     pendingBytes_ += unconfirmed;
-    changed_.notify_all();
+    // The committer looks again on its own within its wait; waking it for every small file would
+    // cost more than the copy of the file.
+    if (batchIsDue())
+        changed_.notify_all();
 }
 
 void Committer::drain()
@@ -220,15 +223,21 @@ void Committer::flushAndName(std::vector<Pending> &batch)
     // reports an error is asked file by file, so that only the files it failed are given up.
     QHash<dev_t, int> deviceError;
     std::vector<int> fileError(batch.size(), 0);
+    const DestinationFolder *folder = nullptr; // the device is asked once per folder, not per file
+    dev_t device = 0;
     for (size_t i = 0; i < batch.size(); ++i) {
         if (session_.isAbandoned())
             return;
         const int fd = batch[i].file->fd();
-        struct stat st { };
-        ::fstat(fd, &st);
-        if (!deviceError.contains(st.st_dev))
-            deviceError.insert(st.st_dev, ::syncfs(fd) == 0 ? 0 : errno);
-        if (deviceError.value(st.st_dev) != 0 && ::fdatasync(fd) != 0)
+        if (batch[i].file->target().folder.get() != folder) {
+            folder = batch[i].file->target().folder.get();
+            struct stat st { };
+            ::fstat(fd, &st);
+            device = st.st_dev;
+        }
+        if (!deviceError.contains(device))
+            deviceError.insert(device, ::syncfs(fd) == 0 ? 0 : errno);
+        if (deviceError.value(device) != 0 && ::fdatasync(fd) != 0)
             fileError[i] = errno;
     }
     qint64 gone = 0, onDevice = 0;

@@ -112,23 +112,31 @@ FileWriter::~FileWriter()
 bool FileWriter::name(const RunNames::Source &source)
 {
     const auto lock = state_.names.lock(); // the check and the naming are one step for all copiers
+    if (temporary_.isEmpty() && !state_.names.gaveExactly(to_.folder->key, to_.name)) {
+        // Unnamed: linked straight under its name when nothing answers to it, in any spelling
+        // (nothing incomplete ever had a name); the link's refusal is the only case where the
+        // folder must be asked what the name leads to.
+        const int err = linkUnnamedFile(out_.get(), to_.folder->fd(), to_.name.constData(), session_);
+        if (err == 0) {
+            state_.names.record(to_.folder->key, to_.name, source, false);
+            return true;
+        }
+        if (err != EEXIST)
+            throwSystemError(err, FailedAction::Naming, to_.path().text());
+    }
     if (const auto given = state_.names.givenAt(to_.folder->fd(), to_.folder->key, to_.name)) {
         if (!given->folder && given->source == source)
             return false; // the same file listed twice: its copy is already there
         throwNameTaken(to_);
     }
     if (temporary_.isEmpty()) {
-        // Unnamed: named directly when the name is free (nothing incomplete ever had a name);
-        // over an older file through a temporary name, as a rename replaces in one step.
-        int err = linkUnnamedFile(out_.get(), to_.folder->fd(), to_.name.constData(), session_);
-        if (err == EEXIST) {
-            temporary_ = state_.temporaries.next();
-            err = linkUnnamedFile(out_.get(), to_.folder->fd(), temporary_.constData(), session_);
-            if (err != 0)
-                temporary_.clear();
-        }
-        if (err != 0)
+        // Unnamed, over an older file: through a temporary name, as a rename replaces in one step.
+        temporary_ = state_.temporaries.next();
+        const int err = linkUnnamedFile(out_.get(), to_.folder->fd(), temporary_.constData(), session_);
+        if (err != 0) {
+            temporary_.clear();
             throwSystemError(err, FailedAction::Naming, to_.path().text());
+        }
     }
     if (!temporary_.isEmpty()) {
         if (::renameat(to_.folder->fd(), temporary_.constData(), to_.folder->fd(), to_.name.constData()) != 0) {

@@ -48,6 +48,12 @@ std::optional<RunNames::Given> RunNames::givenAt(
     return folder.given.value(alike.value());
 }
 
+bool RunNames::gaveExactly(const QByteArray &folderKey, const QByteArray &name) const
+{
+    const auto found = folders_.constFind(folderKey);
+    return found != folders_.cend() && found->given.contains(name);
+}
+
 void RunNames::record(const QByteArray &folderKey, const QByteArray &name, Source source, bool folder)
 {
     Folder &entry = folders_[folderKey];

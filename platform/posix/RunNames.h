@@ -45,6 +45,9 @@ public:
     // the run (which a copy replaces).
     std::optional<Given> givenAt(int folderFd, const QByteArray &folderKey, const QByteArray &name);
 
+    // Whether this run gave exactly `name` in the folder.
+    bool gaveExactly(const QByteArray &folderKey, const QByteArray &name) const;
+
     void record(const QByteArray &folderKey, const QByteArray &name, Source source, bool folder);
 
 private:
