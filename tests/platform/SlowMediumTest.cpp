@@ -1,5 +1,6 @@
 // The slow-medium harness itself: what the copy tests rely on when they hang a card or count the
 // bytes on it. Behaviour only; how fast it runs is measured in bench/, never asserted here.
+#include "support/Deadline.h"
 #include "support/SlowMedium.h"
 #include "support/RealMedia.h"
 #include "support/TempTree.h"
@@ -141,7 +142,7 @@ TEST_P(SlowMediumCard, AFlushIsHeldWhilePausedAndReturnsAfterTheResume)
     const qint64 pausedAt = medium.bytesOnDevice();
     {
         CallOnThread flush(medium, [&] { return wholeCard ? ::syncfs(file.fd) : ::fsync(file.fd); });
-        ASSERT_TRUE(medium.waitUntilHeld(1, 10s)) << "the flush never reached the device";
+        ASSERT_TRUE(waitUntil([&] { return medium.stats().held > 0; }, 10s, "the flush to reach the device"));
         EXPECT_FALSE(flush.doneWithin(300ms)) << "the flush returned while the device was paused";
         EXPECT_EQ(medium.bytesOnDevice(), pausedAt) << "bytes reached a paused device";
 

@@ -10,10 +10,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <fcntl.h>
 #include <map>
-#include <thread>
 #include <unistd.h>
 
 namespace halvorix::test {
@@ -107,19 +105,6 @@ public:
         return stats;
     }
     qint64 bytesOnDevice() const { return stats().written; }
-
-    // Waits until at least `count` requests are held by a pause: the call a test made has then
-    // reached the device. False when the deadline passes first.
-    bool waitUntilHeld(int count, std::chrono::milliseconds deadline) const
-    {
-        const auto end = std::chrono::steady_clock::now() + deadline;
-        while (stats().held < count) {
-            if (std::chrono::steady_clock::now() >= end)
-                return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return true;
-    }
 
     // Unmounts the card and mounts it again: what is read afterwards comes from the device.
     QString remount()
