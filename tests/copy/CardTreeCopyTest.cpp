@@ -11,11 +11,7 @@
 using namespace halvorix;
 using namespace halvorix::test;
 
-namespace {
-
-class CardTreeCopy : public EngineTest { };
-
-} // namespace
+using CardTreeCopy = EngineTest;
 
 TEST_P(CardTreeCopy, CardTreeArrivesExactlyWithTimesAndTheSourceNeverChanges)
 {

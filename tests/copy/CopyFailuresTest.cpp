@@ -20,9 +20,9 @@ using ::testing::AllOf;
 using ::testing::Property;
 using ::testing::Throws;
 
-namespace {
+using CopyFailures = EngineTest;
 
-class CopyFailures : public EngineTest { };
+namespace {
 
 // A small tmpfs, for a full or read-only destination. Needs root; skipped elsewhere.
 class SmallFileSystem {

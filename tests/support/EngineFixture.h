@@ -90,16 +90,11 @@ inline auto everyWay()
         Way{WriteWay::TemporaryName, DataCall::ReadWrite, "ReadWriteForced"});
 }
 
-inline std::string wayName(const ::testing::TestParamInfo<Way> &param)
-{
-    return param.param.name;
-}
-
 // A card holding files at its root (one hidden, one empty), a camera folder and an empty folder,
-// all with an old time, and an empty results folder.
+// all with an old time, an empty results folder, and an empty computer folder.
 class EngineTest : public ::testing::TestWithParam<Way> {
 protected:
-    TempTree card, results;
+    TempTree card, results, pc;
     PosixFileSystem fs{"/"};
     CopySession session;
 
@@ -119,4 +114,4 @@ protected:
 
 // Runs the suite's tests each way a file can be written.
 #define HALVORIX_EVERY_WRITE_WAY(Suite)                                                                      \
-    INSTANTIATE_TEST_SUITE_P(Ways, Suite, ::halvorix::test::everyWay(), ::halvorix::test::wayName)
+    INSTANTIATE_TEST_SUITE_P(Ways, Suite, ::halvorix::test::everyWay(), ::testing::PrintToStringParamName())
