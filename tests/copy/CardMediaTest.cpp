@@ -12,7 +12,6 @@
 #include "support/RealMedia.h"
 #include "support/TempTree.h"
 
-#include <QDirIterator>
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -26,17 +25,6 @@ using namespace std::chrono_literals;
 namespace {
 
 const QDateTime kOld = QDateTime(QDate(2019, 6, 1), QTime(12, 30, 16), Qt::UTC);
-
-QStringList filesBelow(const QString &root)
-{
-    QStringList files;
-    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    const qsizetype prefix = root.endsWith('/') ? root.size() : root.size() + 1;
-    while (it.hasNext())
-        files << it.next().mid(prefix);
-    files.sort();
-    return files;
-}
 
 class CardMedia : public ::testing::TestWithParam<CardImage::Kind> {
 protected:
