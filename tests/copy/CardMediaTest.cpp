@@ -200,25 +200,19 @@ TEST_P(CardMedia, ACardTheUserMayWriteButDoesNotOwnTakesTheFiles)
     ::chmod(pc.path().toUtf8().constData(), 0755);
     ::chmod(pc.path("photos").toUtf8().constData(), 0755);
     ::chmod(pc.path("photos/a.jpg").toUtf8().constData(), 0644);
-    const QString target = card->path() + "/";
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
-            ::_exit(2);
+    const int status = runInChild(true, 60s, "the unprivileged copy to end", [&] {
         PosixFileSystem real("/");
         CopySession s;
         s.options.followLinks = true;
         try {
-            real.copyFolder(pc.path("photos"), target, s);
+            real.copyFolder(pc.path("photos"), card->path() + "/", s);
             real.flushDestinations(s);
         } catch (const AppError &e) {
             std::fprintf(stderr, "%s\n", qPrintable(e.description()));
-            ::_exit(3);
+            return 3;
         }
-        ::_exit(s.failures().empty() ? 0 : 4);
-    }
-    const int status = waitForChild(child, 60s, "the unprivileged copy to end");
+        return s.failures().empty() ? 0 : 4;
+    });
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(TempTree::read(card->path("photos/a.jpg")), "a photo");
@@ -231,9 +225,8 @@ TEST_P(CardMedia, NoTemporaryFileOutlivesTheNextRun)
     pc.write("DCIM/IMG_0003.JPG", QByteArray(600000, 'q'));
     pc.write("DCIM/IMG_0004.JPG", "small");
     const QString target = card->path() + "/";
-    const pid_t child = ::fork(); // copies until it is killed in the middle of the big file
-    ASSERT_GE(child, 0);
-    if (child == 0) {
+    // A child copies until it is killed in the middle of the big file.
+    const int status = runInChild(false, 60s, "the copy to be killed in the middle of a file", [&] {
         PosixFileSystem real("/");
         CopySession s;
         s.options.followLinks = true;
@@ -245,9 +238,8 @@ TEST_P(CardMedia, NoTemporaryFileOutlivesTheNextRun)
                 ::kill(::getpid(), SIGKILL);
         };
         real.copyFolder(pc.path("DCIM"), target, s);
-        ::_exit(0);
-    }
-    const int status = waitForChild(child, 60s, "the copy to be killed in the middle of a file");
+        return 0;
+    });
     ASSERT_TRUE(WIFSIGNALED(status));
     TemporaryNames earlier; // and one this process left in an earlier run, the card then pulled
     const QString ownLeftover = card->path("DCIM/" + QString::fromUtf8(earlier.next()));

@@ -64,6 +64,22 @@ inline int waitForChild(pid_t pid, std::chrono::milliseconds deadline, const std
     return status;
 }
 
+// Runs `body` in a forked copy of the test program, as the unprivileged user nobody when
+// `asNobody`; the copy ends with what `body` returns (2: it could not become nobody). Returns its
+// wait status, as waitForChild does.
+inline int runInChild(bool asNobody, std::chrono::milliseconds deadline, const std::string &what,
+    const std::function<int()> &body)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (asNobody && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(2);
+        ::_exit(body());
+    }
+    EXPECT_GE(child, 0) << "could not start a child for " << what;
+    return child < 0 ? -1 : waitForChild(child, deadline, what);
+}
+
 // A deadline on a call that blocks (a copy run through the window, a join): when the object still
 // lives once `deadline` has passed, the test fails naming `what` and the test program ends there,
 // since the call would never return.

@@ -16,6 +16,7 @@
 
 using namespace halvorix;
 using namespace halvorix::test;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -188,11 +189,7 @@ TEST_F(FolderWalk, RealPermissionDenialAsAnUnprivilegedUser)
     ::chmod(tree.path("locked").toUtf8().constData(), 0700);
     if (::geteuid() != 0 && ::access(tree.path("locked/inner").toUtf8().constData(), F_OK) == 0)
         GTEST_SKIP() << "needs root (to drop to nobody) or an ordinary user";
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        if (::geteuid() == 0 && ::setuid(65534) != 0)
-            ::_exit(2);
+    const int status = runInChild(::geteuid() == 0, 30s, "the walk as an ordinary user", [&] {
         PosixFileSystem real("/");
         FakeUi quiet;
         FolderCollection folders{tree.path() + "/"};
@@ -200,9 +197,8 @@ TEST_F(FolderWalk, RealPermissionDenialAsAnUnprivilegedUser)
         folders.sort();
         const QStringList expected
             = {tree.path() + "/", tree.path() + "/readable/", tree.path() + "/readable/inner/"};
-        ::_exit(folders == expected ? 0 : 1);
-    }
-    const int status = waitForChild(child, std::chrono::seconds(30), "the walk as an ordinary user");
+        return folders == expected ? 0 : 1;
+    });
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "the denied folder was not left out as expected";
 }
