@@ -15,6 +15,9 @@
 
 using namespace halvorix;
 using namespace halvorix::test;
+using Form1Look = LoadedForm;
+using Form1Fonts = LoadedForm;
+using Form1Layout = LoadedForm;
 
 namespace {
 
@@ -33,10 +36,8 @@ std::string described(const QFont &font)
 
 // Arial, bold, 9 point (buttons 11.25); a caption that would not fit may be set up to 1.5 point
 // smaller (see Form1Fonts).
-TEST(Form1Look, ControlsKeepTheDesignedFonts)
+TEST_F(Form1Look, ControlsKeepTheDesignedFonts)
 {
-    FormFixture f;
-    Form1 &form = f.load();
     form.ensurePolished();
     for (QWidget *control : form.findChildren<QWidget *>()) {
         if (control->parentWidget() != form.Frame1 && control->parentWidget() != form.Frame2
@@ -51,10 +52,8 @@ TEST(Form1Look, ControlsKeepTheDesignedFonts)
     }
 }
 
-TEST(Form1Look, MessageBoxesAndFileDialogsOfTheWindowUseTheDesktopFont)
+TEST_F(Form1Look, MessageBoxesAndFileDialogsOfTheWindowUseTheDesktopFont)
 {
-    FormFixture f;
-    Form1 &form = f.load();
     QtUi ui;
     ui.setOwner(&form);
     const std::string desktop = described(QApplication::font());
@@ -140,10 +139,8 @@ std::vector<CaptionFit> measureCaptions(Form1 &form)
 
 // Run by CTest once per font a machine may have (see tests/CMakeLists.txt): HALVORIX_EXPECT_FONT
 // names the family "Arial" must resolve to there, so a missing font cannot pass unnoticed.
-TEST(Form1Fonts, EveryCaptionFitsItsControlInTheFontActuallyResolved)
+TEST_F(Form1Fonts, EveryCaptionFitsItsControlInTheFontActuallyResolved)
 {
-    FormFixture f;
-    Form1 &form = f.load();
     form.show(); // laid out and polished as on screen
     const QString resolved = QFontInfo(form.Label1[0]->font()).family();
     const QString expected = qEnvironmentVariable("HALVORIX_EXPECT_FONT");
@@ -272,10 +269,8 @@ std::vector<QWidget *> tabbingRound(Form1 &form)
 
 } // namespace
 
-TEST(Form1Layout, InEitherDirectionControlsStayInsideTheirFrameAndTheWindowAndClearOfEachOther)
+TEST_F(Form1Layout, InEitherDirectionControlsStayInsideTheirFrameAndTheWindowAndClearOfEachOther)
 {
-    FormFixture f;
-    Form1 &form = f.load();
     // Not shown: the window's outer height counts the title bar, which a window manager sizes;
     // until one has framed it the title bar is as designed.
     form.ensurePolished();
@@ -290,10 +285,8 @@ TEST(Form1Layout, InEitherDirectionControlsStayInsideTheirFrameAndTheWindowAndCl
 
 // Names in full: the source column spans the list without a sideways scroll bar, and the
 // column behind it (the row's kind) is out of sight.
-TEST(Form1Layout, TheListShowsItsSourceColumnAcrossAndNothingElse)
+TEST_F(Form1Layout, TheListShowsItsSourceColumnAcrossAndNothingElse)
 {
-    FormFixture f;
-    Form1 &form = f.load();
     form.Option2->setChecked(true);
     form.show();
     const int across = form.ListView1->viewport()->width();
@@ -304,10 +297,8 @@ TEST(Form1Layout, TheListShowsItsSourceColumnAcrossAndNothingElse)
 
 // Tab goes along a row to the right, or down to a row below, and round to the top at the end;
 // every control that takes the keyboard's focus in that direction is reached once.
-TEST(Form1Layout, TabFollowsTheOrderOnScreen)
+TEST_F(Form1Layout, TabFollowsTheOrderOnScreen)
 {
-    FormFixture f;
-    Form1 &form = f.load();
     form.show();
     QApplication::setActiveWindow(&form);
     for (bool cardToComputer : {true, false}) {
@@ -336,10 +327,8 @@ TEST(Form1Layout, TabFollowsTheOrderOnScreen)
 
 // A list or text box is read out by the caption of the label beside it, and the label's
 // shortcut leads to it.
-TEST(Form1Layout, EachLabelNamesTheControlBesideIt)
+TEST_F(Form1Layout, EachLabelNamesTheControlBesideIt)
 {
-    FormFixture f;
-    Form1 &form = f.load();
     for (QLabel *label : form.Label1) {
         QWidget *beside = nullptr;
         for (QWidget *control : label->parentWidget()->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {

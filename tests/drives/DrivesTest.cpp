@@ -11,6 +11,8 @@
 
 using namespace halvorix;
 using namespace halvorix::test;
+using Form1Drives = LoadedForm;
+using Form1FolderPicker = LoadedForm;
 
 TEST(DriveDiscovery, ClassifiesEveryKindOfMountFromTheSystemFiles)
 {
@@ -209,10 +211,8 @@ TEST(Destinations, TypedResultsFolderIsAFullPathOrInTheHomeFolderNeverRelative)
     EXPECT_EQ(resultsFolderFromTyped("~/HXBackup/", "relative/home"), std::nullopt);
 }
 
-TEST(Form1Drives, ListsFilledInOrderWithNothingSelected)
+TEST_F(Form1Drives, ListsFilledInOrderWithNothingSelected)
 {
-    FormFixture f;
-    Form1 &form = f.load();
     EXPECT_EQ(form.Combo1->count(), 1);
     EXPECT_EQ(form.Combo3->itemText(0), "CARD (" + f.card.path() + ")");
     EXPECT_EQ(form.Combo2->itemText(0), "Local Disk (" + f.disk.path() + ")");
@@ -224,7 +224,7 @@ TEST(Form1Drives, ListsFilledInOrderWithNothingSelected)
     EXPECT_TRUE(form.Text1->text().isEmpty());
 }
 
-TEST(Form1Drives, FailureAtDiscoveryIsReportedAt134AndStartUpGoesOn)
+TEST(Form1DriveDiscovery, AFailureIsReportedAt134AndStartUpGoesOn)
 {
     FormFixture f;
     f.fs.driveFailureAfterListed = AppError(57, "Input/output error: /sys/block/sdz");
@@ -236,10 +236,8 @@ TEST(Form1Drives, FailureAtDiscoveryIsReportedAt134AndStartUpGoesOn)
     EXPECT_EQ(form.transferList().columnCount(), 2); // line 136 onward ran
 }
 
-TEST(Form1Drives, PickOrderDecidesTheResultsFolder)
+TEST_F(Form1Drives, PickOrderDecidesTheResultsFolder)
 {
-    FormFixture f;
-    Form1 &form = f.load();
     form.Combo1->setCurrentIndex(0); // card first: no hard drive yet, nothing changes
     EXPECT_TRUE(form.Text1->text().isEmpty());
     EXPECT_TRUE(form.Text2->text().isEmpty());
@@ -256,10 +254,8 @@ TEST(Form1Drives, PickOrderDecidesTheResultsFolder)
     EXPECT_EQ(other.Text3->text(), g.card.path() + "/From_PC/");
 }
 
-TEST(Form1FolderPicker, CancelRootAndOrdinaryFolder)
+TEST_F(Form1FolderPicker, CancelRootAndOrdinaryFolder)
 {
-    FormFixture f;
-    Form1 &form = f.load();
     form.Text1->setText("/keep/");
     form.PushButton2_Click(); // cancelled
     EXPECT_EQ(form.Text1->text(), "/keep/");

@@ -13,6 +13,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <gtest/gtest.h>
 #include <memory>
 
 namespace halvorix::test {
@@ -78,6 +79,13 @@ public:
             markers << item.Marker;
         return markers;
     }
+};
+
+// A test of the main window as it starts, over the fixture's defaults.
+class LoadedForm : public ::testing::Test {
+protected:
+    FormFixture f;
+    Form1 &form = f.load();
 };
 
 } // namespace halvorix::test
