@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Form1.h"
+#include "support/Deadline.h"
 #include "support/FakeUi.h"
 #include "support/FaultyFileSystem.h"
 #include "support/TempTree.h"
@@ -63,6 +64,22 @@ public:
         QMouseEvent move(
             QEvent::MouseMove, QPointF(2, 2), QPointF(2, 2), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
         QCoreApplication::sendEvent(widget, &move);
+    }
+
+    // Asks the window to close, from a copy's thread, and waits until the copy has seen it.
+    void closeFrom(const CopySession &session)
+    {
+        QMetaObject::invokeMethod(
+            form.get(), [this] { form->close(); }, Qt::QueuedConnection);
+        waitUntil(
+            [&] { return session.isAbandoned(); }, std::chrono::seconds(10), "the close to reach the copy");
+    }
+
+    // Start Copying in a run that a close request ends: the program ends there, within `deadline`.
+    void expectStartEndedByTheClose(std::chrono::seconds deadline)
+    {
+        const Watchdog watchdog(deadline, "the run to end after the close");
+        EXPECT_THROW(form->PushButton1_Click(), ProgramEnded);
     }
 
     QStringList rowTexts() const
