@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/TempTree.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -131,25 +133,18 @@ public:
     QStringList leftovers() const
     {
         QStringList left;
-        const QString root = folder_.path() + '/';
-        QFile mountInfo("/proc/self/mountinfo");
-        if (mountInfo.open(QIODevice::ReadOnly)) {
-            for (const QByteArray &line : mountInfo.readAll().split('\n')) {
-                const QList<QByteArray> fields = line.split(' ');
-                if (fields.size() > 4 && QString::fromUtf8(fields[4]).startsWith(root))
-                    left << "mount " + QString::fromUtf8(fields[4]);
-            }
+        const QByteArray root = QFile::encodeName(folder_.path()) + '/';
+        for (const QByteArray &line : TempTree::read("/proc/self/mountinfo").split('\n')) {
+            if (const QList<QByteArray> fields = line.split(' ');
+                fields.size() > 4 && fields[4].startsWith(root))
+                left << "mount " + QString::fromUtf8(fields[4]);
         }
         for (const QString &loop : QDir("/sys/block").entryList({"loop*"}, QDir::Dirs | QDir::System)) {
-            QFile backing("/sys/block/" + loop + "/loop/backing_file");
-            if (backing.open(QIODevice::ReadOnly) && QString::fromUtf8(backing.readAll()).startsWith(root))
+            if (TempTree::read("/sys/block/" + loop + "/loop/backing_file").startsWith(root))
                 left << "loop device /dev/" + loop;
         }
-        for (const QString &pid : QDir("/proc").entryList(QDir::Dirs)) {
-            if (pid.toInt() <= 0)
-                continue;
-            QFile commandLine("/proc/" + pid + "/cmdline"); // empty for a zombie
-            if (commandLine.open(QIODevice::ReadOnly) && commandLine.readAll().contains(root.toUtf8()))
+        for (const QString &pid : QDir("/proc").entryList(QDir::Dirs)) { // a zombie's command line is empty
+            if (pid.toInt() > 0 && TempTree::read("/proc/" + pid + "/cmdline").contains(root))
                 left << "process " + pid;
         }
         return left;
