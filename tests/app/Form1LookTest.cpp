@@ -190,12 +190,6 @@ std::vector<QWidget *> shownOn(const Form1 &form, QWidget *parent)
     return shown;
 }
 
-// The part of a frame its controls may use: inside its border and below its caption.
-QRect usableArea(QGroupBox *frame)
-{
-    return frame->rect().adjusted(1, captionOf(frame).bottom() + 1, -1, -1);
-}
-
 void expectNoOverlap(const std::vector<QWidget *> &controls, const std::string &where)
 {
     for (size_t i = 0; i < controls.size(); ++i) {
@@ -234,7 +228,8 @@ void expectTidy(Form1 &form, const std::string &where)
     EXPECT_LE(below, 2 * side) << where << ": an empty band below the progress bar";
 
     for (QGroupBox *frame : {form.Frame3, chosen}) {
-        const QRect area = usableArea(frame);
+        // The part of the frame its controls may use: inside its border and below its caption.
+        const QRect area = frame->rect().adjusted(1, captionOf(frame).bottom() + 1, -1, -1);
         std::vector<QWidget *> seen;
         for (QWidget *control : shownOn(form, frame)) {
             if (!control->geometry().intersects(frame->rect())) {

@@ -20,14 +20,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-QStringList relative(const TempTree &tree, const QStringList &paths)
-{
-    QStringList out;
-    for (const QString &p : paths)
-        out << QString(p).remove(0, tree.path().size());
-    return out;
-}
-
 void makeSocket(const QString &path)
 {
     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
@@ -73,7 +65,9 @@ protected:
     {
         FolderCollection folders{seed};
         CollectSubFolders(fs, ui, folders, true);
-        return relative(tree, folders);
+        for (QString &folder : folders)
+            folder.remove(0, tree.path().size());
+        return folders;
     }
     QStringList sortedWalk(const QString &seed)
     {
