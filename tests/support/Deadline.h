@@ -5,12 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
-#include <mutex>
+#include <future>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
@@ -88,9 +87,8 @@ inline int runInChild(bool asNobody, std::chrono::milliseconds deadline, const s
 class Watchdog {
 public:
     Watchdog(std::chrono::milliseconds deadline, std::string what)
-        : thread_([this, deadline, what = std::move(what)] {
-              std::unique_lock<std::mutex> lock(mutex_);
-              if (changed_.wait_for(lock, deadline, [this] { return dismissed_; }))
+        : thread_([deadline, what = std::move(what), dismissed = dismissed_.get_future()] {
+              if (dismissed.wait_for(deadline) == std::future_status::ready)
                   return;
               ADD_FAILURE() << "gave up after " << deadline.count() << " ms waiting for " << what;
               std::fflush(stdout);
@@ -100,21 +98,15 @@ public:
     }
     ~Watchdog()
     {
-        {
-            const std::lock_guard<std::mutex> lock(mutex_);
-            dismissed_ = true;
-        }
-        changed_.notify_all();
+        dismissed_.set_value();
         thread_.join();
     }
     Watchdog(const Watchdog &) = delete;
     Watchdog &operator=(const Watchdog &) = delete;
 
 private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool dismissed_ = false;
-    std::thread thread_; // last: started once the rest exists
+    std::promise<void> dismissed_;
+    std::thread thread_; // last: started once the promise exists
 };
 
 } // namespace halvorix::test
