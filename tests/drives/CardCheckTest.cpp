@@ -49,6 +49,7 @@ protected:
 
     void startCardToComputer()
     {
+        w->form.Option1->setChecked(true);
         w->pickCardToComputer(0, 0);
         ASSERT_EQ(w->form.Text1->text(), results() + "/");
         w->form.PushButton1_Click();
@@ -60,7 +61,7 @@ protected:
         w->form.transferList().append({pc.path("report.txt"), "Is File"});
         w->form.PushButton1_Click();
     }
-    // One warning naming the card; nothing created on either side; the window at rest.
+    // One warning naming the card (then cleared); nothing created on either side; the window at rest.
     void expectToldAndNothingWritten()
     {
         ASSERT_EQ(w->ui.boxes.size(), 1u) << w->ui.boxTexts().join('\n').toStdString();
@@ -71,6 +72,7 @@ protected:
         EXPECT_FALSE(QFileInfo::exists(card() + "/From_PC"));
         EXPECT_EQ(w->form.MousePointer(), Form1::kPointerDefault);
         EXPECT_EQ(w->form.ProgressBar1->value(), 0);
+        w->ui.boxes.clear();
     }
 };
 
@@ -90,8 +92,6 @@ TEST_F(CardCheck, CardUnmountedWithItsFolderLeftReceivesNothing)
     sys.unmount("sdcard");
     startComputerToCard();
     expectToldAndNothingWritten();
-    w->ui.boxes.clear();
-    w->form.Option1->setChecked(true);
     startCardToComputer();
     expectToldAndNothingWritten();
 }
@@ -103,8 +103,6 @@ TEST_F(CardCheck, AnotherCardInTheSameSlotReceivesNothing)
     sys.uuid("5E6F-7A8B", "sdb1");
     startComputerToCard();
     expectToldAndNothingWritten();
-    w->ui.boxes.clear();
-    w->form.Option1->setChecked(true);
     startCardToComputer();
     expectToldAndNothingWritten();
 }
