@@ -2,7 +2,6 @@
 #include "support/FormFixture.h"
 #include "support/ModalDialogs.h"
 
-#include <QApplication>
 #include <QFileDialog>
 #include <QFontInfo>
 #include <QKeyEvent>
@@ -10,7 +9,6 @@
 #include <QMessageBox>
 #include <QStyleOptionButton>
 #include <QStyleOptionGroupBox>
-#include <gtest/gtest.h>
 #include <set>
 
 using namespace halvorix;

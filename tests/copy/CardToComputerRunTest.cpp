@@ -2,8 +2,6 @@
 // copied is named at the end.
 #include "support/CopyRunFixture.h"
 
-#include <gtest/gtest.h>
-
 using namespace halvorix;
 using namespace halvorix::test;
 

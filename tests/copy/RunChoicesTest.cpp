@@ -3,8 +3,6 @@
 #include "support/CopyRunFixture.h"
 #include "support/FakeSystem.h"
 
-#include <gtest/gtest.h>
-
 using namespace halvorix;
 using namespace halvorix::test;
 

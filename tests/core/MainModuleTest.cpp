@@ -5,8 +5,6 @@
 #include "support/TempTree.h"
 
 #include <QTime>
-#include <gtest/gtest.h>
-#include <map>
 
 using namespace halvorix;
 using namespace halvorix::test;

@@ -1,9 +1,6 @@
-#include "core/StepRunner.h"
 #include "core/AppError.h"
 #include "core/ErrorReport.h"
 #include "support/FakeUi.h"
-
-#include <gtest/gtest.h>
 
 using namespace halvorix;
 using halvorix::test::FakeUi;

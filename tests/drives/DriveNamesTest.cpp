@@ -4,7 +4,6 @@
 #include "support/FakeSystem.h"
 
 #include <QLineEdit>
-#include <gtest/gtest.h>
 
 using namespace halvorix;
 using namespace halvorix::test;

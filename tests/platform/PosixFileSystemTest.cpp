@@ -4,8 +4,6 @@
 #include "support/TempTree.h"
 
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
-#include <sys/stat.h>
 
 using namespace halvorix;
 using namespace halvorix::test;

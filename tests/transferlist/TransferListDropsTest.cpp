@@ -1,10 +1,7 @@
-#include "support/Deadline.h"
 #include "support/TransferListFixture.h"
 
 #include <QMimeData>
 #include <QUrl>
-#include <atomic>
-#include <gtest/gtest.h>
 
 using namespace halvorix;
 using namespace halvorix::test;

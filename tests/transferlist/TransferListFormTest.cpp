@@ -1,9 +1,5 @@
-#include "core/AppError.h"
-#include "core/StepRunner.h"
 #include "support/TransferListFixture.h"
 #include "transferlist/CommonDialog.h"
-
-#include <gtest/gtest.h>
 
 using namespace halvorix;
 using namespace halvorix::test;
