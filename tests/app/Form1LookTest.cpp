@@ -165,12 +165,6 @@ TEST_F(Form1Fonts, EveryCaptionFitsItsControlInTheFontActuallyResolved)
 
 namespace {
 
-// Where a control shows, in the window's own coordinates.
-QRect onWindow(const Form1 &form, const QWidget *control)
-{
-    return QRect(control->mapTo(&form, QPoint(0, 0)), control->size());
-}
-
 std::string named(const QWidget *control)
 {
     return control->objectName().toStdString();
@@ -186,16 +180,6 @@ std::vector<QWidget *> shownOn(const Form1 &form, QWidget *parent)
     }
     std::stable_sort(shown.begin(), shown.end(), [](QWidget *a, QWidget *b) { return a->y() < b->y(); });
     return shown;
-}
-
-void expectNoOverlap(const std::vector<QWidget *> &controls, const std::string &where)
-{
-    for (size_t i = 0; i < controls.size(); ++i) {
-        for (size_t j = i + 1; j < controls.size(); ++j) {
-            EXPECT_FALSE(controls[i]->geometry().intersects(controls[j]->geometry()))
-                << where << ": " << named(controls[i]) << " overlaps " << named(controls[j]);
-        }
-    }
 }
 
 // What a user sees of the window as it stands: the direction frame at the top, the chosen
@@ -237,10 +221,13 @@ void expectTidy(Form1 &form, const std::string &where)
             EXPECT_TRUE(area.contains(control->geometry()))
                 << where << ": " << named(control) << " is cut by the edge or the caption of "
                 << named(frame);
+            for (const QWidget *other : seen)
+                EXPECT_FALSE(control->geometry().intersects(other->geometry()))
+                    << where << " in " << named(frame) << ": " << named(other) << " overlaps "
+                    << named(control);
             seen.push_back(control);
         }
         EXPECT_GE(seen.size(), 2u) << where << ": " << named(frame);
-        expectNoOverlap(seen, where + " in " + named(frame));
     }
 }
 
@@ -294,6 +281,8 @@ TEST_F(Form1Layout, TabFollowsTheOrderOnScreen)
 {
     form.show();
     QApplication::setActiveWindow(&form);
+    const auto onWindow
+        = [&](const QWidget *control) { return QRect(control->mapTo(&form, QPoint()), control->size()); };
     for (bool cardToComputer : {true, false}) {
         (cardToComputer ? form.Option1 : form.Option2)->setChecked(true);
         const std::string where = cardToComputer ? "memory card to computer" : "computer to memory card";
@@ -308,7 +297,7 @@ TEST_F(Form1Layout, TabFollowsTheOrderOnScreen)
             << where;
         EXPECT_EQ(visited.size(), reachable.size()) << where;
         for (size_t i = 1; i < visited.size(); ++i) {
-            const QRect from = onWindow(form, visited[i - 1]), to = onWindow(form, visited[i]);
+            const QRect from = onWindow(visited[i - 1]), to = onWindow(visited[i]);
             const bool sameRow = to.top() <= from.bottom() && from.top() <= to.bottom();
             const bool along = sameRow && to.left() > from.right();
             const bool down = to.top() > from.center().y() && !sameRow;
