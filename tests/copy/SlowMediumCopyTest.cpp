@@ -29,15 +29,12 @@ QStringList namedFiles(const QString &root)
     return files;
 }
 
-bool run(const QString &program, const QStringList &arguments, QByteArray *output = nullptr)
+bool run(const QString &program, const QStringList &arguments)
 {
     QProcess process;
     process.start(program, arguments);
-    const bool ok = process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit
+    return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit
         && process.exitCode() == 0;
-    if (output)
-        *output = process.readAllStandardOutput();
-    return ok;
 }
 
 // A copy of the device's bytes, taken while the medium is paused, mounted to be read as a card

@@ -75,10 +75,8 @@ TEST(DriveDiscovery, BootPartitionsAndDiskImagesAreNoDrives)
 {
     FakeSystem sys;
     sys.disk("sda", "8:0", "0");
-    sys.partition("sda", "sda1", "8:1");
-    sys.partition("sda", "sda2", "8:2");
-    sys.partition("sda", "sda3", "8:3");
-    sys.partition("sda", "sda4", "8:4");
+    for (int i = 1; i <= 4; ++i)
+        sys.partition("sda", QString("sda%1").arg(i), QString("8:%1").arg(i));
     sys.mount("8:2", "/", "ext4", "/dev/sda2");
     sys.mount("8:1", "/boot/efi", "vfat", "/dev/sda1");
     sys.mount("8:3", "/boot", "ext4", "/dev/sda3");

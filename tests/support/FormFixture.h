@@ -82,19 +82,14 @@ public:
         EXPECT_THROW(form->PushButton1_Click(), ProgramEnded);
     }
 
-    QStringList rowTexts() const
+    QStringList rowTexts() const { return rowColumn(&TransferItem::Text); }
+    QStringList rowMarkers() const { return rowColumn(&TransferItem::Marker); }
+    QStringList rowColumn(QString TransferItem::*column) const
     {
         QStringList texts;
         for (const auto &item : form->transferList().items())
-            texts << item.Text;
+            texts << item.*column;
         return texts;
-    }
-    QStringList rowMarkers() const
-    {
-        QStringList markers;
-        for (const auto &item : form->transferList().items())
-            markers << item.Marker;
-        return markers;
     }
 };
 
