@@ -56,7 +56,8 @@ TEST(DriveDiscovery, ClassifiesEveryKindOfMountFromTheSystemFiles)
     expect(6, "gone", kDriveRemovable, "", false);
 
     PosixFileSystem fs(sys.root.path());
-    const Lists lists = fill(fs);
+    Lists lists;
+    fill(fs, lists);
     EXPECT_EQ(lists.cardTexts,
         QStringList({"Removable Disk (" + sys.mountPoint("card one") + ")",
             "MY CARD (" + sys.mountPoint("labelled") + ")",
@@ -144,7 +145,8 @@ TEST(DriveDiscovery, TwoCardsOfOneFolderNameAreToldApartByTheirRoots)
     sys.label("DATA\\x2f", "sdc");
     sys.mount("8:32", "second", "vfat", "/dev/sdc");
     PosixFileSystem fs(sys.root.path());
-    const Lists lists = fill(fs);
+    Lists lists;
+    fill(fs, lists);
     EXPECT_EQ(lists.cardTexts,
         QStringList({"DATA (" + sys.mountPoint("first") + ")", "DATA/ (" + sys.mountPoint("second") + ")"}));
     EXPECT_EQ(lists.cardEntries,
@@ -164,10 +166,7 @@ TEST(DriveDiscovery, AFailingQueryStopsThereKeepingWhatWasListed)
     sys.mount("8:48", "after", "vfat", "/dev/sdd");
     PosixFileSystem fs(sys.root.path());
     Lists lists;
-    DriveListTargets targets{
-        [&](const QString &e, const QString &, const DriveInfo &) { lists.cardEntries << e; },
-        [&](const QString &e, const QString &, const DriveInfo &) { lists.diskEntries << e; }};
-    EXPECT_THROW(FillDriveLists(fs, targets), AppError);
+    EXPECT_THROW(fill(fs, lists), AppError);
     EXPECT_EQ(lists.cardEntries, QStringList{sys.mountPoint("first") + "/|MySep!!|Removable Disk"});
 }
 
