@@ -118,9 +118,8 @@ TEST_F(CardCheck, AnotherDeviceMountedOnTheCardsFolderReceivesNothing)
 // still names it.
 TEST(CardCheckReal, AFolderWhoseMountIsGoneReceivesNothing)
 {
-    if (::geteuid() != 0) {
+    if (::geteuid() != 0)
         HALVORIX_SKIP_WITHOUT("mounting a tmpfs needs root");
-    }
     FakeSystem sys;
     TempTree pc;
     pc.write("report.txt", "report");
@@ -134,9 +133,8 @@ TEST(CardCheckReal, AFolderWhoseMountIsGoneReceivesNothing)
     sys.mount(majorMinor, "card", "vfat", "/dev/sdb1");
     sys.disk("sda", "8:0", "0");
     sys.mount("8:0", "disk", "ext4", "/dev/sda");
-    if (::mount("tmpfs", point.toUtf8().constData(), "tmpfs", MS_NOSUID | MS_NODEV, "size=4m") != 0) {
+    if (::mount("tmpfs", point.toUtf8().constData(), "tmpfs", MS_NOSUID | MS_NODEV, "size=4m") != 0)
         HALVORIX_SKIP_WITHOUT(std::string("cannot mount a tmpfs here: ") + std::strerror(errno));
-    }
     struct Unmount {
         QByteArray path;
         bool mounted = true;

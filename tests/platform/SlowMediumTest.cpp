@@ -74,12 +74,6 @@ private:
     std::thread thread_; // last: started once the flags exist
 };
 
-int syncCard(const QString &card)
-{
-    const OpenFile folder(card, O_RDONLY | O_DIRECTORY);
-    return ::syncfs(folder.fd);
-}
-
 class SlowMediumCard : public ::testing::TestWithParam<const char *> {
 protected:
     void SetUp() override
@@ -107,7 +101,7 @@ TEST_P(SlowMediumCard, SyncedDataCountsOnTheDeviceAndReadsBackIntactAfterARemoun
         const OpenFile small(medium.card() + "/note.txt");
         ASSERT_TRUE(small.write(note));
     }
-    ASSERT_EQ(syncCard(medium.card()), 0) << strerror(errno);
+    ASSERT_EQ(::syncfs(OpenFile(medium.card(), O_RDONLY | O_DIRECTORY).fd), 0) << strerror(errno);
     EXPECT_GE(medium.bytesOnDevice() - before, photo.size() + note.size());
 
     ASSERT_EQ(medium.remount().toStdString(), "");
