@@ -140,10 +140,9 @@ TEST(CardCheckReal, AFolderWhoseMountIsGoneReceivesNothing)
         bool mounted = true;
         void now()
         {
-            if (mounted) {
+            if (std::exchange(mounted, false)) {
                 EXPECT_EQ(::umount2(path.constData(), MNT_DETACH), 0) << std::strerror(errno);
             }
-            mounted = false;
         }
         ~Unmount() { now(); }
     } unmount{point.toUtf8()};

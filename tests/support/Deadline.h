@@ -49,14 +49,8 @@ inline bool waitUntil(const std::function<bool()> &done, std::chrono::millisecon
 inline int waitForChild(pid_t pid, std::chrono::milliseconds deadline, const std::string &what)
 {
     int status = 0;
-    pid_t ended = 0;
-    const bool gone = waitUntil(
-        [&] {
-            ended = ::waitpid(pid, &status, WNOHANG);
-            return ended != 0; // the child, or an error: nothing more to wait for
-        },
-        deadline, what);
-    if (!gone) {
+    // Ended once waitpid names the child, or fails: nothing more to wait for then.
+    if (!waitUntil([&] { return ::waitpid(pid, &status, WNOHANG) != 0; }, deadline, what)) {
         ::kill(pid, SIGKILL);
         ::waitpid(pid, &status, 0); // a killed child ends at once
     }
