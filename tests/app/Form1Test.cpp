@@ -17,10 +17,8 @@ namespace {
 bool reportedAtLine(const FakeUi &ui, const char *handler, int line)
 {
     const QString where = QString("in Tesmarin2016/11/03.Form1.%1 at line %2").arg(handler).arg(line);
-    for (const auto &box : ui.boxes)
-        if (box.title == "Application Error" && box.text.contains(where))
-            return true;
-    return false;
+    return std::any_of(ui.boxes.begin(), ui.boxes.end(),
+        [&](const auto &box) { return box.title == "Application Error" && box.text.contains(where); });
 }
 } // namespace
 

@@ -148,10 +148,9 @@ TEST_P(CardMedia, FilesAndFoldersKeepTheirTimesOnTheCard)
     fs.flushDestinations(session);
     card->unmount();
     ASSERT_TRUE(card->mount()) << card->whyNot().toStdString();
-    for (const QString &name :
-        {QString("DCIM/100CANON/IMG_0002.JPG"), QString("single.txt"), QString("DCIM/100CANON"), QString("DCIM")}) {
+    for (const char *name : {"DCIM/100CANON/IMG_0002.JPG", "single.txt", "DCIM/100CANON", "DCIM"}) {
         const qint64 kept = QFileInfo(card->path(name)).lastModified().toSecsSinceEpoch();
-        EXPECT_LE(std::abs(kept - kOld.toSecsSinceEpoch()), card->timeGrainSeconds()) << name.toStdString();
+        EXPECT_LE(std::abs(kept - kOld.toSecsSinceEpoch()), card->timeGrainSeconds()) << name;
     }
     EXPECT_TRUE(session.failures().empty());
 }

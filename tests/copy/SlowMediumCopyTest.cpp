@@ -89,14 +89,13 @@ TEST_F(SlowCard, ANameOnTheMediumAlwaysStandsForACompleteFile)
     if (HasFatalFailure() || IsSkipped())
         return;
     std::map<QString, QByteArray> sources;
+    qint64 total = 0;
     for (int i = 0; i < 12; ++i) {
         const QString name = QString("DCIM/IMG_%1.JPG").arg(i, 4, 10, QChar('0'));
         sources[name] = patterned(i, 300000 + i * 40000);
         pc.write(name, sources[name]);
+        total += sources[name].size();
     }
-    qint64 total = 0;
-    for (const auto &[name, data] : sources)
-        total += data.size();
 
     PosixFileSystem fs("/");
     CopySession session;

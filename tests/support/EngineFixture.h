@@ -55,12 +55,8 @@ struct Way {
     WriteWay write;
     DataCall call;
     const char *name;
+    friend void PrintTo(const Way &way, std::ostream *out) { *out << way.name; } // names the test too
 };
-
-inline void PrintTo(const Way &way, std::ostream *out)
-{
-    *out << way.name;
-}
 
 inline void takeWay(CopySession &session, const Way &way)
 {
