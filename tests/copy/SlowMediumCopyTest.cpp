@@ -172,7 +172,7 @@ protected:
             waitUntil(ready, 30s, "the moment to close the window");
             QMetaObject::invokeMethod(
                 form,
-                [&] {
+                [&, stillHeld] {
                     form->close();
                     closedWhileHeld = stillHeld();
                     bytesOnDeviceAtClose = medium.bytesOnDevice();
