@@ -2,6 +2,7 @@
 #include "support/FormFixture.h"
 #include "support/ModalDialogs.h"
 
+#include <QApplication>
 #include <QFileDialog>
 #include <QFontInfo>
 #include <QKeyEvent>
@@ -9,6 +10,7 @@
 #include <QMessageBox>
 #include <QStyleOptionButton>
 #include <QStyleOptionGroupBox>
+#include <gtest/gtest.h>
 #include <set>
 
 using namespace halvorix;

@@ -1,10 +1,13 @@
 #include "app/Twips.h"
+#include "core/AppError.h"
 #include "support/FormFixture.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QScreen>
+#include <gtest/gtest.h>
 
 using namespace halvorix;
 using namespace halvorix::test;

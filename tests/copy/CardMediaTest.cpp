@@ -3,10 +3,20 @@
 // here: names that differ only in case are one file, no unnamed files, times to two seconds, owners
 // fixed by the mount, drivers that set a file's time anew when it is renamed.
 #include "copy/ModCopy.h"
+#include "core/AppError.h"
+#include "platform/posix/PosixFileSystem.h"
 #include "platform/posix/TemporaryNames.h"
 #include "support/CardImage.h"
+#include "support/Deadline.h"
 #include "support/FormFixture.h"
 #include "support/RealMedia.h"
+#include "support/TempTree.h"
+
+#include <cstdio>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace halvorix;
 using namespace halvorix::test;

@@ -1,6 +1,12 @@
 // What arrives when a card's tree is copied: every file, hidden ones too, with its content,
 // permissions and times, every folder with its time, whatever bytes the names hold.
+#include "platform/posix/PosixFileSystem.h"
 #include "support/EngineFixture.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace halvorix;
 using namespace halvorix::test;

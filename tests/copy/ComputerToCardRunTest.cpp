@@ -2,6 +2,8 @@
 // be copied is named at the end.
 #include "support/CopyRunFixture.h"
 
+#include <gtest/gtest.h>
+
 using namespace halvorix;
 using namespace halvorix::test;
 

@@ -2,12 +2,16 @@
 // and the step fails once; the closing warning lists them.
 #include "copy/ModCopy.h"
 #include "core/AppError.h"
+#include "platform/posix/PosixFileSystem.h"
 #include "support/Deadline.h"
 #include "support/EngineFixture.h"
 #include "support/RealMedia.h"
 
 #include <gmock/gmock.h>
+#include <gtest/gtest.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace halvorix;
 using namespace halvorix::test;

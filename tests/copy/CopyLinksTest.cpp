@@ -3,7 +3,11 @@
 // true) a link is followed, each folder entered once. Either way a copy never walks into what it
 // writes.
 #include "core/AppError.h"
+#include "platform/posix/PosixFileSystem.h"
 #include "support/EngineFixture.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace halvorix;
 using namespace halvorix::test;

@@ -3,6 +3,8 @@
 #include "support/CopyRunFixture.h"
 #include "support/FakeSystem.h"
 
+#include <gtest/gtest.h>
+
 using namespace halvorix;
 using namespace halvorix::test;
 

@@ -2,10 +2,17 @@
 // (bench/slowmedium): a name on the medium always stands for a complete file, the bar counts what
 // the medium holds, and a close request ends the program at once in every phase of a run.
 // Behaviour only: how fast the medium goes is measured in bench/, never asserted here.
+#include "platform/posix/PosixFileSystem.h"
 #include "support/CardImage.h"
+#include "support/Deadline.h"
 #include "support/FormFixture.h"
 #include "support/RealMedia.h"
 #include "support/SlowMedium.h"
+
+#include <QProcess>
+#include <atomic>
+#include <gtest/gtest.h>
+#include <thread>
 
 using namespace halvorix;
 using namespace halvorix::test;

@@ -1,6 +1,11 @@
 // The window while a copy runs: it paints and shows progress, refuses input, and a close ends the
 // copy at once, leaving nothing half written.
 #include "support/CopyRunFixture.h"
+#include "support/Deadline.h"
+
+#include <QMouseEvent>
+#include <atomic>
+#include <gtest/gtest.h>
 
 using namespace halvorix;
 using namespace halvorix::test;

@@ -5,6 +5,8 @@
 #include "support/TempTree.h"
 
 #include <QTime>
+#include <gtest/gtest.h>
+#include <map>
 
 using namespace halvorix;
 using namespace halvorix::test;

@@ -1,6 +1,9 @@
+#include "core/StepRunner.h"
 #include "core/AppError.h"
 #include "core/ErrorReport.h"
 #include "support/FakeUi.h"
+
+#include <gtest/gtest.h>
 
 using namespace halvorix;
 using halvorix::test::FakeUi;

@@ -3,13 +3,18 @@
 #include "support/FakeSystem.h"
 #include "support/RealMedia.h"
 
+#include <QDir>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QRadioButton>
 #include <cerrno>
+#include <cstring>
+#include <gtest/gtest.h>
 #include <memory>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
 using namespace halvorix;
 using namespace halvorix::test;

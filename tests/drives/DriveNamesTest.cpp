@@ -4,6 +4,7 @@
 #include "support/FakeSystem.h"
 
 #include <QLineEdit>
+#include <gtest/gtest.h>
 
 using namespace halvorix;
 using namespace halvorix::test;

@@ -1,6 +1,13 @@
+#include "core/AppError.h"
 #include "drives/Destinations.h"
+#include "drives/DriveLists.h"
+#include "platform/posix/LinuxDrives.h"
+#include "platform/posix/PosixFileSystem.h"
 #include "support/FakeSystem.h"
 #include "support/FormFixture.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
 
 using namespace halvorix;
 using namespace halvorix::test;

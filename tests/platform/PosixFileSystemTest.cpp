@@ -4,6 +4,8 @@
 #include "support/TempTree.h"
 
 #include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace halvorix;
 using namespace halvorix::test;

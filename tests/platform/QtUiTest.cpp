@@ -2,10 +2,13 @@
 #include "core/AppError.h"
 #include "support/FakeSystem.h"
 #include "support/ModalDialogs.h"
+#include "support/TempTree.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QFileDialog>
 #include <QImage>
+#include <gtest/gtest.h>
 
 using namespace halvorix;
 using namespace halvorix::test;

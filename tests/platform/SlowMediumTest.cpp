@@ -3,9 +3,18 @@
 #include "support/Deadline.h"
 #include "support/SlowMedium.h"
 #include "support/RealMedia.h"
+#include "support/TempTree.h"
 
+#include <QDir>
+#include <QFile>
 #include <QRandomGenerator>
 #include <atomic>
+#include <fcntl.h>
+#include <functional>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace halvorix::test;
 using namespace std::chrono_literals;

@@ -1,3 +1,4 @@
+#include "core/AppError.h"
 #include "core/PathText.h"
 #include "support/Deadline.h"
 #include "support/FakeUi.h"
@@ -5,8 +6,13 @@
 #include "support/TempTree.h"
 #include "transferlist/AddFolder.h"
 
+#include <QDir>
+#include <gtest/gtest.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace halvorix;
 using namespace halvorix::test;

@@ -1,7 +1,10 @@
+#include "support/Deadline.h"
 #include "support/TransferListFixture.h"
 
 #include <QMimeData>
 #include <QUrl>
+#include <atomic>
+#include <gtest/gtest.h>
 
 using namespace halvorix;
 using namespace halvorix::test;

@@ -1,5 +1,9 @@
+#include "core/AppError.h"
+#include "core/StepRunner.h"
 #include "support/TransferListFixture.h"
 #include "transferlist/CommonDialog.h"
+
+#include <gtest/gtest.h>
 
 using namespace halvorix;
 using namespace halvorix::test;
