@@ -15,6 +15,9 @@
 
 using namespace halvorix;
 using namespace halvorix::test;
+using Form1Look = LoadedForm;
+using Form1Fonts = LoadedForm;
+using Form1Layout = LoadedForm;
 
 namespace {
 
@@ -33,10 +36,8 @@ std::string described(const QFont &font)
 
 // Arial, bold, 9 point (buttons 11.25); a caption that would not fit may be set up to 1.5 point
 // smaller (see Form1Fonts).
-TEST(Form1Look, ControlsKeepTheDesignedFonts)
+TEST_F(Form1Look, ControlsKeepTheDesignedFonts)
 {
-    FormFixture f;
-    Form1 &form = f.load();
     form.ensurePolished();
     for (QWidget *control : form.findChildren<QWidget *>()) {
         if (control->parentWidget() != form.Frame1 && control->parentWidget() != form.Frame2
@@ -51,10 +52,8 @@ TEST(Form1Look, ControlsKeepTheDesignedFonts)
     }
 }
 
-TEST(Form1Look, MessageBoxesAndFileDialogsOfTheWindowUseTheDesktopFont)
+TEST_F(Form1Look, MessageBoxesAndFileDialogsOfTheWindowUseTheDesktopFont)
 {
-    FormFixture f;
-    Form1 &form = f.load();
     QtUi ui;
     ui.setOwner(&form);
     const std::string desktop = described(QApplication::font());
@@ -140,10 +139,8 @@ std::vector<CaptionFit> measureCaptions(Form1 &form)
 
 // Run by CTest once per font a machine may have (see tests/CMakeLists.txt): HALVORIX_EXPECT_FONT
 // names the family "Arial" must resolve to there, so a missing font cannot pass unnoticed.
-TEST(Form1Fonts, EveryCaptionFitsItsControlInTheFontActuallyResolved)
+TEST_F(Form1Fonts, EveryCaptionFitsItsControlInTheFontActuallyResolved)
 {
-    FormFixture f;
-    Form1 &form = f.load();
     form.show(); // laid out and polished as on screen
     const QString resolved = QFontInfo(form.Label1[0]->font()).family();
     const QString expected = qEnvironmentVariable("HALVORIX_EXPECT_FONT");
@@ -170,12 +167,6 @@ TEST(Form1Fonts, EveryCaptionFitsItsControlInTheFontActuallyResolved)
 
 namespace {
 
-// Where a control shows, in the window's own coordinates.
-QRect onWindow(const Form1 &form, const QWidget *control)
-{
-    return QRect(control->mapTo(&form, QPoint(0, 0)), control->size());
-}
-
 std::string named(const QWidget *control)
 {
     return control->objectName().toStdString();
@@ -191,22 +182,6 @@ std::vector<QWidget *> shownOn(const Form1 &form, QWidget *parent)
     }
     std::stable_sort(shown.begin(), shown.end(), [](QWidget *a, QWidget *b) { return a->y() < b->y(); });
     return shown;
-}
-
-// The part of a frame its controls may use: inside its border and below its caption.
-QRect usableArea(QGroupBox *frame)
-{
-    return frame->rect().adjusted(1, captionOf(frame).bottom() + 1, -1, -1);
-}
-
-void expectNoOverlap(const std::vector<QWidget *> &controls, const std::string &where)
-{
-    for (size_t i = 0; i < controls.size(); ++i) {
-        for (size_t j = i + 1; j < controls.size(); ++j) {
-            EXPECT_FALSE(controls[i]->geometry().intersects(controls[j]->geometry()))
-                << where << ": " << named(controls[i]) << " overlaps " << named(controls[j]);
-        }
-    }
 }
 
 // What a user sees of the window as it stands: the direction frame at the top, the chosen
@@ -237,7 +212,8 @@ void expectTidy(Form1 &form, const std::string &where)
     EXPECT_LE(below, 2 * side) << where << ": an empty band below the progress bar";
 
     for (QGroupBox *frame : {form.Frame3, chosen}) {
-        const QRect area = usableArea(frame);
+        // The part of the frame its controls may use: inside its border and below its caption.
+        const QRect area = frame->rect().adjusted(1, captionOf(frame).bottom() + 1, -1, -1);
         std::vector<QWidget *> seen;
         for (QWidget *control : shownOn(form, frame)) {
             if (!control->geometry().intersects(frame->rect())) {
@@ -247,10 +223,13 @@ void expectTidy(Form1 &form, const std::string &where)
             EXPECT_TRUE(area.contains(control->geometry()))
                 << where << ": " << named(control) << " is cut by the edge or the caption of "
                 << named(frame);
+            for (const QWidget *other : seen)
+                EXPECT_FALSE(control->geometry().intersects(other->geometry()))
+                    << where << " in " << named(frame) << ": " << named(other) << " overlaps "
+                    << named(control);
             seen.push_back(control);
         }
         EXPECT_GE(seen.size(), 2u) << where << ": " << named(frame);
-        expectNoOverlap(seen, where + " in " + named(frame));
     }
 }
 
@@ -272,10 +251,8 @@ std::vector<QWidget *> tabbingRound(Form1 &form)
 
 } // namespace
 
-TEST(Form1Layout, InEitherDirectionControlsStayInsideTheirFrameAndTheWindowAndClearOfEachOther)
+TEST_F(Form1Layout, InEitherDirectionControlsStayInsideTheirFrameAndTheWindowAndClearOfEachOther)
 {
-    FormFixture f;
-    Form1 &form = f.load();
     // Not shown: the window's outer height counts the title bar, which a window manager sizes;
     // until one has framed it the title bar is as designed.
     form.ensurePolished();
@@ -290,10 +267,8 @@ TEST(Form1Layout, InEitherDirectionControlsStayInsideTheirFrameAndTheWindowAndCl
 
 // Names in full: the source column spans the list without a sideways scroll bar, and the
 // column behind it (the row's kind) is out of sight.
-TEST(Form1Layout, TheListShowsItsSourceColumnAcrossAndNothingElse)
+TEST_F(Form1Layout, TheListShowsItsSourceColumnAcrossAndNothingElse)
 {
-    FormFixture f;
-    Form1 &form = f.load();
     form.Option2->setChecked(true);
     form.show();
     const int across = form.ListView1->viewport()->width();
@@ -304,12 +279,12 @@ TEST(Form1Layout, TheListShowsItsSourceColumnAcrossAndNothingElse)
 
 // Tab goes along a row to the right, or down to a row below, and round to the top at the end;
 // every control that takes the keyboard's focus in that direction is reached once.
-TEST(Form1Layout, TabFollowsTheOrderOnScreen)
+TEST_F(Form1Layout, TabFollowsTheOrderOnScreen)
 {
-    FormFixture f;
-    Form1 &form = f.load();
     form.show();
     QApplication::setActiveWindow(&form);
+    const auto onWindow
+        = [&](const QWidget *control) { return QRect(control->mapTo(&form, QPoint()), control->size()); };
     for (bool cardToComputer : {true, false}) {
         (cardToComputer ? form.Option1 : form.Option2)->setChecked(true);
         const std::string where = cardToComputer ? "memory card to computer" : "computer to memory card";
@@ -324,7 +299,7 @@ TEST(Form1Layout, TabFollowsTheOrderOnScreen)
             << where;
         EXPECT_EQ(visited.size(), reachable.size()) << where;
         for (size_t i = 1; i < visited.size(); ++i) {
-            const QRect from = onWindow(form, visited[i - 1]), to = onWindow(form, visited[i]);
+            const QRect from = onWindow(visited[i - 1]), to = onWindow(visited[i]);
             const bool sameRow = to.top() <= from.bottom() && from.top() <= to.bottom();
             const bool along = sameRow && to.left() > from.right();
             const bool down = to.top() > from.center().y() && !sameRow;
@@ -336,10 +311,8 @@ TEST(Form1Layout, TabFollowsTheOrderOnScreen)
 
 // A list or text box is read out by the caption of the label beside it, and the label's
 // shortcut leads to it.
-TEST(Form1Layout, EachLabelNamesTheControlBesideIt)
+TEST_F(Form1Layout, EachLabelNamesTheControlBesideIt)
 {
-    FormFixture f;
-    Form1 &form = f.load();
     for (QLabel *label : form.Label1) {
         QWidget *beside = nullptr;
         for (QWidget *control : label->parentWidget()->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {

@@ -11,23 +11,23 @@
 
 using namespace halvorix;
 using namespace halvorix::test;
+using Form1Layout = LoadedForm;
+using Form1Direction = LoadedForm;
+using Form1Pointer = LoadedForm;
+using Form1Window = LoadedForm;
 
 namespace {
 bool reportedAtLine(const FakeUi &ui, const char *handler, int line)
 {
     const QString where = QString("in Tesmarin2016/11/03.Form1.%1 at line %2").arg(handler).arg(line);
-    for (const auto &box : ui.boxes)
-        if (box.title == "Application Error" && box.text.contains(where))
-            return true;
-    return false;
+    return std::any_of(ui.boxes.begin(), ui.boxes.end(),
+        [&](const auto &box) { return box.title == "Application Error" && box.text.contains(where); });
 }
 } // namespace
 
 // Without a skin or a cursor file in the program's folder: white, the standard pointer, no box.
-TEST(Form1Layout, TitleFixedBorderAndAnEmptyListWithItsHeader)
+TEST_F(Form1Layout, TitleFixedBorderAndAnEmptyListWithItsHeader)
 {
-    FormFixture f;
-    Form1 &form = f.load();
     EXPECT_EQ(form.windowTitle(), "Halvorix");
     EXPECT_EQ(f.ui.applicationTitle(), "Halvorix");
     EXPECT_EQ(form.PushButton3->text(), "Load Sample/Example Files");
@@ -46,10 +46,9 @@ TEST(Form1Layout, TitleFixedBorderAndAnEmptyListWithItsHeader)
     EXPECT_TRUE(f.ui.boxes.empty());
 }
 
-TEST(Form1Layout, WindowCarriesTheProgramIconInSmallAndLargeSizes)
+TEST_F(Form1Layout, WindowCarriesTheProgramIconInSmallAndLargeSizes)
 {
-    FormFixture f;
-    const QIcon icon = f.load().windowIcon();
+    const QIcon icon = form.windowIcon();
     ASSERT_FALSE(icon.isNull()); // its pictures were linked into the program
     for (int size : {16, 48, 256}) {
         const QPixmap picture = icon.pixmap(size, size);
@@ -58,10 +57,8 @@ TEST(Form1Layout, WindowCarriesTheProgramIconInSmallAndLargeSizes)
     }
 }
 
-TEST(Form1Layout, EveryControlHasANameForScreenReaders)
+TEST_F(Form1Layout, EveryControlHasANameForScreenReaders)
 {
-    FormFixture f;
-    Form1 &form = f.load();
     for (QWidget *control : form.findChildren<QWidget *>()) {
         if (control->parentWidget() != form.Frame1 && control->parentWidget() != form.Frame2
             && control->parentWidget() != form.Frame3 && control->parentWidget() != &form)
@@ -158,9 +155,9 @@ struct DirectionCase {
     bool reportAt144;
 };
 
-class Form1Direction : public ::testing::TestWithParam<DirectionCase> { };
+class Form1DirectionSetting : public ::testing::TestWithParam<DirectionCase> { };
 
-TEST_P(Form1Direction, RestoredFromTheSettingAndWrittenBack)
+TEST_P(Form1DirectionSetting, RestoredFromTheSettingAndWrittenBack)
 {
     const DirectionCase c = GetParam();
     FormFixture f;
@@ -176,15 +173,13 @@ TEST_P(Form1Direction, RestoredFromTheSettingAndWrittenBack)
     EXPECT_EQ(f.ui.boxes.size(), c.reportAt144 ? 1u : 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Settings, Form1Direction,
+INSTANTIATE_TEST_SUITE_P(Stored, Form1DirectionSetting,
     ::testing::Values(DirectionCase{nullptr, true, false}, DirectionCase{"True", true, false},
         DirectionCase{"False", false, false}, DirectionCase{"1", true, false},
         DirectionCase{"0", false, false}, DirectionCase{"garbage", true, true}));
 
-TEST(Form1Direction, SwitchingKeepsSelectionsAndTexts)
+TEST_F(Form1Direction, SwitchingKeepsSelectionsAndTexts)
 {
-    FormFixture f;
-    Form1 &form = f.load();
     f.pickCardToComputer();
     form.Combo3->setCurrentIndex(0);
     const QString text1 = form.Text1->text(), text2 = form.Text2->text(), text3 = form.Text3->text();
@@ -200,10 +195,8 @@ TEST(Form1Direction, SwitchingKeepsSelectionsAndTexts)
 }
 
 // The option buttons' handlers report nothing, and nothing that fails in one ends the program.
-TEST(Form1Direction, AFailureOfAnyKindInAnUnguardedHandlerIsSwallowed)
+TEST_F(Form1Direction, AFailureOfAnyKindInAnUnguardedHandlerIsSwallowed)
 {
-    FormFixture f;
-    Form1 &form = f.load();
     f.ui.beforeSaveSetting = [] { throw std::bad_alloc(); };
     EXPECT_NO_THROW(form.Option2->setChecked(true));
     f.ui.beforeSaveSetting = [] { throw AppError(kPathFileAccessError, "settings not writable"); };
@@ -212,10 +205,8 @@ TEST(Form1Direction, AFailureOfAnyKindInAnUnguardedHandlerIsSwallowed)
     EXPECT_TRUE(f.ui.boxes.empty());
 }
 
-TEST(Form1Direction, AddButtonCaptionsFollowTheMode)
+TEST_F(Form1Direction, AddButtonCaptionsFollowTheMode)
 {
-    FormFixture f;
-    Form1 &form = f.load();
     form.Option4->setChecked(true);
     EXPECT_EQ(form.PushButton5->text(), "Add Folder(s)");
     EXPECT_EQ(form.PushButton4->text(), "Add All Folder(s) In Folder");
@@ -224,10 +215,8 @@ TEST(Form1Direction, AddButtonCaptionsFollowTheMode)
     EXPECT_EQ(form.PushButton4->text(), "Add All File(s) In Folder");
 }
 
-TEST(Form1Pointer, HandOverButtonsArrowOverSurfacesOthersUntouched)
+TEST_F(Form1Pointer, HandOverButtonsArrowOverSurfacesOthersUntouched)
 {
-    FormFixture f;
-    Form1 &form = f.load();
     form.Option2->setChecked(true);
     form.show(); // mouse events reach visible controls only
     EXPECT_EQ(form.MousePointer(), 0);
@@ -249,10 +238,8 @@ TEST(Form1Pointer, HandOverButtonsArrowOverSurfacesOthersUntouched)
     EXPECT_EQ(form.MousePointer(), 0);
 }
 
-TEST(Form1Pointer, TextBoxesKeepTheirIBeamAndTheListHeaderItsResizePointer)
+TEST_F(Form1Pointer, TextBoxesKeepTheirIBeamAndTheListHeaderItsResizePointer)
 {
-    FormFixture f;
-    Form1 &form = f.load();
     form.Option2->setChecked(true);
     form.show();
     QHeaderView *header = form.ListView1->header();
@@ -286,10 +273,8 @@ TEST(Form1Pointer, TextBoxesKeepTheirIBeamAndTheListHeaderItsResizePointer)
     EXPECT_EQ(form.MousePointer(), 99);
 }
 
-TEST(Form1Window, CentredWhenItFirstOpensThenStaysWhereTheUserPutsIt)
+TEST_F(Form1Window, CentredWhenItFirstOpensThenStaysWhereTheUserPutsIt)
 {
-    FormFixture f;
-    Form1 &form = f.load();
     form.show();
     const QPoint centred = form.frameGeometry().center();
     const QPoint screenCentre = form.screen()->availableGeometry().center();

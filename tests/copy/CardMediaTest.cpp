@@ -12,7 +12,6 @@
 #include "support/RealMedia.h"
 #include "support/TempTree.h"
 
-#include <QDirIterator>
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -26,17 +25,6 @@ using namespace std::chrono_literals;
 namespace {
 
 const QDateTime kOld = QDateTime(QDate(2019, 6, 1), QTime(12, 30, 16), Qt::UTC);
-
-QStringList filesBelow(const QString &root)
-{
-    QStringList files;
-    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    const qsizetype prefix = root.endsWith('/') ? root.size() : root.size() + 1;
-    while (it.hasNext())
-        files << it.next().mid(prefix);
-    files.sort();
-    return files;
-}
 
 class CardMedia : public ::testing::TestWithParam<CardImage::Kind> {
 protected:
@@ -170,10 +158,9 @@ TEST_P(CardMedia, FilesAndFoldersKeepTheirTimesOnTheCard)
     fs.flushDestinations(session);
     card->unmount();
     ASSERT_TRUE(card->mount()) << card->whyNot().toStdString();
-    for (const QString &name :
-        {QString("DCIM/100CANON/IMG_0002.JPG"), QString("single.txt"), QString("DCIM/100CANON"), QString("DCIM")}) {
+    for (const char *name : {"DCIM/100CANON/IMG_0002.JPG", "single.txt", "DCIM/100CANON", "DCIM"}) {
         const qint64 kept = QFileInfo(card->path(name)).lastModified().toSecsSinceEpoch();
-        EXPECT_LE(std::abs(kept - kOld.toSecsSinceEpoch()), card->timeGrainSeconds()) << name.toStdString();
+        EXPECT_LE(std::abs(kept - kOld.toSecsSinceEpoch()), card->timeGrainSeconds()) << name;
     }
     EXPECT_TRUE(session.failures().empty());
 }
@@ -212,25 +199,19 @@ TEST_P(CardMedia, ACardTheUserMayWriteButDoesNotOwnTakesTheFiles)
     ::chmod(pc.path().toUtf8().constData(), 0755);
     ::chmod(pc.path("photos").toUtf8().constData(), 0755);
     ::chmod(pc.path("photos/a.jpg").toUtf8().constData(), 0644);
-    const QString target = card->path() + "/";
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
-            ::_exit(2);
+    const int status = runInChild(true, 60s, "the unprivileged copy to end", [&] {
         PosixFileSystem real("/");
         CopySession s;
         s.options.followLinks = true;
         try {
-            real.copyFolder(pc.path("photos"), target, s);
+            real.copyFolder(pc.path("photos"), card->path() + "/", s);
             real.flushDestinations(s);
         } catch (const AppError &e) {
             std::fprintf(stderr, "%s\n", qPrintable(e.description()));
-            ::_exit(3);
+            return 3;
         }
-        ::_exit(s.failures().empty() ? 0 : 4);
-    }
-    const int status = waitForChild(child, 60s, "the unprivileged copy to end");
+        return s.failures().empty() ? 0 : 4;
+    });
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(TempTree::read(card->path("photos/a.jpg")), "a photo");
@@ -243,9 +224,8 @@ TEST_P(CardMedia, NoTemporaryFileOutlivesTheNextRun)
     pc.write("DCIM/IMG_0003.JPG", QByteArray(600000, 'q'));
     pc.write("DCIM/IMG_0004.JPG", "small");
     const QString target = card->path() + "/";
-    const pid_t child = ::fork(); // copies until it is killed in the middle of the big file
-    ASSERT_GE(child, 0);
-    if (child == 0) {
+    // A child copies until it is killed in the middle of the big file.
+    const int status = runInChild(false, 60s, "the copy to be killed in the middle of a file", [&] {
         PosixFileSystem real("/");
         CopySession s;
         s.options.followLinks = true;
@@ -257,9 +237,8 @@ TEST_P(CardMedia, NoTemporaryFileOutlivesTheNextRun)
                 ::kill(::getpid(), SIGKILL);
         };
         real.copyFolder(pc.path("DCIM"), target, s);
-        ::_exit(0);
-    }
-    const int status = waitForChild(child, 60s, "the copy to be killed in the middle of a file");
+        return 0;
+    });
     ASSERT_TRUE(WIFSIGNALED(status));
     TemporaryNames earlier; // and one this process left in an earlier run, the card then pulled
     const QString ownLeftover = card->path("DCIM/" + QString::fromUtf8(earlier.next()));

@@ -20,9 +20,9 @@ using ::testing::AllOf;
 using ::testing::Property;
 using ::testing::Throws;
 
-namespace {
+using CopyFailures = EngineTest;
 
-class CopyFailures : public EngineTest { };
+namespace {
 
 // A small tmpfs, for a full or read-only destination. Needs root; skipped elsewhere.
 class SmallFileSystem {
@@ -57,24 +57,19 @@ TEST_P(CopyFailures, RealUnreadableFileAsAnUnprivilegedUser)
     ::chmod(results.path().toUtf8().constData(), 0777);
     if (::geteuid() != 0)
         HALVORIX_SKIP_WITHOUT("needs root to drop to an unprivileged user");
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
-            ::_exit(2);
+    const int status = runInChild(true, 60s, "the unprivileged copy to end", [&] {
         PosixFileSystem real("/");
         CopySession s;
         takeWay(s, GetParam());
         try {
             real.copyMatchingFiles(card.path("*.*"), results.path() + "/", s);
-            ::_exit(3); // must fail once
+            return 3; // must fail once
         } catch (const AppError &) {
         }
         const bool ok = s.failures().size() == 1 && s.failures()[0].reason == "Permission denied"
             && QFile::exists(results.path(".hidden.dat")) && !QFile::exists(results.path("IMG_0001.JPG"));
-        ::_exit(ok ? 0 : 1);
-    }
-    const int status = waitForChild(child, 60s, "the unprivileged copy to end");
+        return ok ? 0 : 1;
+    });
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << WEXITSTATUS(status);
     EXPECT_FALSE(hasTemporaryFiles(results.path()));
 }

@@ -12,11 +12,7 @@
 using namespace halvorix;
 using namespace halvorix::test;
 
-namespace {
-
-class CopyLinks : public EngineTest { };
-
-} // namespace
+using CopyLinks = EngineTest;
 
 TEST_P(CopyLinks, AResultsFolderOnTheCardIsNeverCopiedIntoItself)
 {
@@ -95,7 +91,7 @@ TEST_P(CopyLinks, FromACardALinkSwappedInForAFileIsNeverFollowed)
 // leads into the folder itself is refused, as a destination inside it is.
 TEST_P(CopyLinks, ToACardTheCopyNeverReachesItsOwnDestinationThroughALink)
 {
-    TempTree pc, target;
+    TempTree target;
     pc.write("album/photo.jpg", "pixels");
     ASSERT_TRUE(QFile::link(target.path(), pc.path("album/to-destination")));
     ASSERT_TRUE(QFile::link(target.path("album"), pc.path("album/to-its-copy"))); // made by the copy

@@ -14,18 +14,13 @@ using namespace halvorix;
 using namespace halvorix::test;
 using namespace std::chrono_literals;
 
-namespace {
-
-class CopyNames : public EngineTest { };
-
-} // namespace
+using CopyNames = EngineTest;
 
 // Two items with one name in one copy: the earlier stays and the later one is a failure named with
 // its reason. What was there before the run is still replaced, and the same file listed twice is
 // simply there.
 TEST_P(CopyNames, OneCopyNeverReplacesWhatItWroteItself)
 {
-    TempTree pc;
     pc.write("100CANON/IMG_0001.JPG", "first camera");
     pc.write("101CANON/IMG_0001.JPG", "second camera");
     pc.write("102CANON/img_0001.jpg", "third camera");
@@ -57,7 +52,6 @@ TEST_P(CopyNames, OneCopyNeverReplacesWhatItWroteItself)
 // folders of one name merge, but none of their files replaces another.
 TEST_P(CopyNames, FolderTreesOfOneNameMergeWithoutReplacingEachOther)
 {
-    TempTree pc;
     pc.write("a/Trip/day1.jpg", "a1");
     pc.write("a/Trip/notes.txt", "from a");
     pc.write("b/Trip/day2.jpg", "b2");
@@ -77,7 +71,6 @@ TEST_P(CopyNames, FolderTreesOfOneNameMergeWithoutReplacingEachOther)
 // folder named "*" is not every folder beside it.
 TEST_P(CopyNames, FolderRowsAreExactWhateverCharactersTheirNamesHold)
 {
-    TempTree pc;
     pc.write("Why?/a.txt", "question");
     pc.write("Whys/b.txt", "plural");
     pc.write("*/c.txt", "star");

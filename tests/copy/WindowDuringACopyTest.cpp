@@ -66,16 +66,10 @@ TEST_F(CopyRun, CloseDuringALongCopyLeavesNeitherAPartialNorATemporaryFile)
     f.fs.chunkBytes = 64 << 10;
     std::atomic<int> chunks{0};
     f.fs.beforeEachChunk = [&](CopySession &session) {
-        if (++chunks == 3) {
-            QMetaObject::invokeMethod(
-                form, [&] { form->close(); }, Qt::QueuedConnection);
-            waitUntil([&] { return session.isAbandoned(); }, 10s, "the close to reach the copy");
-        }
+        if (++chunks == 3)
+            f.closeFrom(session);
     };
-    {
-        const Watchdog watchdog(30s, "the run to end after the close");
-        EXPECT_THROW(form->PushButton1_Click(), ProgramEnded);
-    }
+    f.expectStartEndedByTheClose(30s);
     EXPECT_TRUE(f.ui.programEnded);
     EXPECT_EQ(TempTree::read(fromPc() + "big.bin"), "the old copy");
     EXPECT_FALSE(hasTemporaryFiles(f.card.path())) << "a temporary file stayed on the card";
@@ -96,20 +90,13 @@ TEST_F(CopyRun, CloseDuringAFolderTreeStopsTheWalkAndLeavesNoTemporaryFile)
     f.fs.chunkBytes = 64 << 10;
     std::atomic<int> chunks{0};
     f.fs.beforeEachChunk = [&](CopySession &session) {
-        if (++chunks == 2) {
-            QMetaObject::invokeMethod(
-                form, [&] { form->close(); }, Qt::QueuedConnection);
-            waitUntil([&] { return session.isAbandoned(); }, 10s, "the close to reach the copy");
-        }
+        if (++chunks == 2)
+            f.closeFrom(session);
     };
-    {
-        const Watchdog watchdog(30s, "the run to end after the close");
-        EXPECT_THROW(form->PushButton1_Click(), ProgramEnded);
-    }
+    f.expectStartEndedByTheClose(30s);
     EXPECT_EQ(chunks, 2);
     EXPECT_EQ(QDir(fromPc() + "tree").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 1);
-    QDirIterator named(fromPc(), QDir::Files, QDirIterator::Subdirectories);
-    EXPECT_FALSE(named.hasNext()) << named.next().toStdString();
+    EXPECT_EQ(filesBelow(fromPc()), QStringList());
     EXPECT_FALSE(hasTemporaryFiles(f.card.path())) << "a temporary file stayed on the card";
     EXPECT_TRUE(f.ui.boxes.empty());
 }

@@ -49,6 +49,7 @@ protected:
 
     void startCardToComputer()
     {
+        w->form.Option1->setChecked(true);
         w->pickCardToComputer(0, 0);
         ASSERT_EQ(w->form.Text1->text(), results() + "/");
         w->form.PushButton1_Click();
@@ -60,7 +61,7 @@ protected:
         w->form.transferList().append({pc.path("report.txt"), "Is File"});
         w->form.PushButton1_Click();
     }
-    // One warning naming the card; nothing created on either side; the window at rest.
+    // One warning naming the card (then cleared); nothing created on either side; the window at rest.
     void expectToldAndNothingWritten()
     {
         ASSERT_EQ(w->ui.boxes.size(), 1u) << w->ui.boxTexts().join('\n').toStdString();
@@ -71,6 +72,7 @@ protected:
         EXPECT_FALSE(QFileInfo::exists(card() + "/From_PC"));
         EXPECT_EQ(w->form.MousePointer(), Form1::kPointerDefault);
         EXPECT_EQ(w->form.ProgressBar1->value(), 0);
+        w->ui.boxes.clear();
     }
 };
 
@@ -90,8 +92,6 @@ TEST_F(CardCheck, CardUnmountedWithItsFolderLeftReceivesNothing)
     sys.unmount("sdcard");
     startComputerToCard();
     expectToldAndNothingWritten();
-    w->ui.boxes.clear();
-    w->form.Option1->setChecked(true);
     startCardToComputer();
     expectToldAndNothingWritten();
 }
@@ -103,8 +103,6 @@ TEST_F(CardCheck, AnotherCardInTheSameSlotReceivesNothing)
     sys.uuid("5E6F-7A8B", "sdb1");
     startComputerToCard();
     expectToldAndNothingWritten();
-    w->ui.boxes.clear();
-    w->form.Option1->setChecked(true);
     startCardToComputer();
     expectToldAndNothingWritten();
 }
@@ -125,9 +123,8 @@ TEST_F(CardCheck, AnotherDeviceMountedOnTheCardsFolderReceivesNothing)
 // still names it.
 TEST(CardCheckReal, AFolderWhoseMountIsGoneReceivesNothing)
 {
-    if (::geteuid() != 0) {
+    if (::geteuid() != 0)
         HALVORIX_SKIP_WITHOUT("mounting a tmpfs needs root");
-    }
     FakeSystem sys;
     TempTree pc;
     pc.write("report.txt", "report");
@@ -141,18 +138,16 @@ TEST(CardCheckReal, AFolderWhoseMountIsGoneReceivesNothing)
     sys.mount(majorMinor, "card", "vfat", "/dev/sdb1");
     sys.disk("sda", "8:0", "0");
     sys.mount("8:0", "disk", "ext4", "/dev/sda");
-    if (::mount("tmpfs", point.toUtf8().constData(), "tmpfs", MS_NOSUID | MS_NODEV, "size=4m") != 0) {
+    if (::mount("tmpfs", point.toUtf8().constData(), "tmpfs", MS_NOSUID | MS_NODEV, "size=4m") != 0)
         HALVORIX_SKIP_WITHOUT(std::string("cannot mount a tmpfs here: ") + std::strerror(errno));
-    }
     struct Unmount {
         QByteArray path;
         bool mounted = true;
         void now()
         {
-            if (mounted) {
+            if (std::exchange(mounted, false)) {
                 EXPECT_EQ(::umount2(path.constData(), MNT_DETACH), 0) << std::strerror(errno);
             }
-            mounted = false;
         }
         ~Unmount() { now(); }
     } unmount{point.toUtf8()};

@@ -11,6 +11,8 @@
 
 using namespace halvorix;
 using namespace halvorix::test;
+using Form1Drives = LoadedForm;
+using Form1FolderPicker = LoadedForm;
 
 TEST(DriveDiscovery, ClassifiesEveryKindOfMountFromTheSystemFiles)
 {
@@ -61,7 +63,8 @@ TEST(DriveDiscovery, ClassifiesEveryKindOfMountFromTheSystemFiles)
     expect(6, "gone", kDriveRemovable, "", false);
 
     PosixFileSystem fs(sys.root.path());
-    const Lists lists = fill(fs);
+    Lists lists;
+    fill(fs, lists);
     EXPECT_EQ(lists.cardTexts,
         QStringList({"Removable Disk (" + sys.mountPoint("card one") + ")",
             "MY CARD (" + sys.mountPoint("labelled") + ")",
@@ -80,10 +83,8 @@ TEST(DriveDiscovery, BootPartitionsAndDiskImagesAreNoDrives)
 {
     FakeSystem sys;
     sys.disk("sda", "8:0", "0");
-    sys.partition("sda", "sda1", "8:1");
-    sys.partition("sda", "sda2", "8:2");
-    sys.partition("sda", "sda3", "8:3");
-    sys.partition("sda", "sda4", "8:4");
+    for (int i = 1; i <= 4; ++i)
+        sys.partition("sda", QString("sda%1").arg(i), QString("8:%1").arg(i));
     sys.mount("8:2", "/", "ext4", "/dev/sda2");
     sys.mount("8:1", "/boot/efi", "vfat", "/dev/sda1");
     sys.mount("8:3", "/boot", "ext4", "/dev/sda3");
@@ -151,7 +152,8 @@ TEST(DriveDiscovery, TwoCardsOfOneFolderNameAreToldApartByTheirRoots)
     sys.label("DATA\\x2f", "sdc");
     sys.mount("8:32", "second", "vfat", "/dev/sdc");
     PosixFileSystem fs(sys.root.path());
-    const Lists lists = fill(fs);
+    Lists lists;
+    fill(fs, lists);
     EXPECT_EQ(lists.cardTexts,
         QStringList({"DATA (" + sys.mountPoint("first") + ")", "DATA/ (" + sys.mountPoint("second") + ")"}));
     EXPECT_EQ(lists.cardEntries,
@@ -171,10 +173,7 @@ TEST(DriveDiscovery, AFailingQueryStopsThereKeepingWhatWasListed)
     sys.mount("8:48", "after", "vfat", "/dev/sdd");
     PosixFileSystem fs(sys.root.path());
     Lists lists;
-    DriveListTargets targets{
-        [&](const QString &e, const QString &, const DriveInfo &) { lists.cardEntries << e; },
-        [&](const QString &e, const QString &, const DriveInfo &) { lists.diskEntries << e; }};
-    EXPECT_THROW(FillDriveLists(fs, targets), AppError);
+    EXPECT_THROW(fill(fs, lists), AppError);
     EXPECT_EQ(lists.cardEntries, QStringList{sys.mountPoint("first") + "/|MySep!!|Removable Disk"});
 }
 
@@ -209,10 +208,8 @@ TEST(Destinations, TypedResultsFolderIsAFullPathOrInTheHomeFolderNeverRelative)
     EXPECT_EQ(resultsFolderFromTyped("~/HXBackup/", "relative/home"), std::nullopt);
 }
 
-TEST(Form1Drives, ListsFilledInOrderWithNothingSelected)
+TEST_F(Form1Drives, ListsFilledInOrderWithNothingSelected)
 {
-    FormFixture f;
-    Form1 &form = f.load();
     EXPECT_EQ(form.Combo1->count(), 1);
     EXPECT_EQ(form.Combo3->itemText(0), "CARD (" + f.card.path() + ")");
     EXPECT_EQ(form.Combo2->itemText(0), "Local Disk (" + f.disk.path() + ")");
@@ -224,7 +221,7 @@ TEST(Form1Drives, ListsFilledInOrderWithNothingSelected)
     EXPECT_TRUE(form.Text1->text().isEmpty());
 }
 
-TEST(Form1Drives, FailureAtDiscoveryIsReportedAt134AndStartUpGoesOn)
+TEST(Form1DriveDiscovery, AFailureIsReportedAt134AndStartUpGoesOn)
 {
     FormFixture f;
     f.fs.driveFailureAfterListed = AppError(57, "Input/output error: /sys/block/sdz");
@@ -236,10 +233,8 @@ TEST(Form1Drives, FailureAtDiscoveryIsReportedAt134AndStartUpGoesOn)
     EXPECT_EQ(form.transferList().columnCount(), 2); // line 136 onward ran
 }
 
-TEST(Form1Drives, PickOrderDecidesTheResultsFolder)
+TEST_F(Form1Drives, PickOrderDecidesTheResultsFolder)
 {
-    FormFixture f;
-    Form1 &form = f.load();
     form.Combo1->setCurrentIndex(0); // card first: no hard drive yet, nothing changes
     EXPECT_TRUE(form.Text1->text().isEmpty());
     EXPECT_TRUE(form.Text2->text().isEmpty());
@@ -256,10 +251,8 @@ TEST(Form1Drives, PickOrderDecidesTheResultsFolder)
     EXPECT_EQ(other.Text3->text(), g.card.path() + "/From_PC/");
 }
 
-TEST(Form1FolderPicker, CancelRootAndOrdinaryFolder)
+TEST_F(Form1FolderPicker, CancelRootAndOrdinaryFolder)
 {
-    FormFixture f;
-    Form1 &form = f.load();
     form.Text1->setText("/keep/");
     form.PushButton2_Click(); // cancelled
     EXPECT_EQ(form.Text1->text(), "/keep/");

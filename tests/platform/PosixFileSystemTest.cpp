@@ -132,9 +132,7 @@ TEST(UndecodableNames, NeverOpenByTheirText)
 {
     TempTree tree;
     const QByteArray bad = tree.path().toUtf8() + "/bad\xff\xfe.txt";
-    FILE *raw = ::fopen(bad.constData(), "w");
-    ASSERT_NE(raw, nullptr);
-    ::fclose(raw);
+    ASSERT_EQ(::close(::open(bad.constData(), O_WRONLY | O_CREAT, 0644)), 0);
     PosixFileSystem fs("/");
     const auto listed = fs.list(tree.path("*.*"), 6);
     ASSERT_EQ(listed.size(), 1u);

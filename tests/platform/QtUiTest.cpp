@@ -29,34 +29,34 @@ TEST(QtUiDialogs, FolderPickerStartsInTheHomeFolderEveryTimeNotWhereTheLastOneEn
     const ScopedHome fakeHome(home.path());
     QtUi ui;
     bool seen = false;
-
     QString startedIn;
+    const auto noteStart = [&](QFileDialog *dialog) { startedIn = dialog->directory().absolutePath(); };
+    const auto expectStartedAtHome = [&] {
+        ASSERT_TRUE(seen);
+        EXPECT_EQ(canonical(startedIn), canonical(home.path()));
+    };
+
     whenModalOpens<QFileDialog>(
         [&](QFileDialog *dialog) {
-            startedIn = dialog->directory().absolutePath();
+            noteStart(dialog);
             dialog->setDirectory(elsewhere); // the user walks elsewhere and picks that folder
             static_cast<QDialog *>(dialog)->accept(); // as the Choose button does
         },
         seen);
     EXPECT_EQ(canonical(ui.pickFolder(nullptr, "Please select folder:")), canonical(elsewhere));
-    ASSERT_TRUE(seen);
-    EXPECT_EQ(canonical(startedIn), canonical(home.path()));
+    expectStartedAtHome();
 
-    whenModalOpens<QFileDialog>(
-        [&](QFileDialog *dialog) { startedIn = dialog->directory().absolutePath(); }, seen);
+    whenModalOpens<QFileDialog>(noteStart, seen);
     EXPECT_EQ(ui.pickFolder(nullptr, "Please select folder:"), QString()); // cancelled
-    ASSERT_TRUE(seen);
-    EXPECT_EQ(canonical(startedIn), canonical(home.path()));
+    expectStartedAtHome();
 
-    whenModalOpens<QFileDialog>(
-        [&](QFileDialog *dialog) { startedIn = dialog->directory().absolutePath(); }, seen);
+    whenModalOpens<QFileDialog>(noteStart, seen);
     FileDialogRequest request;
     request.title = "Add File(s)";
     request.filter = "All Files (*.*)|*.*|";
     request.multiSelect = true;
     EXPECT_TRUE(ui.openFileNames(nullptr, request).isEmpty());
-    ASSERT_TRUE(seen);
-    EXPECT_EQ(canonical(startedIn), canonical(home.path()));
+    expectStartedAtHome();
 }
 
 TEST(QtUiCursor, HotSpotComesFromTheCursorHeader)

@@ -1,5 +1,6 @@
 // The slow-medium harness itself: what the copy tests rely on when they hang a card or count the
 // bytes on it. Behaviour only; how fast it runs is measured in bench/, never asserted here.
+#include "support/Deadline.h"
 #include "support/SlowMedium.h"
 #include "support/RealMedia.h"
 #include "support/TempTree.h"
@@ -82,12 +83,6 @@ private:
     std::thread thread_; // last: started once the flags exist
 };
 
-int syncCard(const QString &card)
-{
-    const OpenFile folder(card, O_RDONLY | O_DIRECTORY);
-    return ::syncfs(folder.fd);
-}
-
 class SlowMediumCard : public ::testing::TestWithParam<const char *> {
 protected:
     void SetUp() override
@@ -115,7 +110,7 @@ TEST_P(SlowMediumCard, SyncedDataCountsOnTheDeviceAndReadsBackIntactAfterARemoun
         const OpenFile small(medium.card() + "/note.txt");
         ASSERT_TRUE(small.write(note));
     }
-    ASSERT_EQ(syncCard(medium.card()), 0) << strerror(errno);
+    ASSERT_EQ(::syncfs(OpenFile(medium.card(), O_RDONLY | O_DIRECTORY).fd), 0) << strerror(errno);
     EXPECT_GE(medium.bytesOnDevice() - before, photo.size() + note.size());
 
     ASSERT_EQ(medium.remount().toStdString(), "");
@@ -141,7 +136,7 @@ TEST_P(SlowMediumCard, AFlushIsHeldWhilePausedAndReturnsAfterTheResume)
     const qint64 pausedAt = medium.bytesOnDevice();
     {
         CallOnThread flush(medium, [&] { return wholeCard ? ::syncfs(file.fd) : ::fsync(file.fd); });
-        ASSERT_TRUE(medium.waitUntilHeld(1, 10s)) << "the flush never reached the device";
+        ASSERT_TRUE(waitUntil([&] { return medium.stats().held > 0; }, 10s, "the flush to reach the device"));
         EXPECT_FALSE(flush.doneWithin(300ms)) << "the flush returned while the device was paused";
         EXPECT_EQ(medium.bytesOnDevice(), pausedAt) << "bytes reached a paused device";
 

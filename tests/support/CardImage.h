@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QThread>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace halvorix::test {
@@ -25,51 +26,39 @@ public:
     enum class Kind { ExFat, Fat32 };
 
     // `mountOptions` add to the driver's own (for exFAT, e.g. "umask=000").
-    explicit CardImage(Kind kind, const QString &mountOptions = QString(), int megabytes = 48)
-        : kind_(kind)
+    explicit CardImage(Kind kind, const QString &mountOptions = QString(), int megabytes = 48) : kind_(kind)
     {
-        if (::geteuid() != 0) {
-            why_ = QStringLiteral("mounting a card image needs root");
+        const QString mkfs = kind == Kind::ExFat ? "mkfs.exfat" : "mkfs.vfat";
+        const QString driver = kind == Kind::ExFat ? "mount.exfat-fuse" : "fusefat";
+        if (::geteuid() != 0)
+            why_ = "mounting a card image needs root";
+        else if (!QFile::exists("/dev/fuse"))
+            why_ = "no /dev/fuse";
+        else if (!QFile::exists("/dev/loop-control"))
+            why_ = "no loop devices";
+        else if (!dir_.isValid())
+            why_ = "no temporary folder";
+        for (const QString &tool : {mkfs, driver, QString("losetup"), QString("umount")})
+            if (why_.isEmpty() && find(tool).isEmpty())
+                why_ = tool + " is not installed (scripts/setup.sh installs it)";
+        if (!why_.isEmpty())
             return;
-        }
-        if (!QFile::exists(QStringLiteral("/dev/fuse"))) {
-            why_ = QStringLiteral("no /dev/fuse");
-            return;
-        }
-        if (!QFile::exists(QStringLiteral("/dev/loop-control"))) {
-            why_ = QStringLiteral("no loop devices");
-            return;
-        }
-        const QStringList tools = kind == Kind::ExFat
-            ? QStringList{QStringLiteral("mkfs.exfat"), QStringLiteral("mount.exfat-fuse")}
-            : QStringList{QStringLiteral("mkfs.vfat"), QStringLiteral("fusefat")};
-        for (const QString &tool : tools + QStringList{QStringLiteral("losetup"), QStringLiteral("umount")})
-            if (find(tool).isEmpty()) {
-                why_ = tool + QStringLiteral(" is not installed (scripts/setup.sh installs it)");
-                return;
-            }
-        if (!dir_.isValid()) {
-            why_ = QStringLiteral("no temporary folder");
-            return;
-        }
         // Other users reach the card through this folder (a card mounted for everybody).
-        QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
-                | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
-        const QString image = dir_.path() + QStringLiteral("/card.img");
-        mountPoint_ = dir_.path() + QStringLiteral("/card");
+        ::chmod(QFile::encodeName(dir_.path()).constData(), 0755);
+        const QString image = dir_.path() + "/card.img";
+        mountPoint_ = dir_.path() + "/card";
         {
             QFile file(image);
             if (!file.open(QIODevice::WriteOnly) || !file.resize(qint64(megabytes) << 20)) {
-                why_ = QStringLiteral("cannot make the image file");
+                why_ = "cannot make the image file";
                 return;
             }
         }
         if (!QDir().mkpath(mountPoint_)
-            || !run(kind == Kind::ExFat ? QStringLiteral("mkfs.exfat") : QStringLiteral("mkfs.vfat"),
-                kind == Kind::ExFat ? QStringList{image} : QStringList{QStringLiteral("-F"), QStringLiteral("32"), image}))
+            || !run(mkfs, kind == Kind::ExFat ? QStringList{image} : QStringList{"-F", "32", image}))
             return;
         QByteArray loop;
-        if (!run(QStringLiteral("losetup"), {QStringLiteral("-f"), QStringLiteral("--show"), image}, &loop))
+        if (!run("losetup", {"-f", "--show", image}, &loop))
             return;
         loop_ = QString::fromUtf8(loop).trimmed();
         options_ = mountOptions;
@@ -82,16 +71,16 @@ public:
         if (kind_ == Kind::ExFat) {
             QStringList args;
             if (!options_.isEmpty())
-                args << QStringLiteral("-o") << options_;
-            if (!run(QStringLiteral("mount.exfat-fuse"), args << loop_ << mountPoint_))
+                args << "-o" << options_;
+            if (!run("mount.exfat-fuse", args << loop_ << mountPoint_))
                 return false;
         } else {
             // A block-device mount, as exfat-fuse makes by itself: a flush of the card's file system
             // then empties the device's cache, where fusefat's writes wait.
-            QString options = QStringLiteral("rw+,allow_other,blkdev,fsname=") + loop_;
+            QString options = "rw+,allow_other,blkdev,fsname=" + loop_;
             if (!options_.isEmpty())
-                options += QLatin1Char(',') + options_;
-            if (!run(QStringLiteral("fusefat"), {QStringLiteral("-o"), options, loop_, mountPoint_}))
+                options += ',' + options_;
+            if (!run("fusefat", {"-o", options, loop_, mountPoint_}))
                 return false;
         }
         QElapsedTimer waited;
@@ -99,7 +88,7 @@ public:
         while (!isMounted() && waited.elapsed() < 10000)
             QThread::msleep(20);
         if (!isMounted()) {
-            why_ = QStringLiteral("the card did not appear at ") + mountPoint_;
+            why_ = "the card did not appear at " + mountPoint_;
             return false;
         }
         mounted_ = true;
@@ -110,7 +99,7 @@ public:
     {
         unmount();
         if (!loop_.isEmpty())
-            run(QStringLiteral("losetup"), {QStringLiteral("-d"), loop_}); // detaches once free
+            run("losetup", {"-d", loop_}); // detaches once free
     }
     CardImage(const CardImage &) = delete;
     CardImage &operator=(const CardImage &) = delete;
@@ -119,7 +108,7 @@ public:
     QString whyNot() const { return why_; }
     QString path(const QString &relative = QString()) const
     {
-        return relative.isEmpty() ? mountPoint_ : mountPoint_ + QLatin1Char('/') + relative;
+        return relative.isEmpty() ? mountPoint_ : mountPoint_ + '/' + relative;
     }
     // Seconds a modification time is kept to: FAT keeps two-second steps.
     int timeGrainSeconds() const { return kind_ == Kind::Fat32 ? 2 : 1; }
@@ -129,16 +118,17 @@ public:
     {
         if (!isMounted())
             return;
-        if (!run(QStringLiteral("umount"), {mountPoint_}))
-            run(QStringLiteral("umount"), {QStringLiteral("-l"), mountPoint_});
+        if (!run("umount", {mountPoint_}))
+            run("umount", {"-l", mountPoint_});
         // The driver writes the last of the card when it ends; wait for it to let go.
-        waitUntil([this] { return !isMounted(); }, std::chrono::seconds(10), "the card image to be unmounted");
+        waitUntil(
+            [this] { return !isMounted(); }, std::chrono::seconds(10), "the card image to be unmounted");
         mounted_ = false;
     }
 
     bool isMounted() const
     {
-        QFile table(QStringLiteral("/proc/self/mountinfo"));
+        QFile table("/proc/self/mountinfo");
         if (mountPoint_.isEmpty() || !table.open(QIODevice::ReadOnly))
             return false;
         const QByteArray point = ' ' + mountPoint_.toUtf8() + ' ';
@@ -153,7 +143,7 @@ private:
     {
         QString found = QStandardPaths::findExecutable(tool);
         if (found.isEmpty())
-            found = QStandardPaths::findExecutable(tool, {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
+            found = QStandardPaths::findExecutable(tool, {"/usr/sbin", "/sbin"});
         return found;
     }
 
@@ -164,8 +154,8 @@ private:
         if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit
             || process.exitCode() != 0) {
             if (why_.isEmpty())
-                why_ = tool + QLatin1Char(' ') + arguments.join(QLatin1Char(' ')) + QStringLiteral(" failed: ")
-                    + QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
+                why_ = tool + ' ' + arguments.join(' ')
+                    + " failed: " + QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
             return false;
         }
         if (output)

@@ -29,10 +29,8 @@ protected:
     bool reportedAt(int line) const
     {
         const QString where = QString("PushButton1_Click at line %1").arg(line);
-        for (const auto &box : f.ui.boxes)
-            if (box.title == "Application Error" && box.text.endsWith(where))
-                return true;
-        return false;
+        return std::any_of(f.ui.boxes.begin(), f.ui.boxes.end(),
+            [&](const auto &box) { return box.title == "Application Error" && box.text.endsWith(where); });
     }
     void addRows(const QStringList &texts, const QString &marker)
     {

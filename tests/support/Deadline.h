@@ -5,12 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
-#include <mutex>
+#include <future>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
@@ -50,18 +49,28 @@ inline bool waitUntil(const std::function<bool()> &done, std::chrono::millisecon
 inline int waitForChild(pid_t pid, std::chrono::milliseconds deadline, const std::string &what)
 {
     int status = 0;
-    pid_t ended = 0;
-    const bool gone = waitUntil(
-        [&] {
-            ended = ::waitpid(pid, &status, WNOHANG);
-            return ended != 0; // the child, or an error: nothing more to wait for
-        },
-        deadline, what);
-    if (!gone) {
+    // Ended once waitpid names the child, or fails: nothing more to wait for then.
+    if (!waitUntil([&] { return ::waitpid(pid, &status, WNOHANG) != 0; }, deadline, what)) {
         ::kill(pid, SIGKILL);
         ::waitpid(pid, &status, 0); // a killed child ends at once
     }
     return status;
+}
+
+// Runs `body` in a forked copy of the test program, as the unprivileged user nobody when
+// `asNobody`; the copy ends with what `body` returns (2: it could not become nobody). Returns its
+// wait status, as waitForChild does.
+inline int runInChild(bool asNobody, std::chrono::milliseconds deadline, const std::string &what,
+    const std::function<int()> &body)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (asNobody && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(2);
+        ::_exit(body());
+    }
+    EXPECT_GE(child, 0) << "could not start a child for " << what;
+    return child < 0 ? -1 : waitForChild(child, deadline, what);
 }
 
 // A deadline on a call that blocks (a copy run through the window, a join): when the object still
@@ -72,9 +81,8 @@ inline int waitForChild(pid_t pid, std::chrono::milliseconds deadline, const std
 class Watchdog {
 public:
     Watchdog(std::chrono::milliseconds deadline, std::string what)
-        : thread_([this, deadline, what = std::move(what)] {
-              std::unique_lock<std::mutex> lock(mutex_);
-              if (changed_.wait_for(lock, deadline, [this] { return dismissed_; }))
+        : thread_([deadline, what = std::move(what), dismissed = dismissed_.get_future()] {
+              if (dismissed.wait_for(deadline) == std::future_status::ready)
                   return;
               ADD_FAILURE() << "gave up after " << deadline.count() << " ms waiting for " << what;
               std::fflush(stdout);
@@ -84,21 +92,15 @@ public:
     }
     ~Watchdog()
     {
-        {
-            const std::lock_guard<std::mutex> lock(mutex_);
-            dismissed_ = true;
-        }
-        changed_.notify_all();
+        dismissed_.set_value();
         thread_.join();
     }
     Watchdog(const Watchdog &) = delete;
     Watchdog &operator=(const Watchdog &) = delete;
 
 private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool dismissed_ = false;
-    std::thread thread_; // last: started once the rest exists
+    std::promise<void> dismissed_;
+    std::thread thread_; // last: started once the promise exists
 };
 
 } // namespace halvorix::test

@@ -17,30 +17,20 @@ namespace halvorix::test {
 
 inline const QDateTime kCardTime = QDateTime(QDate(2019, 6, 1), QTime(12, 30, 15), Qt::UTC);
 
-// Every file below `root`, relative, with its content and modification time (seconds).
+// Every file and folder below `root`, relative, with its content (a folder: "<folder>") and its
+// modification time (seconds).
 inline std::map<QString, std::pair<QByteArray, qint64>> snapshot(const QString &root)
 {
-    std::map<QString, std::pair<QByteArray, qint64>> files;
-    QDirIterator it(
-        root, QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    std::map<QString, std::pair<QByteArray, qint64>> entries;
+    QDirIterator it(root, QDir::Files | QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+        QDirIterator::Subdirectories);
     while (it.hasNext()) {
-        const QString path = it.next();
-        files[path.mid(root.size())]
-            = {TempTree::read(path), QFileInfo(path).lastModified().toMSecsSinceEpoch() / 1000};
+        const QFileInfo entry(it.next());
+        entries[entry.filePath().mid(root.size())]
+            = {entry.isDir() ? "<folder>" : TempTree::read(entry.filePath()),
+                entry.lastModified().toSecsSinceEpoch()};
     }
-    return files;
-}
-
-// Every folder below `root`, relative, with its modification time (seconds).
-inline std::map<QString, qint64> folderTimes(const QString &root)
-{
-    std::map<QString, qint64> folders;
-    QDirIterator it(root, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        folders[path.mid(root.size())] = QFileInfo(path).lastModified().toSecsSinceEpoch();
-    }
-    return folders;
+    return entries;
 }
 
 // Every entry below `root` (files, folders, links), relative and sorted; links are not entered.
@@ -65,12 +55,8 @@ struct Way {
     WriteWay write;
     DataCall call;
     const char *name;
+    friend void PrintTo(const Way &way, std::ostream *out) { *out << way.name; } // names the test too
 };
-
-inline void PrintTo(const Way &way, std::ostream *out)
-{
-    *out << way.name;
-}
 
 inline void takeWay(CopySession &session, const Way &way)
 {
@@ -90,16 +76,11 @@ inline auto everyWay()
         Way{WriteWay::TemporaryName, DataCall::ReadWrite, "ReadWriteForced"});
 }
 
-inline std::string wayName(const ::testing::TestParamInfo<Way> &param)
-{
-    return param.param.name;
-}
-
 // A card holding files at its root (one hidden, one empty), a camera folder and an empty folder,
-// all with an old time, and an empty results folder.
+// all with an old time, an empty results folder, and an empty computer folder.
 class EngineTest : public ::testing::TestWithParam<Way> {
 protected:
-    TempTree card, results;
+    TempTree card, results, pc;
     PosixFileSystem fs{"/"};
     CopySession session;
 
@@ -119,4 +100,4 @@ protected:
 
 // Runs the suite's tests each way a file can be written.
 #define HALVORIX_EVERY_WRITE_WAY(Suite)                                                                      \
-    INSTANTIATE_TEST_SUITE_P(Ways, Suite, ::halvorix::test::everyWay(), ::halvorix::test::wayName)
+    INSTANTIATE_TEST_SUITE_P(Ways, Suite, ::halvorix::test::everyWay(), ::testing::PrintToStringParamName())

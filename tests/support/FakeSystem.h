@@ -75,12 +75,10 @@ public:
         const QString point = name.startsWith('/') ? name : mountPoint(name);
         if (ready && !name.startsWith('/'))
             root.mkdir("mnt/" + name);
-        QString escaped = point;
-        escaped.replace(' ', "\\040");
         lines_.append({name,
             QString("%1 1 %2 / %3 rw,relatime shared:1 - %4 %5 rw\n")
                 .arg(++id_)
-                .arg(majorMinor, escaped, fsType, source)});
+                .arg(majorMinor, QString(point).replace(' ', "\\040"), fsType, source)});
         writeMountTable();
     }
     // The mount goes from the table; its folder stays, as a fixed mount folder does.
@@ -155,14 +153,13 @@ private:
     QByteArray old_;
 };
 
-// What discovery appended, list by list.
+// What discovery appended, list by list (up to a failure, which it throws on).
 struct Lists {
     QStringList cardEntries, cardTexts, diskEntries, diskTexts;
 };
 
-inline Lists fill(DriveSource &drives)
+inline void fill(DriveSource &drives, Lists &lists)
 {
-    Lists lists;
     DriveListTargets targets{[&](const QString &e, const QString &t, const DriveInfo &) {
                                  lists.cardEntries << e;
                                  lists.cardTexts << t;
@@ -172,7 +169,6 @@ inline Lists fill(DriveSource &drives)
             lists.diskTexts << t;
         }};
     FillDriveLists(drives, targets);
-    return lists;
 }
 
 // The main window over the real drive source reading `sysroot`, loaded, with a scripted user.

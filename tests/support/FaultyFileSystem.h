@@ -15,7 +15,7 @@ namespace halvorix::test {
 // Root can read anything, so tests that need "permission denied" ask for it here.
 class FaultyFileSystem : public PosixFileSystem {
 public:
-    // Called before an operation on a path; throw AppError to make it fail.
+    // Called before a listing ("list", "forEachSubFolder") of a path; throw to make it fail.
     std::function<void(const char *operation, const QString &path)> before;
     std::optional<std::vector<DriveInfo>> drives;
     std::optional<AppError> driveFailureAfterListed; // thrown after the scripted drives
@@ -31,21 +31,6 @@ public:
         hook("list", pattern);
         return PosixFileSystem::list(pattern, mask);
     }
-    int attributes(const QString &path) override
-    {
-        hook("attributes", path);
-        return PosixFileSystem::attributes(path);
-    }
-    QDateTime modificationTime(const QString &path) override
-    {
-        hook("modificationTime", path);
-        return PosixFileSystem::modificationTime(path);
-    }
-    void createFolder(const QString &path) override
-    {
-        hook("createFolder", path);
-        PosixFileSystem::createFolder(path);
-    }
     void forEachSubFolder(const QString &path, const std::function<void(const QString &)> &onName,
         std::vector<ListedName> *files = nullptr) override
     {
@@ -59,15 +44,9 @@ public:
     qint64 aheadOfDevice = 0;
     unsigned filesInFlight = 0; // 1 copies each file in the walk's own thread
     bool temporaryNames = false; // files written under temporary names, as on a FAT card
-    // Called before a row or the card is measured (the run's byte count).
+    // Called before a row is measured (the run's byte count).
     std::function<void(CopySession &)> beforeMeasure;
 
-    void measure(const QString &pattern, bool foldersToo, CopySession &session) override
-    {
-        if (beforeMeasure)
-            beforeMeasure(session);
-        PosixFileSystem::measure(pattern, foldersToo, session);
-    }
     void measureItem(const QString &path, CopySession &session) override
     {
         if (beforeMeasure)

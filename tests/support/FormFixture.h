@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Form1.h"
+#include "support/Deadline.h"
 #include "support/FakeUi.h"
 #include "support/FaultyFileSystem.h"
 #include "support/TempTree.h"
@@ -13,6 +14,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <gtest/gtest.h>
 #include <memory>
 
 namespace halvorix::test {
@@ -64,20 +66,38 @@ public:
         QCoreApplication::sendEvent(widget, &move);
     }
 
-    QStringList rowTexts() const
+    // Asks the window to close, from a copy's thread, and waits until the copy has seen it.
+    void closeFrom(const CopySession &session)
+    {
+        QMetaObject::invokeMethod(
+            form.get(), [this] { form->close(); }, Qt::QueuedConnection);
+        waitUntil(
+            [&] { return session.isAbandoned(); }, std::chrono::seconds(10), "the close to reach the copy");
+    }
+
+    // Start Copying in a run that a close request ends: the program ends there, within `deadline`.
+    void expectStartEndedByTheClose(std::chrono::seconds deadline)
+    {
+        const Watchdog watchdog(deadline, "the run to end after the close");
+        EXPECT_THROW(form->PushButton1_Click(), ProgramEnded);
+    }
+
+    QStringList rowTexts() const { return rowColumn(&TransferItem::Text); }
+    QStringList rowMarkers() const { return rowColumn(&TransferItem::Marker); }
+    QStringList rowColumn(QString TransferItem::*column) const
     {
         QStringList texts;
         for (const auto &item : form->transferList().items())
-            texts << item.Text;
+            texts << item.*column;
         return texts;
     }
-    QStringList rowMarkers() const
-    {
-        QStringList markers;
-        for (const auto &item : form->transferList().items())
-            markers << item.Marker;
-        return markers;
-    }
+};
+
+// A test of the main window as it starts, over the fixture's defaults.
+class LoadedForm : public ::testing::Test {
+protected:
+    FormFixture f;
+    Form1 &form = f.load();
 };
 
 } // namespace halvorix::test

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/TempTree.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -10,10 +12,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <fcntl.h>
 #include <map>
-#include <thread>
 #include <unistd.h>
 
 namespace halvorix::test {
@@ -108,19 +108,6 @@ public:
     }
     qint64 bytesOnDevice() const { return stats().written; }
 
-    // Waits until at least `count` requests are held by a pause: the call a test made has then
-    // reached the device. False when the deadline passes first.
-    bool waitUntilHeld(int count, std::chrono::milliseconds deadline) const
-    {
-        const auto end = std::chrono::steady_clock::now() + deadline;
-        while (stats().held < count) {
-            if (std::chrono::steady_clock::now() >= end)
-                return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return true;
-    }
-
     // Unmounts the card and mounts it again: what is read afterwards comes from the device.
     QString remount()
     {
@@ -146,25 +133,18 @@ public:
     QStringList leftovers() const
     {
         QStringList left;
-        const QString root = folder_.path() + '/';
-        QFile mountInfo("/proc/self/mountinfo");
-        if (mountInfo.open(QIODevice::ReadOnly)) {
-            for (const QByteArray &line : mountInfo.readAll().split('\n')) {
-                const QList<QByteArray> fields = line.split(' ');
-                if (fields.size() > 4 && QString::fromUtf8(fields[4]).startsWith(root))
-                    left << "mount " + QString::fromUtf8(fields[4]);
-            }
+        const QByteArray root = QFile::encodeName(folder_.path()) + '/';
+        for (const QByteArray &line : TempTree::read("/proc/self/mountinfo").split('\n')) {
+            if (const QList<QByteArray> fields = line.split(' ');
+                fields.size() > 4 && fields[4].startsWith(root))
+                left << "mount " + QString::fromUtf8(fields[4]);
         }
         for (const QString &loop : QDir("/sys/block").entryList({"loop*"}, QDir::Dirs | QDir::System)) {
-            QFile backing("/sys/block/" + loop + "/loop/backing_file");
-            if (backing.open(QIODevice::ReadOnly) && QString::fromUtf8(backing.readAll()).startsWith(root))
+            if (TempTree::read("/sys/block/" + loop + "/loop/backing_file").startsWith(root))
                 left << "loop device /dev/" + loop;
         }
-        for (const QString &pid : QDir("/proc").entryList(QDir::Dirs)) {
-            if (pid.toInt() <= 0)
-                continue;
-            QFile commandLine("/proc/" + pid + "/cmdline"); // empty for a zombie
-            if (commandLine.open(QIODevice::ReadOnly) && commandLine.readAll().contains(root.toUtf8()))
+        for (const QString &pid : QDir("/proc").entryList(QDir::Dirs)) { // a zombie's command line is empty
+            if (pid.toInt() > 0 && TempTree::read("/proc/" + pid + "/cmdline").contains(root))
                 left << "process " + pid;
         }
         return left;

@@ -50,6 +50,18 @@ inline void removeTreeByBytes(int parent, const char *name, dev_t device)
     unlinkat(parent, name, AT_REMOVEDIR);
 }
 
+// Every file below `root`, hidden ones too, relative and sorted.
+inline QStringList filesBelow(const QString &root)
+{
+    QStringList files;
+    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    const qsizetype prefix = root.endsWith('/') ? root.size() : root.size() + 1;
+    while (it.hasNext())
+        files << it.next().mid(prefix);
+    files.sort();
+    return files;
+}
+
 // Whether a temporary file of the copy (a hidden ".halvorix-" name) is anywhere below `root`.
 inline bool hasTemporaryFiles(const QString &root)
 {

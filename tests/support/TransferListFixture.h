@@ -12,13 +12,9 @@ class TransferListForm : public ::testing::Test {
 protected:
     FormFixture f;
     TempTree src;
-    Form1 *form = nullptr;
+    Form1 *form = &f.load();
 
-    void SetUp() override
-    {
-        form = &f.load();
-        form->Option2->setChecked(true);
-    }
+    TransferListForm() { form->Option2->setChecked(true); }
     QStringList relativeRows() const
     {
         QStringList rows = f.rowTexts();

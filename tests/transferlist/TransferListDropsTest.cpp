@@ -13,7 +13,28 @@ using namespace std::chrono_literals;
 namespace {
 
 // Drag and drop onto the transfer list.
-class TransferListDrops : public TransferListForm { };
+class TransferListDrops : public TransferListForm {
+protected:
+    struct Reception {
+        bool entered = false, moved = false, dropped = false;
+    };
+    // Drags `data` onto the list and drops it there: what the list accepted.
+    Reception offer(const QMimeData &data)
+    {
+        QWidget *target = form->ListView1->viewport();
+        Reception took;
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &enter);
+        took.entered = enter.isAccepted();
+        QDragMoveEvent move(QPoint(12, 12), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &move);
+        took.moved = move.isAccepted();
+        QDropEvent drop(QPointF(12, 12), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &drop);
+        took.dropped = drop.isAccepted();
+        return took;
+    }
+};
 
 } // namespace
 
@@ -67,23 +88,14 @@ TEST_F(TransferListDrops, SynthesizedDragAndDropOnTheListWidget)
     src.write("photos/a.jpg");
     const QString loose = src.write("b.txt");
     form->show();
-    QWidget *target = form->ListView1->viewport();
     QMimeData files;
     files.setUrls({QUrl::fromLocalFile(loose), QUrl::fromLocalFile(src.path("photos"))});
-    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &enter);
-    EXPECT_TRUE(enter.isAccepted());
-    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &drop);
+    EXPECT_TRUE(offer(files).entered);
     EXPECT_EQ(relativeRows(), QStringList({"/b.txt", "/photos/a.jpg"}));
 
-    QMimeData text;
+    QMimeData text; // dropped all the same: nothing is added
     text.setText("/not/a/file/list");
-    QDragEnterEvent refused(QPoint(10, 10), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &refused);
-    EXPECT_FALSE(refused.isAccepted());
-    QDropEvent textDrop(QPointF(10, 10), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &textDrop);
+    EXPECT_FALSE(offer(text).entered);
     EXPECT_EQ(form->transferList().count(), 2);
     QMimeData web; // addresses that are no local files are refused too
     web.setUrls({QUrl("https://example.org/a.jpg")});
@@ -101,23 +113,6 @@ TEST_F(TransferListDrops, ADropDuringACopyIsRefused)
     form->ListView1_OLEDragDrop({big});
     QMimeData files;
     files.setUrls({QUrl::fromLocalFile(late)});
-    QWidget *target = form->ListView1->viewport();
-    struct Reception {
-        bool entered = false, moved = false, dropped = false;
-    };
-    auto offer = [&] {
-        Reception took;
-        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(target, &enter);
-        took.entered = enter.isAccepted();
-        QDragMoveEvent move(QPoint(12, 12), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(target, &move);
-        took.moved = move.isAccepted();
-        QDropEvent drop(QPointF(12, 12), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(target, &drop);
-        took.dropped = drop.isAccepted();
-        return took;
-    };
 
     f.fs.chunkBytes = 64 << 10;
     std::atomic<int> chunks{0};
@@ -133,7 +128,7 @@ TEST_F(TransferListDrops, ADropDuringACopyIsRefused)
             form,
             [&] {
                 pointerMeanwhile = form->MousePointer();
-                meanwhile = offer();
+                meanwhile = offer(files);
                 rowsMeanwhile = f.rowTexts();
                 offered = true;
             },
@@ -154,7 +149,7 @@ TEST_F(TransferListDrops, ADropDuringACopyIsRefused)
     EXPECT_FALSE(QFile::exists(f.card.path("From_PC/late.txt")));
 
     EXPECT_EQ(form->MousePointer(), Form1::kPointerDefault);
-    const Reception after = offer();
+    const Reception after = offer(files);
     EXPECT_TRUE(after.entered && after.moved && after.dropped);
     EXPECT_EQ(f.rowTexts(), QStringList({big, late}));
 }
