@@ -3,6 +3,7 @@
 
 #include "core/StepRunner.h"
 #include "app/CopyJob.h"
+#include "app/Form1Common.h"
 #include "copy/CopyRun.h"
 #include "copy/ModCopy.h"
 #include "drives/Destinations.h"
@@ -21,7 +22,7 @@
 namespace halvorix {
 
 namespace {
-const QString kStartCopyingLocation = QStringLiteral("in Tesmarin2016/11/03.Form1.PushButton1_Click ");
+const QString kStartCopyingLocation = form1::location("PushButton1_Click");
 } // namespace
 
 void Form1::PushButton1_Click()
@@ -168,7 +169,7 @@ void Form1::copyComputerToCard(StepRunner &run)
 
 void Form1::PushButton3_Click()
 {
-    StepRunner run(ui_, QStringLiteral("in Tesmarin2016/11/03.Form1.PushButton3_Click "), ReportForm::Full);
+    StepRunner run(ui_, form1::location("PushButton3_Click"), ReportForm::Full);
     const QString samples = appFolder_ + QStringLiteral("/Samples");
     QStringList names;
     int answer = 0;

@@ -36,10 +36,7 @@ TransferListView::TransferListView(QWidget *parent) : QTreeView(parent)
 
 void TransferListView::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (onDragOver && onDragOver(event->mimeData()))
-        event->acceptProposedAction();
-    else
-        event->ignore();
+    dragMoveEvent(event); // an entering drag is judged as a moving one
 }
 
 void TransferListView::dragMoveEvent(QDragMoveEvent *event)

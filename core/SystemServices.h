@@ -15,10 +15,6 @@ struct SystemServices {
     CopyService &engine;
     DriveSource &drives;
 
-    SystemServices(FileSystemService &filesIn, CopyService &engineIn, DriveSource &drivesIn)
-        : files(filesIn), engine(engineIn), drives(drivesIn)
-    {
-    }
     template <class Machine>
         requires std::derived_from<Machine, FileSystemService> && std::derived_from<Machine, CopyService>
         && std::derived_from<Machine, DriveSource>

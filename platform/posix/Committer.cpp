@@ -131,11 +131,11 @@ void Committer::learnRate(qint64 bytes)
     // from what reached the device since the first byte was written (never more than its pace):
     // until then every file waits for its own window, which would hold a fast disk to a fraction
     // of its speed for the first second of every run.
-    if (!paceTimer_.isValid())
-        paceTimer_.start();
     paceBytes_ += bytes;
+    if (paceBytes_ == 0 || !paceTimer_.isValid())
+        return; // nothing reached the device yet (the clock starts with the first byte written)
     const qint64 elapsedMs = paceTimer_.elapsed();
-    if (paceBytes_ == 0 || elapsedMs < (paceKnown_ ? kPaceMs : kFirstPaceMs))
+    if (elapsedMs < (paceKnown_ ? kPaceMs : kFirstPaceMs))
         return;
     paceKnown_ = true;
     const double rate = double(paceBytes_) * 1000.0 / double(elapsedMs);
@@ -223,18 +223,11 @@ void Committer::flushAndName(std::vector<Pending> &batch)
     // reports an error is asked file by file, so that only the files it failed are given up.
     QHash<dev_t, int> deviceError;
     std::vector<int> fileError(batch.size(), 0);
-    const DestinationFolder *folder = nullptr; // the device is asked once per folder, not per file
-    dev_t device = 0;
     for (size_t i = 0; i < batch.size(); ++i) {
         if (session_.isAbandoned())
             return;
         const int fd = batch[i].file->fd();
-        if (batch[i].file->target().folder.get() != folder) {
-            folder = batch[i].file->target().folder.get();
-            struct stat st { };
-            ::fstat(fd, &st);
-            device = st.st_dev;
-        }
+        const dev_t device = batch[i].file->target().folder->device;
         if (!deviceError.contains(device))
             deviceError.insert(device, ::syncfs(fd) == 0 ? 0 : errno);
         if (deviceError.value(device) != 0 && ::fdatasync(fd) != 0)

@@ -4,6 +4,7 @@
 #include "core/CopySession.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 
 namespace halvorix {
 
@@ -33,6 +34,14 @@ void CopyEngineState::settle()
     }
 }
 
+namespace {
+dev_t deviceOf(int fd)
+{
+    struct stat st { };
+    return ::fstat(fd, &st) == 0 ? st.st_dev : 0;
+}
+} // namespace
+
 CopyEngineState &engineStateOf(CopySession &session)
 {
     return session.engineState([&session] { return std::make_shared<CopyEngineState>(session); });
@@ -40,7 +49,8 @@ CopyEngineState &engineStateOf(CopySession &session)
 
 DestinationFolder::DestinationFolder(FileHandle handle, NativePath folderPath)
     : path(std::move(folderPath)), key(path.withoutTrailingSeparator().bytes()),
-      syncsWholeFiles(halvorix::syncsWholeFiles(handle.get())), handle_(std::move(handle))
+      syncsWholeFiles(halvorix::syncsWholeFiles(handle.get())), device(deviceOf(handle.get())),
+      handle_(std::move(handle))
 {
 }
 

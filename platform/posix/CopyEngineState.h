@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <mutex>
+#include <sys/types.h>
 #include <sys/stat.h>
 #include <vector>
 
@@ -51,6 +52,7 @@ public:
     // Data written here reaches the device by a flush of each file, not of the file system (see
     // syncsWholeFiles).
     const bool syncsWholeFiles;
+    const dev_t device; // of the file system it is on, asked once
 
 private:
     FileHandle handle_;

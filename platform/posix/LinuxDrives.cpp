@@ -11,7 +11,6 @@
 #include <QHash>
 #include <QSet>
 #include <climits>
-#include <dirent.h>
 #include <optional>
 #include <sys/stat.h>
 #include <sys/statvfs.h>

@@ -177,11 +177,7 @@ void PosixCopyEngine::copyFile(const QString &source, const QString &destination
 void PosixCopyEngine::copyMatchingFiles(const QString &pattern, const QString &destinationFolder, CopySession &session)
 {
     const size_t failuresBefore = session.failureCount();
-    const MatchingStep step = MatchingStep::open(pattern, destinationFolder, session);
-    const Pattern &split = step.split;
-    const SharedDestination &to = step.to;
-    const SharedSource &from = step.from;
-    const int openError = step.openError;
+    const auto [split, to, from, openError] = MatchingStep::open(pattern, destinationFolder, session);
     int copied = 0;
     TreeCopy tree(session);
     for (const Matched &entry : matchingEntries(*from, split, session.options.followLinks)) {
@@ -204,11 +200,7 @@ void PosixCopyEngine::copyMatchingFiles(const QString &pattern, const QString &d
 int PosixCopyEngine::copyMatchingFolders(const QString &pattern, const QString &destinationFolder, CopySession &session)
 {
     const size_t failuresBefore = session.failureCount();
-    const MatchingStep step = MatchingStep::open(pattern, destinationFolder, session);
-    const Pattern &split = step.split;
-    const SharedDestination &to = step.to;
-    const SharedSource &from = step.from;
-    const int openError = step.openError;
+    const auto [split, to, from, openError] = MatchingStep::open(pattern, destinationFolder, session);
     int matched = 0;
     for (const Matched &entry : matchingEntries(*from, split, session.options.followLinks)) {
         if (!entry.folder)

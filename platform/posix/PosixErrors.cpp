@@ -27,15 +27,20 @@ bool parentFolderExists(const QString &path)
 // Reads the entries of an open folder and closes it; errno tells why when it returns false.
 bool readEntriesAndClose(int fd, std::vector<FolderEntry> &entries)
 {
-    FolderStream dir{FileHandle(fd)};
-    if (!dir.valid()) {
-        errno = dir.openError();
-        return false;
+    int err = 0;
+    {
+        FolderStream dir{FileHandle(fd)};
+        if (!dir.valid())
+            err = dir.openError();
+        else {
+            while (const dirent *entry = dir.next())
+                if (!isDotOrDotDot(entry->d_name))
+                    entries.push_back({QByteArray(entry->d_name), entry->d_type});
+            err = errno; // read before the folder closes
+        }
     }
-    while (const dirent *entry = dir.next())
-        if (!isDotOrDotDot(entry->d_name))
-            entries.push_back({QByteArray(entry->d_name), entry->d_type});
-    return errno == 0; // read before the folder closes
+    errno = err; // what the reading said, whatever closing the folder did to errno
+    return err == 0;
 }
 
 } // namespace

@@ -55,12 +55,6 @@ bool passesMask(bool folder, bool hidden, int mask)
     return !folder || (mask & kAttrDirectory);
 }
 
-QString lastComponent(const QString &path)
-{
-    const QString trimmed = withoutTrailingSeparators(path);
-    return trimmed.mid(trimmed.lastIndexOf(QLatin1Char('/')) + 1);
-}
-
 FolderStream openFolder(const QString &folder)
 {
     return FolderStream(encodePath(folder.isEmpty() ? QStringLiteral(".") : folder).constData());
@@ -93,7 +87,7 @@ std::vector<ListedName> PosixFiles::list(const QString &pattern, int mask)
     const SplitPattern split = splitPattern(pattern);
     if (split.namePattern.isEmpty()) {
         // "/a/b/" names the folder b itself, "/" the root folder.
-        const QString folderName = lastComponent(pattern);
+        const QString folderName = lastPathPiece(withoutTrailingSeparators(pattern));
         return listSingleEntry(pattern, folderName.isEmpty() ? pattern : folderName, mask);
     }
     if (!hasWildcard(split.namePattern))
@@ -145,7 +139,7 @@ int attributesFrom(const struct stat &linkSt, const struct stat &st, const QStri
         attrs |= kAttrArchive;
     if (!(st.st_mode & S_IWUSR))
         attrs |= kAttrReadOnly;
-    if (lastComponent(path).startsWith(QLatin1Char('.')))
+    if (lastPathPiece(withoutTrailingSeparators(path)).startsWith(QLatin1Char('.')))
         attrs |= kAttrHidden;
     return attrs;
 }
