@@ -22,7 +22,7 @@ chmod 1777 "$reports" # children of the tests that run as another user report he
 # sanitizer cannot see. ignore_noninstrumented_modules leaves out the accesses the libraries make
 # themselves; every access made by our code is checked, and the threads, locks and waits the
 # libraries take through the C library still order it.
-export TSAN_OPTIONS="halt_on_error=1:exitcode=66:second_deadlock_stack=1:ignore_noninstrumented_modules=1:log_path=$reports/report"
+export TSAN_OPTIONS="halt_on_error=1:exitcode=66:second_deadlock_stack=1:ignore_noninstrumented_modules=1:suppressions=$here/scripts/tsan.supp:log_path=$reports/report"
 # A test that forks a copy of the program which then starts threads runs in a process of its own:
 # the sanitizer follows such a child only when the parent had a single thread, and by the time
 # these run in the whole suite, Qt Gui has started image workers of its own.
