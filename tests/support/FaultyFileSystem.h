@@ -2,6 +2,7 @@
 
 #include "core/AppError.h"
 #include "platform/posix/PosixFileSystem.h"
+#include "platform/posix/engine/EngineRun.h"
 
 #include <atomic>
 #include <cerrno>
@@ -101,9 +102,9 @@ private:
     void instrument(CopySession &session)
     {
         if (beforeEachFile)
-            session.hooks.beforeFile = beforeEachFile;
+            engineRunOf(session).hooks.beforeFile = beforeEachFile;
         if (beforeEachChunk)
-            session.hooks.beforeChunk = [this, &session] { beforeEachChunk(session); };
+            engineRunOf(session).hooks.beforeChunk = [this, &session] { beforeEachChunk(session); };
         if (chunkBytes > 0)
             session.options.chunkBytes = chunkBytes;
         if (aheadOfDevice > 0)

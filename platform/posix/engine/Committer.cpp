@@ -1,4 +1,4 @@
-#include "platform/posix/Committer.h"
+#include "platform/posix/engine/Committer.h"
 
 #include "core/AppError.h"
 #include "platform/posix/PosixErrors.h"
@@ -10,7 +10,6 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace halvorix {
@@ -58,15 +57,7 @@ size_t batchFiles()
     return std::min(files, kMostBatchFiles);
 }
 
-constexpr long kFuseMagic = 0x65735546;
-
 } // namespace
-
-bool syncsWholeFiles(int folderFd)
-{
-    struct statfs fs { };
-    return ::fstatfs(folderFd, &fs) == 0 && fs.f_type == kFuseMagic;
-}
 
 Committer::Committer(CopySession &session) : session_(session), budget_(kFirstAhead)
 {

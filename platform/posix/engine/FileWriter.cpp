@@ -1,7 +1,8 @@
-#include "platform/posix/FileWriter.h"
+#include "platform/posix/engine/FileWriter.h"
 
 #include "core/AppError.h"
 #include "platform/posix/PosixErrors.h"
+#include "platform/posix/engine/EngineRun.h"
 
 #include <QFile>
 #include <cerrno>
@@ -49,7 +50,7 @@ bool procFdAvailable()
 // needs a privilege or a recent kernel; the way through /proc works everywhere /proc is.
 int linkUnnamedFile(int fd, int folderFd, const char *name, CopySession &session)
 {
-    const bool tryDirect = !session.refusals.directLink.load(std::memory_order_relaxed);
+    const bool tryDirect = !engineRunOf(session).refusals.directLink.load(std::memory_order_relaxed);
     if (tryDirect) {
         if (::linkat(fd, "", folderFd, name, AT_EMPTY_PATH) == 0)
             return 0;
@@ -61,7 +62,7 @@ int linkUnnamedFile(int fd, int folderFd, const char *name, CopySession &session
     if (::linkat(AT_FDCWD, handle.constData(), folderFd, name, AT_SYMLINK_FOLLOW) != 0)
         return errno;
     if (tryDirect)
-        session.refusals.directLink.store(true, std::memory_order_relaxed); // not asked again
+        engineRunOf(session).refusals.directLink.store(true, std::memory_order_relaxed); // not asked again
     return 0;
 }
 
@@ -83,7 +84,7 @@ bool isRefusedMetadataChange(int err)
 }
 
 FileWriter::FileWriter(const Target &target, mode_t mode, CopySession &session)
-    : to_(target), session_(session), state_(engineStateOf(session))
+    : to_(target), session_(session), state_(engineRunOf(session))
 {
     const mode_t permissions = mode & 0777;
     if (session.options.unnamedFiles && procFdAvailable()) {
@@ -181,7 +182,7 @@ bool FileWriter::commit(const struct stat &source)
 void nameTemporary(
     const QByteArray &temporary, const Target &to, const RunNames::Source &source, CopySession &session)
 {
-    CopyEngineState &state = engineStateOf(session);
+    EngineRun &state = engineRunOf(session);
     const auto lock = state.names.lock();
     if (state.names.givenAt(to.folder->fd(), to.folder->key, to.name))
         throwNameTaken(to);

@@ -1,9 +1,9 @@
-#include "platform/posix/PosixCopy.h"
+#include "platform/posix/engine/CopyEngine.h"
 
 #include "core/AppError.h"
-#include "platform/posix/Committer.h"
+#include "platform/posix/engine/Committer.h"
 #include "platform/posix/PosixErrors.h"
-#include "platform/posix/TreeCopy.h"
+#include "platform/posix/engine/TreeCopy.h"
 #include "core/Wildcard.h"
 
 #include <cerrno>
@@ -115,9 +115,7 @@ AppError intoItself(const NativePath &source, const NativePath &destination)
 // that reason, named by the destination.
 SharedDestination openStepDestination(const NativePath &folder, CopySession &session, int *openError)
 {
-    SharedDestination to = openDestination(folder, session);
-    *openError = to ? 0 : errno;
-    return to;
+    return openDestination(folder, session, *openError);
 }
 
 // The two ends of a step that copies what a pattern matches: the pattern's folder, opened to
@@ -161,11 +159,10 @@ void PosixCopyEngine::copyFile(const QString &source, const QString &destination
     const NativePath to = NativePath::fromText(destination);
     session.destinations.insert(to.folder().text());
     try {
-        const SharedDestination folder = openDestination(to.folder(), session);
-        if (!folder) {
-            const int err = errno;
+        int err = 0;
+        const SharedDestination folder = openDestination(to.folder(), session, err);
+        if (!folder)
             throwSystemError(err, FailedAction::Creating, destination);
-        }
         const SharedSource sourceFolder = openSourceOrThrow(from.folder(), session.options.followLinks);
         copyEntry(*sourceFolder, from.name(), Target{folder, to.name()}, session);
     } catch (const AppError &error) {
@@ -191,7 +188,7 @@ void PosixCopyEngine::copyMatchingFiles(const QString &pattern, const QString &d
                 (split.folder / entry.name).text(), systemError(openError, FailedAction::Creating, destinationFolder));
     }
     tree.finish();
-    engineStateOf(session).settle(); // the step's files named: their failures are the step's
+    engineRunOf(session).settle(); // the step's files named: their failures are the step's
     if (copied == 0)
         throw AppError(kFileNotFound, QStringLiteral("File not found: ") + pattern);
     throwIfItemsFailed(session, failuresBefore);
@@ -212,7 +209,7 @@ int PosixCopyEngine::copyMatchingFolders(const QString &pattern, const QString &
         else
             session.addFailure(source.text(), systemError(openError, FailedAction::Creating, destinationFolder));
     }
-    engineStateOf(session).settle(); // the step's files named: their failures are the step's
+    engineRunOf(session).settle(); // the step's files named: their failures are the step's
     throwIfItemsFailed(session, failuresBefore);
     return matched;
 }
@@ -312,7 +309,7 @@ void PosixCopyEngine::measureItem(const QString &path, CopySession &session)
 
 void PosixCopyEngine::flushDestinations(CopySession &session)
 {
-    engineStateOf(session).settle(); // every file named and every folder timed, then all flushed
+    engineRunOf(session).settle(); // every file named and every folder timed, then all flushed
     QSet<dev_t> flushed;
     for (const QString &folder : std::as_const(session.destinations)) {
         const FileHandle dir(::open(NativePath::fromText(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/CopySession.h"
-#include "platform/posix/FileWriter.h"
+#include "platform/posix/engine/FileWriter.h"
 
 #include <QElapsedTimer>
 #include <condition_variable>
@@ -78,12 +78,6 @@ private:
     bool paceKnown_ = false; // once guessed from a first stretch of the run
     std::thread thread_;
 };
-
-// Which way a destination's data is confirmed on its device: its own writeback (ranges of a file
-// can be written and waited for), or a flush of the whole file system (a FUSE card, whose driver
-// writes to its device through a cache that only a flush of the file system empties: not every
-// such driver passes a file's flush on, and none knows ranges).
-bool syncsWholeFiles(int folderFd);
 
 // One file's data on its way to the device: writeback of each chunk starts as it is written, and
 // the writer waits for older chunks once more than a window is outstanding.

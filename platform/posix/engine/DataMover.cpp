@@ -1,8 +1,9 @@
-#include "platform/posix/DataMover.h"
+#include "platform/posix/engine/DataMover.h"
 
 #include "core/AppError.h"
-#include "platform/posix/Committer.h"
+#include "platform/posix/engine/Committer.h"
 #include "platform/posix/PosixErrors.h"
+#include "platform/posix/engine/EngineRun.h"
 
 #include <cerrno>
 #include <sys/sendfile.h>
@@ -32,11 +33,11 @@ bool refusedCall(DataCall call, int err)
     return false;
 }
 
-DataCall firstCall(const CopySession &session)
+DataCall firstCall(const CopySession &session, const EngineRun &run)
 {
     if (session.options.dataCall != DataCall::Automatic)
         return session.options.dataCall;
-    return session.refusals.rangeCopy.load(std::memory_order_relaxed) ? DataCall::Sendfile
+    return run.refusals.rangeCopy.load(std::memory_order_relaxed) ? DataCall::Sendfile
                                                                       : DataCall::RangeCopy;
 }
 
@@ -59,20 +60,21 @@ void writeAll(int out, const char *data, size_t length, const CopyEnds &ends)
 
 void moveData(int in, int out, qint64 size, const CopyEnds &ends, CopySession &session, FileProgress &progress)
 {
-    DataCall call = firstCall(session);
+    EngineRun &run = engineRunOf(session);
+    DataCall call = firstCall(session, run);
     qint64 copied = 0;
     std::vector<char> buffer;
     for (;;) {
         if (session.isAbandoned())
             throw CopyAbandoned{};
-        if (session.hooks.beforeChunk) {
-            const std::lock_guard<std::mutex> lock(session.hooks.mutex);
-            session.hooks.beforeChunk();
+        if (run.hooks.beforeChunk) {
+            const std::lock_guard<std::mutex> lock(run.hooks.mutex);
+            run.hooks.beforeChunk();
         }
         const size_t chunk = static_cast<size_t>(session.options.chunkBytes);
         const bool fast = call != DataCall::ReadWrite;
         ssize_t n = 0;
-        if (fast && session.hooks.fastCallEndsAt >= 0 && copied >= session.hooks.fastCallEndsAt)
+        if (fast && run.hooks.fastCallEndsAt >= 0 && copied >= run.hooks.fastCallEndsAt)
             n = 0; // as a file system whose fast call stops early would say
         else if (call == DataCall::RangeCopy)
             n = ::copy_file_range(in, nullptr, out, nullptr, chunk, 0);
@@ -89,7 +91,7 @@ void moveData(int in, int out, qint64 size, const CopyEnds &ends, CopySession &s
                 continue;
             if (refusedCall(call, err)) {
                 if (call == DataCall::RangeCopy)
-                    session.refusals.rangeCopy.store(true, std::memory_order_relaxed); // across devices
+                    run.refusals.rangeCopy.store(true, std::memory_order_relaxed); // across devices
                 call = call == DataCall::RangeCopy ? DataCall::Sendfile : DataCall::ReadWrite;
                 continue;
             }
