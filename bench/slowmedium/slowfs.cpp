@@ -226,7 +226,7 @@ int slowWrite(const char *path, const char *buffer, size_t size, off_t offset, f
         return -ENOENT;
     // A flipped write is stored with the lowest bit of its middle byte inverted.
     std::vector<char> flipped;
-    if (g_lies.flipsWrite(offset, size)) {
+    if (size > 0 && g_lies.flipsWrite(offset, size)) {
         flipped.assign(buffer, buffer + size);
         flipped[size / 2] = static_cast<char>(flipped[size / 2] ^ 1);
         buffer = flipped.data();
