@@ -52,6 +52,15 @@ struct CopyOptions {
     // Bytes that may be written ahead of the device; 0 learns it from the device's pace (about a
     // second of its work). Tests fix it, so a bar moves within a small file.
     qint64 aheadOfDevice = 0;
+    // Read every copy back from its device and compare it with what was read from its source; a
+    // copy that differs is a failed item (the program's --no-verify turns it off).
+    bool verify = true;
+    // The run writes to a card (a removable drive), not to the computer's own disk. Its copies are
+    // read back once everything is written: a counterfeit card overwrites earlier files with later
+    // ones, which a check file by file would miss. A fixed disk's are read back batch by batch,
+    // before they are named, while the next batch is written. A failed read blames the computer's
+    // disk here, the card otherwise.
+    bool toCard = false;
 };
 
 // How far the run has got: written by the engine's threads, read by the window's at any time.

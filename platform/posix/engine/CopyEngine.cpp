@@ -2,6 +2,7 @@
 
 #include "core/AppError.h"
 #include "platform/posix/engine/Committer.h"
+#include "platform/posix/engine/EngineRun.h"
 #include "platform/posix/PosixErrors.h"
 #include "platform/posix/engine/TreeCopy.h"
 #include "core/Wildcard.h"
@@ -277,6 +278,34 @@ qint64 treeBytes(int folderFd, const QByteArray &name, bool followLinks, QSet<QS
 
 constexpr int kDeepestTree = 4096;
 
+// The work of copying `bytes`: writing them, and reading them back when copies are verified.
+qint64 withReadBack(qint64 bytes, const CopySession &session)
+{
+    return session.options.verify ? 2 * bytes : bytes;
+}
+
+// Flushes the file systems of `folders` to their devices, each once. Throws AppError when a device
+// reports an error (recorded for the folder).
+void flushFolders(const QStringList &folders, CopySession &session)
+{
+    QSet<dev_t> flushed;
+    for (const QString &folder : folders) {
+        const FileHandle dir(::open(NativePath::fromText(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!dir.valid())
+            continue; // never created: nothing was written there
+        struct stat st { };
+        if (::fstat(dir.get(), &st) != 0 || flushed.contains(st.st_dev))
+            continue;
+        flushed.insert(st.st_dev);
+        if (::syncfs(dir.get()) != 0) {
+            const int err = errno;
+            const AppError error = systemError(err, FailedAction::Flushing, folder);
+            session.addFailure(folder, error);
+            throw error;
+        }
+    }
+}
+
 } // namespace
 
 void PosixCopyEngine::measure(const QString &pattern, bool foldersToo, CopySession &session)
@@ -296,36 +325,31 @@ void PosixCopyEngine::measure(const QString &pattern, bool foldersToo, CopySessi
     } catch (const AppError &) {
         // What cannot be measured counts nothing.
     }
-    session.progress.bytesTotal.fetch_add(total);
+    session.progress.bytesTotal.fetch_add(withReadBack(total, session));
 }
 
 void PosixCopyEngine::measureItem(const QString &path, CopySession &session)
 {
     QSet<QString> entered;
     const NativePath item = NativePath::fromText(path).withoutTrailingSeparator();
-    session.progress.bytesTotal.fetch_add(
-        treeBytes(AT_FDCWD, item.bytes(), session.options.followLinks, entered, kDeepestTree, session));
+    session.progress.bytesTotal.fetch_add(withReadBack(
+        treeBytes(AT_FDCWD, item.bytes(), session.options.followLinks, entered, kDeepestTree, session), session));
 }
 
 void PosixCopyEngine::flushDestinations(CopySession &session)
 {
-    engineRunOf(session).settle(); // every file named and every folder timed, then all flushed
-    QSet<dev_t> flushed;
-    for (const QString &folder : std::as_const(session.destinations)) {
-        const FileHandle dir(::open(NativePath::fromText(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (!dir.valid())
-            continue; // never created: nothing was written there
-        struct stat st { };
-        if (::fstat(dir.get(), &st) != 0 || flushed.contains(st.st_dev))
-            continue;
-        flushed.insert(st.st_dev);
-        if (::syncfs(dir.get()) != 0) {
-            const int err = errno;
-            const AppError error = systemError(err, FailedAction::Flushing, folder);
-            session.addFailure(folder, error);
-            throw error;
-        }
-    }
+    EngineRun &run = engineRunOf(session);
+    run.settle(); // every file named and every folder timed, then all flushed
+    flushFolders(session.destinations.values(), session);
+    if (!session.options.verify || !session.options.toCard)
+        return; // a fixed disk's copies were read back before they were named
+    // The card as it stands after the last write: what a counterfeit card overwrote shows now.
+    if (run.hooks.beforeReadingBack)
+        run.hooks.beforeReadingBack();
+    QStringList changed;
+    for (const NativePath &folder : run.readBackLater.readAllBack(session))
+        changed << folder.text();
+    flushFolders(changed, session); // the bad copies' names are gone from the card too
 }
 
 } // namespace halvorix

@@ -8,7 +8,7 @@
 
 namespace halvorix {
 
-EngineRun::EngineRun(CopySession &session) : committer_(std::make_unique<Committer>(session)) { }
+EngineRun::EngineRun(CopySession &session) : committer_(std::make_unique<Committer>(session, readBackLater)) { }
 
 EngineRun::~EngineRun() = default;
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/posix/engine/ReadBack.h"
 #include "platform/posix/engine/RunNames.h"
 #include "platform/posix/engine/TemporaryNames.h"
 
@@ -36,6 +37,9 @@ struct FaultHooks {
     // A fast data call (copy_file_range, sendfile) reports the end once this many bytes of a file
     // are copied, as some file systems' do too early. Negative: never.
     qint64 fastCallEndsAt = -1;
+    // Called before a card's copies are read back, once everything is written (to empty a cache
+    // that stands between a test's card driver and its simulated device).
+    std::function<void()> beforeReadingBack;
 };
 
 // Folders written into, with the times they are to keep (their source's).
@@ -53,6 +57,7 @@ public:
     TemporaryNames temporaries; // this run's temporary names; leftovers of others are removed
     KernelRefusals refusals;
     FaultHooks hooks;
+    CopiesToReadBack readBackLater; // a card's copies, read back once everything is written
     Committer &committer() { return *committer_; } // names complete files once on the medium
 
     void keepFolderTimes(FolderTimes &&times);

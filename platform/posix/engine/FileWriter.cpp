@@ -88,14 +88,14 @@ FileWriter::FileWriter(const Target &target, mode_t mode, CopySession &session)
 {
     const mode_t permissions = mode & 0777;
     if (session.options.unnamedFiles && procFdAvailable()) {
-        out_ = FileHandle(::openat(to_.folder->fd(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, permissions));
+        out_ = FileHandle(::openat(to_.folder->fd(), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, permissions));
         if (out_.valid())
             return;
         // Any refusal: the named way below tries again and reports what the system says.
     }
     temporary_ = state_.temporaries.next();
     out_ = FileHandle(::openat(
-        to_.folder->fd(), temporary_.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, permissions));
+        to_.folder->fd(), temporary_.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, permissions));
     if (!out_.valid()) {
         const int err = errno;
         temporary_.clear();
@@ -108,6 +108,17 @@ FileWriter::~FileWriter()
     out_.reset();
     if (!temporary_.isEmpty())
         ::unlinkat(to_.folder->fd(), temporary_.constData(), 0);
+}
+
+FileHandle FileWriter::openToReadBack() const
+{
+    if (!temporary_.isEmpty())
+        return FileHandle(::openat(to_.folder->fd(), temporary_.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    const QByteArray handle = "/proc/self/fd/" + QByteArray::number(out_.get());
+    FileHandle in(::open(handle.constData(), O_RDONLY | O_CLOEXEC));
+    if (!in.valid())
+        in = FileHandle(::dup(out_.get())); // opened to read as well
+    return in;
 }
 
 bool FileWriter::name(const RunNames::Source &source)

@@ -31,6 +31,9 @@ public:
     FileWriter &operator=(const FileWriter &) = delete;
 
     int fd() const { return out_.get(); }
+    // The file opened anew to be read back: a handle of its own, as a FAT card's driver reads
+    // zeros through the handle that wrote a small file. Invalid when it cannot be opened.
+    FileHandle openToReadBack() const;
 
     const Target &target() const { return to_; }
 

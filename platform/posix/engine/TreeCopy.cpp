@@ -3,11 +3,13 @@
 #include "core/AppError.h"
 #include "platform/posix/engine/Committer.h"
 #include "platform/posix/engine/DataMover.h"
+#include "platform/posix/engine/ReadBack.h"
 #include "platform/posix/PosixErrors.h"
 
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
+#include <optional>
 #include <unistd.h>
 
 namespace halvorix {
@@ -57,10 +59,15 @@ void copyRegularFile(int folderFd, const QByteArray &name, const NativePath &sou
     auto writer = std::make_unique<FileWriter>(to, st.st_mode, session);
     const NativePath destination = to.path();
     FileProgress progress(writer->fd(), to.folder->syncsWholeFiles, committer);
-    moveData(in.get(), writer->fd(), st.st_size, CopyEnds{source, destination}, session, progress);
+    std::optional<ContentHash> hash;
+    if (session.options.verify)
+        hash.emplace();
+    const qint64 copied = moveData(in.get(), writer->fd(), st.st_size, CopyEnds{source, destination}, session, progress,
+        hash ? &*hash : nullptr);
     writer->setPermissions(st);
     const qint64 outstanding = progress.handOver();
-    committer.submit(std::move(writer), st, source.text(), outstanding);
+    committer.submit(std::move(writer), st, source.text(), outstanding,
+        hash ? std::optional<Committer::Check>({copied, hash->digest()}) : std::nullopt);
 }
 
 // Recreates a link as a link (from a card, links are never followed).
