@@ -37,6 +37,10 @@ public:
         DrawOneToHundred homePageDraw = drawFromTimeOfDay);
     ~Form1() override;
 
+    // Whether every copy is read back from the medium and compared with its original (on unless
+    // the program was started with --no-verify). The window is the same either way.
+    void setVerifyCopies(bool verify) { verifyCopies_ = verify; }
+
     // Start-up, lines 102 to 150. Runs once before the window is first shown.
     void Form_Load();
 
@@ -131,6 +135,7 @@ private:
     DriveSource &drives_;
     DesktopUi &ui_;
     QString appFolder_;
+    bool verifyCopies_ = true;
     DrawOneToHundred homePageDraw_;
     SkinFramework skin_;
     TransferListModel transferList_;

@@ -120,7 +120,7 @@ void Form1::copyCardToComputer(StepRunner &run)
         return;
 
     const QString cardRoot = Text2->text();
-    CopyJob job(ui_, this, /*followLinks=*/false); // links on a card are never followed
+    CopyJob job(ui_, this, /*toCard=*/false, verifyCopies_);
     runCopy(job, [&] {
         StepRunner work(job.workUi(), kStartCopyingLocation, ReportForm::Short);
         copyCardToResults(fs_, engine_, cardRoot, *results, job.session, work);
@@ -150,7 +150,7 @@ void Form1::copyComputerToCard(StepRunner &run)
     // Input is refused while the copy runs, so the rows cannot change; the worker reads a copy.
     const std::vector<TransferItem> rows = transferList_.items();
     bool listHasRows = true;
-    CopyJob job(ui_, this, /*followLinks=*/true); // a card cannot hold links: copy what they lead to
+    CopyJob job(ui_, this, /*toCard=*/true, verifyCopies_);
     runCopy(job, [&] {
         StepRunner work(job.workUi(), kStartCopyingLocation, ReportForm::Short);
         listHasRows = copyRowsToCard(fs_, engine_, rows, target, job.session, work);

@@ -116,6 +116,17 @@ public:
         return *engineRun_;
     }
 
+    // Ends the engine's run object, if any: its threads stop, and files it has not named yet are
+    // given up with their temporary files. The thread of the run's steps, once they are done.
+    void endEngineRun()
+    {
+        std::shared_ptr<EngineRun> ended;
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            ended.swap(engineRun_);
+        }
+    }
+
 private:
     mutable std::mutex mutex_;
     std::vector<CopyFailure> failures_;
