@@ -31,6 +31,7 @@ public:
     std::vector<QString> shellOpened;
     int yields = 0;
     std::function<void()> onYield; // what the user does while a walk yields
+    std::function<void()> onEndProgram;
     std::function<void(const MessageBoxRequest &)> onBox;
     bool programEnded = false;
     std::function<QCursor(const QString &)> cursorLoader;
@@ -91,6 +92,8 @@ public:
     void endProgram() override
     {
         onWindowThread("endProgram");
+        if (onEndProgram)
+            onEndProgram(); // what the real program would leave behind as it ends, seen here
         programEnded = true;
     }
 

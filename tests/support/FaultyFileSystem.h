@@ -41,6 +41,7 @@ public:
     // Installed on every copy session: fail single files, act between chunks.
     std::function<void(const QString &source)> beforeEachFile;
     std::function<void(CopySession &)> beforeEachChunk;
+    std::function<void(CopySession &)> beforeReadingBack; // a card's copies, after the last write
     qint64 chunkBytes = 0;
     qint64 aheadOfDevice = 0;
     unsigned filesInFlight = 0; // 1 copies each file in the walk's own thread
@@ -105,6 +106,8 @@ private:
             engineRunOf(session).hooks.beforeFile = beforeEachFile;
         if (beforeEachChunk)
             engineRunOf(session).hooks.beforeChunk = [this, &session] { beforeEachChunk(session); };
+        if (beforeReadingBack)
+            engineRunOf(session).hooks.beforeReadingBack = [this, &session] { beforeReadingBack(session); };
         if (chunkBytes > 0)
             session.options.chunkBytes = chunkBytes;
         if (aheadOfDevice > 0)

@@ -143,6 +143,7 @@ public:
         return command("fail-read " + number(offset) + ' ' + number(count));
     }
     bool clearReadFailures() { return command("fail-read clear"); }
+    bool setReadRate(qint64 bytesPerSecond) { return command("read-rate " + number(bytesPerSecond)); }
 
     // Where these bytes first lie in the device's store, or -1. Below a fake capacity's real size
     // that is their offset in the image too.
