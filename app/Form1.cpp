@@ -73,8 +73,7 @@ void Form1::quietly(const std::function<void()> &handler)
         handler();
     } catch (const std::exception &) {
         // These handlers have no report of their own, and whatever fails in one (a failed
-        // allocation included) must not end the program from inside Qt's event loop. The end
-        // of the program (ProgramEnded) is no std::exception and passes.
+        // allocation included) must not end the program from inside Qt's event loop.
     }
 }
 

@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QScopeGuard>
 
 namespace halvorix {
 
@@ -36,19 +37,17 @@ void Form1::PushButton1_Click()
 
 void Form1::runCopy(CopyJob &job, const std::function<void()> &work)
 {
+    // A close request meanwhile abandons this copy; once it is over, by whatever way, there is
+    // none to abandon. An abandoned copy throws CopyAbandoned, which no handler catches: the
+    // close request that abandoned it has ended the program.
     runningCopy_ = &job;
+    const auto noCopyRunning = qScopeGuard([this] { runningCopy_ = nullptr; });
     const auto showProgress = [&] {
         const qint64 total = job.session.progress.bytesTotal.load();
         const qint64 done = std::min(job.session.progress.bytesDone.load(), total);
         ProgressBar1->setValue(total > 0 ? static_cast<int>(done * 1000 / total) : 0);
     };
-    try {
-        job.run(work, showProgress);
-    } catch (const CopyAbandoned &) {
-        runningCopy_ = nullptr;
-        throw ProgramEnded{}; // the close request has ended the program
-    }
-    runningCopy_ = nullptr;
+    job.run(work, showProgress);
 }
 
 void Form1::showClosingMessage(const CopyJob &job, const QString &doneText)

@@ -67,6 +67,27 @@ TEST_F(CopyRun, AResultsFolderThatCannotBeMadeIsReportedOnceAndBlamedForEveryIte
     EXPECT_EQ(f.ui.boxes.back().style, kStyleWarning);
 }
 
+// A failing card on top of that: its root cannot be listed either. That is reported at its line
+// too, the card is named whole, and the window stays (and closes as ever).
+TEST_F(CopyRun, AResultsFolderThatCannotBeMadeOnACardThatCannotBeListedLeavesTheWindowUp)
+{
+    f.pickCardToComputer();
+    form->Text1->setText(f.disk.path("no/such/parent/"));
+    const QString cardRoot = f.card.path() + "/";
+    f.fs.before = [&](const char *op, const QString &pattern) {
+        if (QString(op) == "list" && pattern == cardRoot + "*")
+            throw AppError(kDeviceIoError, EIO, FailedAction::Reading, cardRoot);
+    };
+    ASSERT_NO_THROW(form->PushButton1_Click());
+    EXPECT_TRUE(reportedAt(122));
+    EXPECT_TRUE(reportedAt(124));
+    EXPECT_TRUE(texts().last().startsWith(
+        "Done, but 1 item(s) could not be copied:\n" + cardRoot + " (could not create"))
+        << texts().last().toStdString();
+    form->close(); // asks no copy to stop: the run is over
+    EXPECT_TRUE(f.ui.programEnded);
+}
+
 TEST_F(CopyRun, UnreadableFileOnTheCardIsReportedOnceAndNamedAtTheEnd)
 {
     f.card.write("DCIM/100/IMG_0003.JPG", "third");
