@@ -181,7 +181,6 @@ void Form1::setTabOrderAsDesigned()
 
 void Form1::setOuterHeightTwips(int twips)
 {
-    outerHeightTwips_ = twips;
     // The title bar and borders: as measured once the window manager framed us, else as designed.
     int nonClient = tw(kDesignedNonClientTwips);
     if (isVisible()) {

@@ -25,7 +25,7 @@ TEST_F(CopyRun, CardToComputerCopiesEverythingAndSaysDone)
     EXPECT_EQ(QFileInfo(results() + "DCIM/100/IMG_0002.JPG").lastModified(), kOld);
     EXPECT_EQ(TempTree::read(results() + ".hidden"), "h");
     EXPECT_EQ(flushesBeforeDone, 1); // on the medium before "Done." is said
-    EXPECT_EQ(form->MousePointer(), 0);
+    EXPECT_EQ(form->cursor().shape(), Qt::ArrowCursor);
     EXPECT_EQ(form->ProgressBar1->value(), 0);
     form->PushButton1_Click(); // again: existing files are replaced, still "Done."
     EXPECT_EQ(texts().last(), "Done.");
