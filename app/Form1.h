@@ -73,8 +73,15 @@ public:
     QProgressBar *ProgressBar1 = nullptr;
     QLabel *Label1[5] = {};
 
-    // Drive entries parallel to Combo1, Combo2, Combo3.
-    QStringList CardSourceDrives, HardDiskDrives, CardTargetDrives;
+    // The drives as discovery listed them, each with its entry (root + "|MySep!!|" + name).
+    // Combo1 and Combo3 list the same cards, so one record a card serves both; the card's drive
+    // comes along, for Start Copying to tell whether the card is still there.
+    struct CardDrive {
+        QString entry;
+        DriveInfo drive;
+    };
+    std::vector<CardDrive> CardDrives; // parallel to Combo1 and to Combo3
+    QStringList HardDiskDrives; // parallel to Combo2
 
     static const QString kListToolTip;
 
@@ -132,8 +139,6 @@ private:
     enum class PointerRule { LeaveAlone, Arrow, Hand };
     QHash<QObject *, PointerRule> pointerRules_;
     CopyJob *runningCopy_ = nullptr;
-    // The cards as discovery found them, parallel to Combo1 and Combo3 (which list the same).
-    std::vector<DriveInfo> cardDrives_;
 
     friend struct Form1TestPeer; // the pointer and the skin, for their own tests
 };

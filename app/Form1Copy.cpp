@@ -69,7 +69,8 @@ void Form1::showClosingMessage(const CopyJob &job, const QString &doneText)
 bool Form1::cardStillThere(const QComboBox *cardList)
 {
     const int index = cardList->currentIndex();
-    if (index >= 0 && size_t(index) < cardDrives_.size() && drives_.driveStillMounted(cardDrives_[size_t(index)]))
+    if (index >= 0 && size_t(index) < CardDrives.size()
+        && drives_.driveStillMounted(CardDrives[size_t(index)].drive))
         return true;
     setMousePointer(kPointerDefault);
     ui_.msgBox(QStringLiteral("The memory card %1 is not there any more: it was taken out or replaced "
