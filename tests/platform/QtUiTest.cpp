@@ -74,9 +74,7 @@ TEST(QtUiBoxes, NamesThatLookLikeMarkupShowAsTheyAre)
     sys.disk("sdb", "8:16", "1");
     sys.label("<b>X<\\x2fb>", "sdb");
     sys.mount("8:16", "card", "vfat", "/dev/sdb");
-    sys.root.write("mnt/card/IMG_0001.JPG", "photo");
     SysrootForm w(sys.root.path());
-    ASSERT_EQ(w.form.Combo1->itemText(0), "<b>X</b> (" + sys.mountPoint("card") + ")");
     QtUi screen;
     QStringList shown; // each box's text, as a screen reader reads it out
     w.ui.onBox = [&](const MessageBoxRequest &request) {
@@ -104,8 +102,7 @@ TEST(QtUiBoxes, NamesThatLookLikeMarkupShowAsTheyAre)
     const QStringList asked = w.ui.boxTexts();
     ASSERT_EQ(asked.size(), 4) << asked.join("\n---\n").toStdString();
     EXPECT_TRUE(asked[0].startsWith(sys.root.path() + name + "\n\nwas not added"));
-    EXPECT_EQ(w.ui.boxes[1].title, "Application Error");
-    EXPECT_TRUE(asked[1].contains(name + "/\nin "));
+    EXPECT_TRUE(asked[1].contains(name + "/\nin ")); // the error report
     EXPECT_TRUE(asked[3].startsWith("The memory card <b>X</b> ("));
     EXPECT_EQ(shown, asked);
 }
