@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QScopeGuard>
 
 namespace halvorix {
 
@@ -36,19 +37,17 @@ void Form1::PushButton1_Click()
 
 void Form1::runCopy(CopyJob &job, const std::function<void()> &work)
 {
+    // A close request meanwhile abandons this copy; once it is over, by whatever way, there is
+    // none to abandon. An abandoned copy throws CopyAbandoned, which no handler catches: the
+    // close request that abandoned it has ended the program.
     runningCopy_ = &job;
+    const auto noCopyRunning = qScopeGuard([this] { runningCopy_ = nullptr; });
     const auto showProgress = [&] {
         const qint64 total = job.session.progress.bytesTotal.load();
         const qint64 done = std::min(job.session.progress.bytesDone.load(), total);
         ProgressBar1->setValue(total > 0 ? static_cast<int>(done * 1000 / total) : 0);
     };
-    try {
-        job.run(work, showProgress);
-    } catch (const CopyAbandoned &) {
-        runningCopy_ = nullptr;
-        throw ProgramEnded{}; // the close request has ended the program
-    }
-    runningCopy_ = nullptr;
+    job.run(work, showProgress);
 }
 
 void Form1::showClosingMessage(const CopyJob &job, const QString &doneText)
@@ -70,7 +69,8 @@ void Form1::showClosingMessage(const CopyJob &job, const QString &doneText)
 bool Form1::cardStillThere(const QComboBox *cardList)
 {
     const int index = cardList->currentIndex();
-    if (index >= 0 && size_t(index) < cardDrives_.size() && drives_.driveStillMounted(cardDrives_[size_t(index)]))
+    if (index >= 0 && size_t(index) < CardDrives.size()
+        && drives_.driveStillMounted(CardDrives[size_t(index)].drive))
         return true;
     setMousePointer(kPointerDefault);
     ui_.msgBox(QStringLiteral("The memory card %1 is not there any more: it was taken out or replaced "
