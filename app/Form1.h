@@ -40,6 +40,10 @@ public:
     // Start-up, lines 102 to 150. Runs once before the window is first shown.
     void Form_Load();
 
+    // Whether every copied file is read back from the medium and compared with its original
+    // (the default; --no-verify turns it off).
+    void setVerifyCopies(bool verify) { verifyCopies_ = verify; }
+
     // Guarded handlers.
     void PushButton1_Click(); // Start Copying
     void PushButton2_Click(); // "..." beside the results folder
@@ -141,6 +145,7 @@ private:
     enum class PointerRule { LeaveAlone, Arrow, Hand };
     QHash<QObject *, PointerRule> pointerRules_;
     CopyJob *runningCopy_ = nullptr;
+    bool verifyCopies_ = true;
     // The cards as discovery found them, parallel to Combo1 and Combo3 (which list the same).
     std::vector<DriveInfo> cardDrives_;
 };
