@@ -78,6 +78,7 @@ QLabel *ControlMaker::label(
 {
     auto *text = new QLabel(caption, parent);
     text->setObjectName(QStringLiteral("Label1_%1").arg(index));
+    text->setTextFormat(Qt::PlainText); // a caption is what it says, never markup
     place(text, l, t, w, h);
     const int room = std::max(text->width(), tw(upTo - l) - 4);
     fitCaption(text, room, [text] { return text->sizeHint().width(); });

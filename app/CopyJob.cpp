@@ -66,10 +66,14 @@ private:
 
 } // namespace
 
-CopyJob::CopyJob(MessageUi &ui, QWidget *window, bool followLinks)
+CopyJob::CopyJob(MessageUi &ui, QWidget *window, bool toCard, bool verify)
     : ui_(ui), window_(window), workUi_(std::make_unique<WorkUi>(ui, *this))
 {
-    session.options.followLinks = followLinks;
+    // A card cannot hold links: on the way there, what they lead to is copied. From a card, links
+    // are never followed.
+    session.options.followLinks = toCard;
+    session.options.toCard = toCard;
+    session.options.verify = verify;
 }
 
 CopyJob::~CopyJob()
@@ -99,6 +103,9 @@ void CopyJob::run(const std::function<void()> &work, const std::function<void()>
         } catch (...) {
             failure = std::current_exception();
         }
+        // The engine's threads end here, before the work counts as done: after a close request,
+        // what it had not yet named goes with its temporary files before the program ends.
+        session.endEngineRun();
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
         {
             const std::lock_guard<std::mutex> lock(doneMutex_);

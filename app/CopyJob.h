@@ -22,7 +22,8 @@ namespace halvorix {
 class CopyJob : public QObject {
     Q_OBJECT
 public:
-    CopyJob(MessageUi &ui, QWidget *window, bool followLinks);
+    // `toCard`: the work copies to a card (else from one); `verify`: every copy is read back.
+    CopyJob(MessageUi &ui, QWidget *window, bool toCard, bool verify);
     ~CopyJob() override;
 
     CopySession session;

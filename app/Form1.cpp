@@ -73,8 +73,7 @@ void Form1::quietly(const std::function<void()> &handler)
         handler();
     } catch (const std::exception &) {
         // These handlers have no report of their own, and whatever fails in one (a failed
-        // allocation included) must not end the program from inside Qt's event loop. The end
-        // of the program (ProgramEnded) is no std::exception and passes.
+        // allocation included) must not end the program from inside Qt's event loop.
     }
 }
 
@@ -92,9 +91,8 @@ void Form1::Form_Load()
     if (run.test(106, [&] { return FileExists(fs_, cursorPath); }))
         run.step(108, [&] { customCursor_ = ui_.loadCursorFile(cursorPath); });
     run.step(110, [&] { HomePageOpen(ui_, homePageDraw_); });
-    run.step(128, [&] { CardSourceDrives = QStringList(); });
+    run.step(128, [&] { CardDrives.clear(); }); // the cards of Combo1 and of Combo3 (132) alike
     run.step(130, [&] { HardDiskDrives = QStringList(); });
-    run.step(132, [&] { CardTargetDrives = QStringList(); });
     run.step(134, [&] { FillDriveLists(); });
     run.step(136, [&] { transferList_.addColumn(QStringLiteral(" Source")); });
     run.step(138, [&] { transferList_.addColumn(QString()); });

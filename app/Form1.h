@@ -37,12 +37,12 @@ public:
         DrawOneToHundred homePageDraw = drawFromTimeOfDay);
     ~Form1() override;
 
+    // Whether every copy is read back from the medium and compared with its original (on unless
+    // the program was started with --no-verify). The window is the same either way.
+    void setVerifyCopies(bool verify) { verifyCopies_ = verify; }
+
     // Start-up, lines 102 to 150. Runs once before the window is first shown.
     void Form_Load();
-
-    // Whether every copied file is read back from the medium and compared with its original
-    // (the default; --no-verify turns it off).
-    void setVerifyCopies(bool verify) { verifyCopies_ = verify; }
 
     // Guarded handlers.
     void PushButton1_Click(); // Start Copying
@@ -64,20 +64,7 @@ public:
     bool ListView1_OLEDragOver(const QMimeData *mime);
     void ListView1_OLEDragDrop(const QStringList &droppedPaths);
 
-    // Pointer shape of the window and every control: 0 arrow, 11 busy, 99 hand.
-    int MousePointer() const { return mousePointer_; }
-    void setMousePointer(int shape);
-    bool isBusy() const { return mousePointer_ == kPointerBusy; }
-    bool hasCustomCursor() const { return customCursor_.has_value(); }
-
-    // The window's outer height (title bar included) that the direction set, in twips.
-    int outerHeightTwips() const { return outerHeightTwips_; }
-    const SkinFramework &skin() const { return skin_; }
     TransferListModel &transferList() { return transferList_; }
-
-    static constexpr int kPointerDefault = 0;
-    static constexpr int kPointerBusy = 11;
-    static constexpr int kPointerHand = 99;
 
     // Controls, by their classic names.
     QGroupBox *Frame1 = nullptr, *Frame2 = nullptr, *Frame3 = nullptr;
@@ -90,8 +77,15 @@ public:
     QProgressBar *ProgressBar1 = nullptr;
     QLabel *Label1[5] = {};
 
-    // Drive entries parallel to Combo1, Combo2, Combo3.
-    QStringList CardSourceDrives, HardDiskDrives, CardTargetDrives;
+    // The drives as discovery listed them, each with its entry (root + "|MySep!!|" + name).
+    // Combo1 and Combo3 list the same cards, so one record a card serves both; the card's drive
+    // comes along, for Start Copying to tell whether the card is still there.
+    struct CardDrive {
+        QString entry;
+        DriveInfo drive;
+    };
+    std::vector<CardDrive> CardDrives; // parallel to Combo1 and to Combo3
+    QStringList HardDiskDrives; // parallel to Combo2
 
     static const QString kListToolTip;
 
@@ -105,13 +99,18 @@ private:
     void buildControls();
     void setTabOrderAsDesigned();
     void nameForScreenReaders();
-    void setOuterHeightTwips(int twips);
+    void setOuterHeightTwips(int twips); // the window's outer height, title bar included
     void setTop(QWidget *control, int topTwips);
     // Form1.cpp: start-up and the handlers' wiring.
     void connectHandlers();
     void setOptionValue(QRadioButton *option, bool on);
     void quietly(const std::function<void()> &handler); // unguarded handlers report nothing
-    // Form1Pointer.cpp
+    // Form1Pointer.cpp: the pointer of the window and every control, 0 arrow, 11 busy, 99 hand.
+    static constexpr int kPointerDefault = 0;
+    static constexpr int kPointerBusy = 11;
+    static constexpr int kPointerHand = 99;
+    void setMousePointer(int shape);
+    bool isBusy() const { return mousePointer_ == kPointerBusy; }
     void installPointerRules();
     void applyPointerShape();
     // Form1Drives.cpp
@@ -135,19 +134,18 @@ private:
     DriveSource &drives_;
     DesktopUi &ui_;
     QString appFolder_;
+    bool verifyCopies_ = true;
     DrawOneToHundred homePageDraw_;
     SkinFramework skin_;
     TransferListModel transferList_;
     int mousePointer_ = kPointerDefault;
     std::optional<QCursor> customCursor_;
-    int outerHeightTwips_ = 0;
     bool placedOnScreen_ = false; // centred at its first showing
     enum class PointerRule { LeaveAlone, Arrow, Hand };
     QHash<QObject *, PointerRule> pointerRules_;
     CopyJob *runningCopy_ = nullptr;
-    bool verifyCopies_ = true;
-    // The cards as discovery found them, parallel to Combo1 and Combo3 (which list the same).
-    std::vector<DriveInfo> cardDrives_;
+
+    friend struct Form1TestPeer; // the pointer and the skin, for their own tests
 };
 
 } // namespace halvorix

@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QScopeGuard>
 
 namespace halvorix {
 
@@ -36,19 +37,17 @@ void Form1::PushButton1_Click()
 
 void Form1::runCopy(CopyJob &job, const std::function<void()> &work)
 {
+    // A close request meanwhile abandons this copy; once it is over, by whatever way, there is
+    // none to abandon. An abandoned copy throws CopyAbandoned, which no handler catches: the
+    // close request that abandoned it has ended the program.
     runningCopy_ = &job;
+    const auto noCopyRunning = qScopeGuard([this] { runningCopy_ = nullptr; });
     const auto showProgress = [&] {
         const qint64 total = job.session.progress.bytesTotal.load();
         const qint64 done = std::min(job.session.progress.bytesDone.load(), total);
         ProgressBar1->setValue(total > 0 ? static_cast<int>(done * 1000 / total) : 0);
     };
-    try {
-        job.run(work, showProgress);
-    } catch (const CopyAbandoned &) {
-        runningCopy_ = nullptr;
-        throw ProgramEnded{}; // the close request has ended the program
-    }
-    runningCopy_ = nullptr;
+    job.run(work, showProgress);
 }
 
 void Form1::showClosingMessage(const CopyJob &job, const QString &doneText)
@@ -70,7 +69,8 @@ void Form1::showClosingMessage(const CopyJob &job, const QString &doneText)
 bool Form1::cardStillThere(const QComboBox *cardList)
 {
     const int index = cardList->currentIndex();
-    if (index >= 0 && size_t(index) < cardDrives_.size() && drives_.driveStillMounted(cardDrives_[size_t(index)]))
+    if (index >= 0 && size_t(index) < CardDrives.size()
+        && drives_.driveStillMounted(CardDrives[size_t(index)].drive))
         return true;
     setMousePointer(kPointerDefault);
     ui_.msgBox(QStringLiteral("The memory card %1 is not there any more: it was taken out or replaced "
@@ -120,7 +120,7 @@ void Form1::copyCardToComputer(StepRunner &run)
         return;
 
     const QString cardRoot = Text2->text();
-    CopyJob job(ui_, this, /*followLinks=*/false); // links on a card are never followed
+    CopyJob job(ui_, this, /*toCard=*/false, verifyCopies_);
     runCopy(job, [&] {
         StepRunner work(job.workUi(), kStartCopyingLocation, ReportForm::Short);
         copyCardToResults(fs_, engine_, cardRoot, *results, job.session, work);
@@ -150,7 +150,7 @@ void Form1::copyComputerToCard(StepRunner &run)
     // Input is refused while the copy runs, so the rows cannot change; the worker reads a copy.
     const std::vector<TransferItem> rows = transferList_.items();
     bool listHasRows = true;
-    CopyJob job(ui_, this, /*followLinks=*/true); // a card cannot hold links: copy what they lead to
+    CopyJob job(ui_, this, /*toCard=*/true, verifyCopies_);
     runCopy(job, [&] {
         StepRunner work(job.workUi(), kStartCopyingLocation, ReportForm::Short);
         listHasRows = copyRowsToCard(fs_, engine_, rows, target, job.session, work);

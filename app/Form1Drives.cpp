@@ -29,10 +29,8 @@ void Form1::FillDriveLists()
     DriveListTargets targets;
     targets.addCard = [this](const QString &entry, const QString &itemText, const DriveInfo &drive) {
         const QSignalBlocker block1(Combo1), block3(Combo3);
-        cardDrives_.push_back(drive);
-        CardSourceDrives.append(entry);
+        CardDrives.push_back(CardDrive{entry, drive});
         Combo1->addItem(itemText);
-        CardTargetDrives.append(entry);
         Combo3->addItem(itemText);
         Combo1->setCurrentIndex(-1); // discovery selects nothing
         Combo3->setCurrentIndex(-1);
@@ -85,7 +83,7 @@ void Form1::Combo1_Click()
 {
     if (Combo1->currentIndex() < 0 || Combo2->currentIndex() < 0)
         return;
-    const QString card = CardSourceDrives.at(Combo1->currentIndex());
+    const QString card = CardDrives.at(size_t(Combo1->currentIndex())).entry;
     const QString disk = HardDiskDrives.at(Combo2->currentIndex());
     Text1->setText(resultsFolderForCard(disk, card));
     Text2->setText(cardRootFolder(card));
@@ -95,7 +93,7 @@ void Form1::Combo2_Click()
 {
     if (Combo1->currentIndex() < 0 || Combo2->currentIndex() < 0)
         return;
-    const QString card = CardSourceDrives.at(Combo1->currentIndex());
+    const QString card = CardDrives.at(size_t(Combo1->currentIndex())).entry;
     const QString disk = HardDiskDrives.at(Combo2->currentIndex());
     Text1->setText(resultsFolderForDisk(disk));
     Text2->setText(cardRootFolder(card));
@@ -105,7 +103,7 @@ void Form1::Combo3_Click()
 {
     if (Combo3->currentIndex() < 0)
         return;
-    Text3->setText(cardTransferFolder(CardTargetDrives.at(Combo3->currentIndex())));
+    Text3->setText(cardTransferFolder(CardDrives.at(size_t(Combo3->currentIndex())).entry));
 }
 
 void Form1::PushButton2_Click()

@@ -79,6 +79,21 @@ void buildComputerToCardFrame(Form1 &form, const ControlMaker &make)
     form.Text3 = make.textBox("Text3", frame, 2745, 3570, 4770, 345);
 }
 
+// The window's colours as it was designed, whatever the desktop's theme gives other programs:
+// white, black text, light grey buttons, white boxes. A window that took a dark theme's light
+// text while it stays white, and dark boxes beside it, could hardly be read. The roles not named
+// here follow from these two colours.
+QPalette designedPalette()
+{
+    QPalette palette(QColor(0xf0, 0xf0, 0xf0), Qt::white); // buttons, window
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::Highlight, QColor(0x30, 0x8c, 0xc6));
+        palette.setColor(group, QPalette::HighlightedText, Qt::white);
+    }
+    palette.setColor(QPalette::PlaceholderText, Qt::gray);
+    return palette;
+}
+
 // Start Copying and the progress bar, below whichever direction's frame shows.
 void buildCopyControls(Form1 &form, const ControlMaker &make)
 {
@@ -122,7 +137,6 @@ Form1::Form1(SystemServices system, DesktopUi &ui, QString appFolder, DrawOneToH
             "padding-top: 4px; }"
             "QWidget#Form1 > QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; "
             "left: 7px; padding: 0 3px; }"));
-    setBackgroundColour(*this, Qt::white);
     setTabOrderAsDesigned();
     setOuterHeightTwips(kDesignedNonClientTwips + 6315);
 }
@@ -143,12 +157,13 @@ void Form1::buildControls()
     }
     nameForScreenReaders();
 
-    // Option buttons, frames and labels share the window's white background.
-    for (QWidget *control : findChildren<QWidget *>()) {
-        if (qobject_cast<QRadioButton *>(control) || qobject_cast<QGroupBox *>(control)
-            || qobject_cast<QLabel *>(control))
-            setBackgroundColour(*control, Qt::white);
-    }
+    // A window with a style sheet passes no palette on to its controls: each takes the designed
+    // one itself, before any sheet (a sheet of a control's own would put the desktop's back).
+    // Option buttons, frames and labels paint no background: the window's white shows through.
+    const QPalette designed = designedPalette();
+    setPalette(designed);
+    for (QWidget *control : findChildren<QWidget *>())
+        control->setPalette(designed);
 }
 
 void Form1::nameForScreenReaders()
@@ -181,7 +196,6 @@ void Form1::setTabOrderAsDesigned()
 
 void Form1::setOuterHeightTwips(int twips)
 {
-    outerHeightTwips_ = twips;
     // The title bar and borders: as measured once the window manager framed us, else as designed.
     int nonClient = tw(kDesignedNonClientTwips);
     if (isVisible()) {

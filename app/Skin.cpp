@@ -33,7 +33,9 @@ void SkinFramework::ApplyWindow(QWidget *window) const
 {
     if (!loaded_)
         return;
-    window->setStyleSheet(styleSheet_);
+    // After the window's own rules (its frames, the colours SkinApply gave it), so the skin's win
+    // where both speak and the others stay.
+    window->setStyleSheet(window->styleSheet() + styleSheet_);
     if ((applyOptions_ & kApplyToDialogs) && qobject_cast<QApplication *>(QCoreApplication::instance()))
         qApp->setStyleSheet(styleSheet_);
 }

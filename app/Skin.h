@@ -22,7 +22,8 @@ public:
     // so a skin engine that has them can honour them.
     void SetOption(int memberId, bool on) { options_[memberId] = on; }
     bool Option(int memberId) const;
-    // Sets the loaded sheet on the window and, with kApplyToDialogs, on the whole application.
+    // Adds the loaded sheet to the window's own and, with kApplyToDialogs, sets it on the whole
+    // application.
     void ApplyWindow(QWidget *window) const;
 
     bool loaded() const { return loaded_; }

@@ -16,11 +16,6 @@ inline int tw(int twips)
 
 // Background colours are set through the widget's own style sheet (a palette would be overridden
 // by the window's sheet), addressed by object name so children do not inherit them.
-inline QColor backgroundColour(const QWidget &widget)
-{
-    return widget.property("halvorixBackground").value<QColor>();
-}
-
 inline void setBackgroundColour(QWidget &widget, const QColor &colour)
 {
     static const QString begin = QStringLiteral("/*background*/");
@@ -31,7 +26,6 @@ inline void setBackgroundColour(QWidget &widget, const QColor &colour)
         sheet.remove(from, sheet.indexOf(end, from) + end.size() - from);
     sheet += begin + QStringLiteral("QWidget#") + widget.objectName()
         + QStringLiteral(" { background-color: ") + colour.name() + QStringLiteral("; }") + end;
-    widget.setProperty("halvorixBackground", colour);
     widget.setStyleSheet(sheet);
 }
 

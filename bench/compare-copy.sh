@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Times halvorix-copy-bench against cp, a tar pipe and rsync on one data set, interleaved, each
 # into a new destination folder and followed by sync; prints the medians and our ratio to the
-# fastest tool. With --against OTHER-BUILD-DIR, another build of the program (an earlier engine)
+# fastest tool. Halvorix runs twice a round: as the program runs (every copy read back from the
+# disk and compared) against a verifying peer (cp -r, sync, the copies' cached pages dropped, then
+# every copy compared with its original by diff -rq, which reads both as cmp does), and with
+# --no-verify against the plain tools. With --against OTHER-BUILD-DIR, another build of the program (an earlier engine)
 # takes its turn in the same rotation, and our ratio to it is printed too: figures from runs made
 # at different times of day differ here by more than most changes to the engine.
 #   bench/compare-copy.sh BUILD-DIR SRC DEST-PARENT [RUNS] [--to-card] [--against OTHER-BUILD-DIR]
@@ -39,13 +42,16 @@ trap 'rm -rf "${keep[@]}"' EXIT
 tool() {
   case $1 in
     halvorix) run halvorix bash -c '"$0" "$1" "$DST" $2' "$build/bench/halvorix-copy-bench" "$src" "$mode" ;;
+    noverify) run noverify bash -c '"$0" "$1" "$DST" $2 --no-verify' "$build/bench/halvorix-copy-bench" "$src" "$mode" ;;
+    cpverify) run cpverify bash -c 'cp -r "$0/." "$DST" && sync && python3 "$1" "$DST" && diff -rq "$0" "$DST"' \
+      "$src" "$(dirname "$0")/drop-cached.py" ;;
     earlier) run earlier bash -c '"$0" "$1" "$DST" $2' "$other/bench/halvorix-copy-bench" "$src" "$mode" ;;
     cp) run cp bash -c 'cp -r "$0/." "$DST"' "$src" ;;
     tar) run tar bash -c 'tar -C "$0" -cf - . | tar -C "$DST" -xf -' "$src" ;;
     rsync) if command -v rsync >/dev/null; then run rsync bash -c 'rsync -a "$0/" "$DST/"' "$src"; fi ;;
   esac
 }
-order=(halvorix cp tar rsync)
+order=(halvorix noverify cp tar rsync cpverify)
 [ -z "$other" ] || order+=(earlier)
 for round in $(seq "$runs"); do
   # Each round starts with another tool, so none always follows the same one.
@@ -56,8 +62,10 @@ best=""
 for name in "${!times[@]}"; do
   m=$(median "${times[$name]}")
   printf '%-9s median %.3f s  (%s)\n' "$name" "$m" "$(printf '%.2f ' ${times[$name]})"
-  if [ "$name" != halvorix ] && [ "$name" != earlier ] && { [ -z "$best" ] || (( $(echo "$m < $best" | bc -l) )); }; then best=$m; fi
+  if [ "$name" != halvorix ] && [ "$name" != noverify ] && [ "$name" != cpverify ] && [ "$name" != earlier ] \
+    && { [ -z "$best" ] || (( $(echo "$m < $best" | bc -l) )); }; then best=$m; fi
 done
 ours=$(median "${times[halvorix]}")
-printf 'ratio to the fastest tool: %.2f\n' "$(echo "$ours / $best" | bc -l)"
-[ -z "$other" ] || printf 'ratio to the earlier build: %.2f\n' "$(echo "$ours / $(median "${times[earlier]}")" | bc -l)"
+printf 'verified, ratio to the verifying peer: %.2f\n' "$(echo "$ours / $(median "${times[cpverify]}")" | bc -l)"
+printf -- '--no-verify, ratio to the fastest tool: %.2f\n' "$(echo "$(median "${times[noverify]}") / $best" | bc -l)"
+[ -z "$other" ] || printf -- '--no-verify, ratio to the earlier build: %.2f\n' "$(echo "$(median "${times[noverify]}") / $(median "${times[earlier]}")" | bc -l)"

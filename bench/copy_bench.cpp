@@ -1,6 +1,8 @@
-// halvorix-copy-bench SRC DST [--to-card] [--curve] [--device-counter FILE] [--close-after S]:
+// halvorix-copy-bench SRC DST [--to-card] [--no-verify] [--temporary-names] [--one-file-at-a-time]
+//                     [--curve] [--device-counter FILE] [--close-after S]:
 // copies SRC's contents into DST through the same engine and steps as "Start Copying" (flush
-// included) and prints files, bytes and seconds. Without --to-card it is the card-to-computer run
+// and read-back of every copy included; --no-verify leaves the read-back out, as the program's
+// option does) and prints files, bytes and seconds. Without --to-card it is the card-to-computer run
 // with SRC as the card's root; with it, SRC's top-level entries are the transfer list's rows and
 // DST the card's From_PC folder. --temporary-names and --one-file-at-a-time take the engine's
 // other ways, for comparison.
@@ -42,13 +44,13 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     if (argc < 3) {
         std::fprintf(stderr,
-            "usage: halvorix-copy-bench SRC DST [--to-card] [--curve] [--device-counter FILE] "
-            "[--close-after SECONDS]\n");
+            "usage: halvorix-copy-bench SRC DST [--to-card] [--no-verify] [--temporary-names] "
+            "[--one-file-at-a-time] [--curve] [--device-counter FILE] [--close-after SECONDS]\n");
         return 2;
     }
     const QString source = QDir(QString::fromLocal8Bit(argv[1])).absolutePath() + QLatin1Char('/');
     const QString destination = QDir(QString::fromLocal8Bit(argv[2])).absolutePath() + QLatin1Char('/');
-    bool toCard = false, temporaryNames = false, oneAtATime = false, curve = false;
+    bool toCard = false, temporaryNames = false, oneAtATime = false, curve = false, verify = true;
     QString counter;
     double closeAfter = -1;
     for (int i = 3; i < argc; ++i) {
@@ -57,6 +59,7 @@ int main(int argc, char **argv)
         temporaryNames |= arg == "--temporary-names"; // the FAT card's way
         oneAtATime |= arg == "--one-file-at-a-time";
         curve |= arg == "--curve";
+        verify &= arg != "--no-verify"; // as the program started with --no-verify
         if (arg == "--device-counter" && i + 1 < argc)
             counter = QString::fromLocal8Bit(argv[++i]);
         if (arg == "--close-after" && i + 1 < argc)
@@ -67,6 +70,8 @@ int main(int argc, char **argv)
     DirectSteps steps;
     CopySession session;
     session.options.followLinks = toCard;
+    session.options.toCard = toCard;
+    session.options.verify = verify;
     session.options.unnamedFiles = !temporaryNames;
     if (oneAtATime)
         session.options.filesInFlight = 1;

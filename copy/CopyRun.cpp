@@ -59,11 +59,15 @@ void copyCardToResults(FileSystemService &fs, CopyService &engine, const QString
     engine.measure(cardRoot + QStringLiteral("*"), true, session);
     stopIfAbandoned(session);
     if (const std::optional<AppError> notMade = makeDestination(fs, results, 120, 122, steps)) {
+        // What the card holds is named item by item. A card whose root cannot be read either (a
+        // failing card) is reported at the line that lists it, and named whole instead.
         QStringList items;
-        for (const ListedName &entry :
-            fs.list(cardRoot + QStringLiteral("*"), kAttrHidden | kAttrSystem | kAttrDirectory))
-            items << cardRoot + entry.name;
-        noteNotCopied(items, *notMade, session);
+        const bool listed = steps.step(124, [&] {
+            for (const ListedName &entry :
+                fs.list(cardRoot + QStringLiteral("*"), kAttrHidden | kAttrSystem | kAttrDirectory))
+                items << cardRoot + entry.name;
+        });
+        noteNotCopied(listed ? items : QStringList{cardRoot}, *notMade, session);
         return;
     }
     // Hidden and system files count too: the copy at 126 takes them along with the others, and a

@@ -29,6 +29,8 @@ QString actionPhrase(FailedAction action)
         return QStringLiteral("could not set the times of");
     case FailedAction::Flushing:
         return QStringLiteral("could not flush");
+    case FailedAction::Verifying:
+        return QStringLiteral("could not verify");
     case FailedAction::None:
         break;
     }

@@ -27,6 +27,7 @@ enum class FailedAction {
     Naming, // giving a complete file its final name
     SettingTimes, // keeping a file's times or permissions
     Flushing, // putting what was written on the medium
+    Verifying, // reading a copy back from the medium and comparing it with what was read
 };
 
 // The one failure type of the program. Every platform operation reports failure by throwing it;

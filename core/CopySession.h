@@ -31,9 +31,9 @@ struct CopyAbandoned { };
 // only when the kernel refuses it for the two files), so tests take every path a card can take.
 enum class DataCall { Automatic, RangeCopy, Sendfile, ReadWrite };
 
-// What the copy engine keeps for a whole run (the names it gave, its temporary files); made by
-// the engine on first use.
-struct CopyEngineState;
+// The copy engine's own side of a run (the names it gave, its temporary files, its threads); made
+// by the engine on first use.
+class EngineRun;
 
 // How a run copies. Set by the thread that starts the run, before its work starts; read by every
 // thread of the run afterwards, never written again.
@@ -52,19 +52,15 @@ struct CopyOptions {
     // Bytes that may be written ahead of the device; 0 learns it from the device's pace (about a
     // second of its work). Tests fix it, so a bar moves within a small file.
     qint64 aheadOfDevice = 0;
-};
-
-// Tests only: set before the run starts. The engine calls the hooks from whichever thread copies,
-// one call at a time (under `mutex`).
-struct CopyTestHooks {
-    // Called before every chunk (to act in the middle of a file).
-    std::function<void()> beforeChunk;
-    // Called before a file is opened; an AppError thrown here fails that file as the system would.
-    std::function<void(const QString &source)> beforeFile;
-    std::mutex mutex;
-    // A fast data call (copy_file_range, sendfile) reports the end once this many bytes of a file
-    // are copied, as some file systems' do too early. Negative: never.
-    qint64 fastCallEndsAt = -1;
+    // Read every copy back from its device and compare it with what was read from its source; a
+    // copy that differs is a failed item (the program's --no-verify turns it off).
+    bool verify = true;
+    // The run writes to a card (a removable drive), not to the computer's own disk. Its copies are
+    // read back once everything is written: a counterfeit card overwrites earlier files with later
+    // ones, which a check file by file would miss. A fixed disk's are read back batch by batch,
+    // before they are named, while the next batch is written. A failed read blames the computer's
+    // disk here, the card otherwise.
+    bool toCard = false;
 };
 
 // How far the run has got: written by the engine's threads, read by the window's at any time.
@@ -72,15 +68,6 @@ struct CopyProgress {
     std::atomic<qint64> bytesDone{0};
     std::atomic<qint64> bytesTotal{0};
     std::atomic<qint64> filesCopied{0}; // files and links now complete under their names
-};
-
-// What the kernel refused once in this run, so it is not asked again; any of the engine's threads.
-struct KernelRefusals {
-    // copy_file_range (the usual case between a card and a disk).
-    std::atomic<bool> rangeCopy{false};
-    // Linking an unnamed file by its handle alone (it needs a privilege, or a recent kernel): it is
-    // named through /proc from then on.
-    std::atomic<bool> directLink{false};
 };
 
 // The state one copy run shares between its steps, the engine's threads and the window. Each
@@ -92,9 +79,7 @@ public:
     CopySession &operator=(const CopySession &) = delete;
 
     CopyOptions options;
-    CopyTestHooks hooks;
     CopyProgress progress;
-    KernelRefusals refusals;
 
     // Any thread: the program is closing; the work stops at its next check.
     void abandon() { abandoned_.store(true); }
@@ -121,21 +106,32 @@ public:
     // their devices before the run reports.
     QSet<QString> destinations;
 
-    // Any of the engine's threads: its own state for this run, made by `make` on first use, the
-    // same afterwards.
-    template <class Make> CopyEngineState &engineState(const Make &make)
+    // Any of the engine's threads: its run object, made by `make` on first use, the same
+    // afterwards.
+    template <class Make> EngineRun &engineRun(const Make &make)
     {
         const std::lock_guard<std::mutex> lock(mutex_);
-        if (!engineState_)
-            engineState_ = make();
-        return *engineState_;
+        if (!engineRun_)
+            engineRun_ = make();
+        return *engineRun_;
+    }
+
+    // Ends the engine's run object, if any: its threads stop, and files it has not named yet are
+    // given up with their temporary files. The thread of the run's steps, once they are done.
+    void endEngineRun()
+    {
+        std::shared_ptr<EngineRun> ended;
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            ended.swap(engineRun_);
+        }
     }
 
 private:
     mutable std::mutex mutex_;
     std::vector<CopyFailure> failures_;
     std::atomic<bool> abandoned_{false};
-    std::shared_ptr<CopyEngineState> engineState_; // its deleter comes with it from the engine
+    std::shared_ptr<EngineRun> engineRun_; // its deleter comes with it from the engine
 };
 
 } // namespace halvorix

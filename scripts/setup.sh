@@ -15,10 +15,10 @@ build=${1:-$here/build}
 shift || true
 
 packages=(build-essential cmake pkg-config
-          fuse3 libfuse3-dev e2fsprogs
+          fuse3 libfuse3-dev e2fsprogs libxxhash-dev
           qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-image-formats-plugins libgl-dev
           fonts-liberation libgtest-dev libgmock-dev googletest
-          xvfb xauth x11-utils xdotool imagemagick dpkg-dev file
+          xvfb xauth x11-utils xdotool imagemagick dpkg-dev file qt6-gtk-platformtheme gnome-themes-extra
           exfat-fuse exfatprogs fusefat dosfstools)
 # The layout is checked with the designed font and with Debian's default sans-serif font.
 packages+=(fonts-dejavu-core fontconfig)

@@ -150,15 +150,6 @@ QStringList ListFolderFiles(FileSystemService &fs, const QString &folder, const 
     return names;
 }
 
-bool IsExistingFile(FileSystemService &fs, const QString &path)
-{
-    try {
-        return fs.opensAsFile(path);
-    } catch (const std::exception &) {
-        return false;
-    }
-}
-
 bool NameHasBadChars(const QString &name)
 {
     for (const QChar c : name) {

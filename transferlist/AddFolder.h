@@ -43,9 +43,6 @@ QStringList ListWalkedFolderFiles(FileSystemService &fs, const QString &entry, F
 // included, folders never. In the file system's order. Throws AppError when the listing fails.
 QStringList ListFolderFiles(FileSystemService &fs, const QString &folder, const QString &pattern);
 
-// Whether the path opens as an existing file (false for folders, devices, pipes). Never fails.
-bool IsExistingFile(FileSystemService &fs, const QString &path);
-
 // True for a name with a character below 32, from 127 to 159, or U+FFFD (a name that did not
 // decode and so cannot be opened again by its text).
 bool NameHasBadChars(const QString &name);

@@ -58,11 +58,11 @@ std::vector<TransferItem> fileRowsForFolder(
 bool isDroppedFolder(FileSystemService &fs, const QString &path)
 {
     try {
-        // The listing takes hidden entries too: a dot-folder (~/.config, a camera's .thumbnails)
-        // is an ordinary folder here, and would otherwise become one file row that cannot copy.
-        const bool listed = !fs.list(path, kAttrDirectory | kAttrHidden).empty();
-        const bool folderBit = (fs.attributes(path) & kAttrDirectory) != 0;
-        return listed && folderBit;
+        // A file is asked about once: only what has the folder bit is listed as well. The listing
+        // takes hidden entries too: a dot-folder (~/.config, a camera's .thumbnails) is an
+        // ordinary folder here, and would otherwise become one file row that cannot copy.
+        return (fs.attributes(path) & kAttrDirectory) != 0
+            && !fs.list(path, kAttrDirectory | kAttrHidden).empty();
     } catch (const std::exception &) {
         return false;
     }
@@ -85,6 +85,9 @@ std::vector<TransferItem> droppedFolderRows(FileSystemService &fs, EventPump &ui
         for (const QString &name : std::as_const(names)) {
             if (name.startsWith(QLatin1Char('~')))
                 continue;
+            // The walk's listing found it a file. One question more tells the rest: still a file
+            // (the archive bit: a regular one, as the open probe asks) and not exactly hidden +
+            // archive. Gone since, or no file any more, it is left out.
             const QString path = parent + QLatin1Char('/') + name;
             int attrs = 0;
             try {
@@ -92,7 +95,7 @@ std::vector<TransferItem> droppedFolderRows(FileSystemService &fs, EventPump &ui
             } catch (const std::exception &) {
                 continue;
             }
-            if (IsExistingFile(fs, path) && attrs != kHiddenArchive)
+            if ((attrs & kAttrArchive) && attrs != kHiddenArchive)
                 rows.push_back(TransferItem{FixRootSeparator(path), markerNone()});
         }
     }

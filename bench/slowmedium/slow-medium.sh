@@ -9,6 +9,11 @@
 #   slow-medium.sh stats DIR                  written N, read N, state running|paused, held N, ...
 #   slow-medium.sh rate DIR BYTES_PER_S       change the write rate (0: unthrottled)
 #   slow-medium.sh remount DIR                unmount and mount the card again (drops its cache)
+#   slow-medium.sh drop-cache DIR             drop the loop device's page cache, through which the
+#                                             FUSE card drivers (exfat, vfat) read and write
+#   slow-medium.sh capacity DIR REAL KEEP     a fake capacity (halvorix-slowfs's header: lies)
+#   slow-medium.sh flip DIR EVERY MINLEN FROM writes stored with a bit flipped
+#   slow-medium.sh fail-read DIR OFFSET COUNT|clear   reads that fail (COUNT -1: always)
 #   slow-medium.sh stop DIR                   take everything down; safe to repeat, and after a
 #                                             failed start; leaves DIR and the image in it
 #   slow-medium.sh check FSTYPE               says why the medium cannot run here (exit 1)
@@ -204,6 +209,15 @@ remount() { # DIR
   mount_card "$dir" || die "cannot mount $dir/card again"
 }
 
+# The FUSE card drivers read and write /dev/loopN through the block device's page cache: a file
+# read after dropping the card file's own pages is still served from there, never from the
+# device. This drops it (writing back what is dirty first), as a kernel card driver would read.
+drop_cache() { # DIR
+  local loop; loop=$(state_get "$1" loop)
+  [ -n "$loop" ] && loop_is_ours "$1" "$loop" || die "$1 holds no loop device"
+  blockdev --flushbufs "$loop" || die "cannot drop the cache of $loop"
+}
+
 command=${1:-}
 shift || true
 case $command in
@@ -213,6 +227,11 @@ case $command in
   rate) [ $# -eq 2 ] || die "usage: rate DIR BYTES_PER_S"; control "$1" "rate $2" ;;
   stats) [ $# -eq 1 ] || die "usage: stats DIR"; cat "$1/backing/control" ;;
   remount) [ $# -eq 1 ] || die "usage: remount DIR"; remount "$1" ;;
+  drop-cache) [ $# -eq 1 ] || die "usage: drop-cache DIR"; drop_cache "$1" ;;
+  capacity) [ $# -eq 3 ] || die "usage: capacity DIR REAL KEEP"; control "$1" "capacity $2 $3" ;;
+  flip) [ $# -eq 4 ] || die "usage: flip DIR EVERY MINLEN FROM"; control "$1" "flip $2 $3 $4" ;;
+  fail-read) [ $# -ge 2 ] || die "usage: fail-read DIR OFFSET COUNT | fail-read DIR clear"
+    control "$1" "fail-read ${*:2}" ;;
   check) [ $# -eq 1 ] || die "usage: check FSTYPE"; why=$(check "$1") || { echo "$why"; exit 1; } ;;
   *) sed -n '2,/^set -uo/p' "$0" | sed '$d' | sed 's/^# \{0,1\}//' >&2; exit 2 ;;
 esac

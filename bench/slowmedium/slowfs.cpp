@@ -13,12 +13,27 @@
 //   resume           lets them go on
 //   rate N           write rate in bytes/s from now on (0: as fast as the store takes it)
 //   read-rate N      the same for reads
+// and lies the way bad media do (Lies.h; offsets are the image's, as the loop device asks):
+//   capacity REAL KEEP     a fake capacity: from now on every write and read at offset >= REAL goes
+//                          to KEEP + (offset - REAL) mod (REAL - KEEP), so later files overwrite
+//                          earlier ones; KEEP keeps the file system's own structures intact.
+//                          `capacity 0 0`: the whole image is real again
+//   flip EVERY MINLEN FROM every EVERY-th write request of at least MINLEN bytes starting at or
+//                          beyond FROM is stored with the lowest bit of its middle byte flipped
+//                          (data writes are large, metadata writes small); `flip 0 0 0`: off
+//   fail-read OFFSET COUNT reads covering OFFSET fail with EIO COUNT times, then succeed; COUNT -1:
+//                          always (a bad block). Several points may be armed at once
+//   fail-read clear        disarms them all
 // Reading it gives one "name value" line each:
 //   written N        bytes that have reached the store (the bytes on the device)
 //   read N           bytes read from the store
 //   state running|paused
 //   held N           requests waiting for a resume right now
 //   rate N, read-rate N
+//   capacity REAL KEEP, flip EVERY MINLEN FROM   as set
+//   flipped N        write requests stored with a bit flipped
+//   read-failures N  failed reads served
+//   fail-read OFFSET LEFT   one line per armed point, with the failures it has left (-1: always)
 //
 // How writes reach this daemon: the loop driver writes to its backing file through the kernel's
 // buffered path unless it was attached with --direct-io. On FUSE without writeback caching (never
@@ -41,6 +56,7 @@
 #include <fuse3/fuse.h>
 #include <fuse3/fuse_lowlevel.h>
 
+#include "Lies.h"
 #include "SlowMedium.h"
 
 #include <algorithm>
@@ -59,6 +75,7 @@
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -66,6 +83,7 @@ constexpr const char *kImageName = "image";
 constexpr const char *kControlName = "control";
 
 Medium g_medium;
+Lies g_lies;
 
 enum class Node { None, Root, Image, Control };
 
@@ -150,7 +168,7 @@ int slowRead(const char *path, char *buffer, size_t size, off_t offset, fuse_fil
 {
     const Node node = nodeOf(path);
     if (node == Node::Control) {
-        const std::string text = g_medium.report();
+        const std::string text = g_medium.report() + g_lies.report();
         if (offset >= static_cast<off_t>(text.size()))
             return 0;
         const size_t n = std::min(size, text.size() - static_cast<size_t>(offset));
@@ -159,35 +177,24 @@ int slowRead(const char *path, char *buffer, size_t size, off_t offset, fuse_fil
     }
     if (node != Node::Image)
         return -ENOENT;
+    // A failing read fails whole, before any of it is read (and only once the medium runs).
+    if (!g_medium.holdUntilRunning() || g_lies.failsRead(offset, size))
+        return -EIO;
     size_t done = 0;
     while (done < size) {
-        const size_t piece = std::min(size - done, g_medium.sliceFor(g_medium.reads));
-        if (!g_medium.admit(g_medium.reads, piece))
+        const size_t slice = std::min(size - done, g_medium.sliceFor(g_medium.reads));
+        const Lies::Piece piece = g_lies.place(offset + static_cast<off_t>(done), slice);
+        if (!g_medium.admit(g_medium.reads, piece.length))
             return -EIO;
-        const ssize_t n = pread(g_medium.fd, buffer + done, piece, offset + static_cast<off_t>(done));
+        const ssize_t n = pread(g_medium.fd, buffer + done, piece.length, piece.at);
         if (n < 0)
             return done > 0 ? static_cast<int>(done) : -errno;
         g_medium.reads.bytes += static_cast<std::uint64_t>(n);
         done += static_cast<size_t>(n);
-        if (static_cast<size_t>(n) < piece)
+        if (static_cast<size_t>(n) < piece.length)
             break; // end of the image
     }
     return static_cast<int>(done);
-}
-
-// Parses "N" fully; false on anything else.
-bool parseCount(std::string_view text, std::uint64_t &value)
-{
-    if (text.empty())
-        return false;
-    std::uint64_t v = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-        v = v * 10 + static_cast<std::uint64_t>(c - '0');
-    }
-    value = v;
-    return true;
 }
 
 int controlCommand(std::string_view command)
@@ -199,12 +206,12 @@ int controlCommand(std::string_view command)
         g_medium.setPaused(true);
     else if (command == "resume")
         g_medium.setPaused(false);
-    else if (command.starts_with("rate ") && parseCount(command.substr(5), value))
+    else if (command.starts_with("rate ") && Lies::number(command.substr(5), value))
         g_medium.setRate(g_medium.writes, value);
-    else if (command.starts_with("read-rate ") && parseCount(command.substr(10), value))
+    else if (command.starts_with("read-rate ") && Lies::number(command.substr(10), value))
         g_medium.setRate(g_medium.reads, value);
     else
-        return -EINVAL;
+        return g_lies.command(command) == 0 ? 0 : -EINVAL;
     return 0;
 }
 
@@ -217,17 +224,24 @@ int slowWrite(const char *path, const char *buffer, size_t size, off_t offset, f
     }
     if (node != Node::Image)
         return -ENOENT;
+    // A flipped write is stored with the lowest bit of its middle byte inverted.
+    std::vector<char> flipped;
+    if (size > 0 && g_lies.flipsWrite(offset, size)) {
+        flipped.assign(buffer, buffer + size);
+        flipped[size / 2] = static_cast<char>(flipped[size / 2] ^ 1);
+        buffer = flipped.data();
+    }
     size_t done = 0;
     while (done < size) {
-        const size_t piece = std::min(size - done, g_medium.sliceFor(g_medium.writes));
-        if (!g_medium.admit(g_medium.writes, piece))
+        const size_t slice = std::min(size - done, g_medium.sliceFor(g_medium.writes));
+        const Lies::Piece piece = g_lies.place(offset + static_cast<off_t>(done), slice);
+        if (!g_medium.admit(g_medium.writes, piece.length))
             return -EIO;
-        const off_t at = offset + static_cast<off_t>(done);
-        const ssize_t n = pwrite(g_medium.fd, buffer + done, piece, at);
+        const ssize_t n = pwrite(g_medium.fd, buffer + done, piece.length, piece.at);
         if (n < 0)
             return done > 0 ? static_cast<int>(done) : -errno;
         // Start the host's write-back now (it does not wait for it).
-        sync_file_range(g_medium.fd, at, n, SYNC_FILE_RANGE_WRITE);
+        sync_file_range(g_medium.fd, piece.at, n, SYNC_FILE_RANGE_WRITE);
         g_medium.writes.bytes += static_cast<std::uint64_t>(n);
         done += static_cast<size_t>(n);
     }
@@ -280,7 +294,7 @@ int main(int argc, char **argv)
     const char *mountPoint = nullptr;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg(argv[i]);
-        auto number = [&](std::uint64_t &into) { return i + 1 < argc && parseCount(argv[++i], into); };
+        auto number = [&](std::uint64_t &into) { return i + 1 < argc && Lies::number(argv[++i], into); };
         if (arg == "--rate") {
             if (!number(rate))
                 return usage();

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/posix/LinuxDrives.h"
-#include "platform/posix/PosixCopy.h"
+#include "platform/posix/engine/CopyEngine.h"
 #include "platform/posix/PosixFiles.h"
 
 namespace halvorix {

@@ -47,6 +47,9 @@ int QtUi::showMessageBox(const MessageBoxRequest &request)
 {
     QMessageBox box(owner_);
     box.setWindowTitle(request.title);
+    // Names are data: a path or label that looks like markup must show as it is, brackets and line
+    // breaks included, where Qt would take a tag on the first line for rich text.
+    box.setTextFormat(Qt::PlainText);
     box.setText(request.text);
     if (request.style == kStyleYesNo) {
         box.setIcon(QMessageBox::NoIcon);

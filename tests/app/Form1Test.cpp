@@ -1,4 +1,3 @@
-#include "app/Twips.h"
 #include "core/AppError.h"
 #include "support/FormFixture.h"
 
@@ -17,11 +16,25 @@ using Form1Pointer = LoadedForm;
 using Form1Window = LoadedForm;
 
 namespace {
-bool reportedAtLine(const FakeUi &ui, const char *handler, int line)
+bool reportedAtLine(const FakeDesktopUi &ui, const char *handler, int line)
 {
     const QString where = QString("in Tesmarin2016/11/03.Form1.%1 at line %2").arg(handler).arg(line);
     return std::any_of(ui.boxes.begin(), ui.boxes.end(),
         [&](const auto &box) { return box.title == "Application Error" && box.text.contains(where); });
+}
+
+// The colour a control's background is painted in, as its palette holds it once polished.
+QColor backgroundOf(QWidget *control)
+{
+    control->ensurePolished();
+    return control->palette().color(QPalette::Window);
+}
+
+// The pointer the window shows over a push button: the hand, the cursor file's if there is one.
+Qt::CursorShape handOf(Form1 &form)
+{
+    Form1TestPeer::setMousePointer(form, Form1TestPeer::kHand);
+    return form.cursor().shape();
 }
 } // namespace
 
@@ -38,11 +51,11 @@ TEST_F(Form1Layout, TitleFixedBorderAndAnEmptyListWithItsHeader)
     EXPECT_EQ(form.ListView1->toolTip(), Form1::kListToolTip);
     EXPECT_EQ(form.transferList().headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), " Source");
     EXPECT_EQ(form.transferList().columnCount(), 2);
-    EXPECT_EQ(backgroundColour(form), QColor(Qt::white));
-    EXPECT_EQ(backgroundColour(*form.Option1), QColor(Qt::white));
-    EXPECT_EQ(backgroundColour(*form.Frame1), QColor(Qt::white));
-    EXPECT_FALSE(form.skin().loaded());
-    EXPECT_FALSE(form.hasCustomCursor());
+    EXPECT_EQ(backgroundOf(&form), QColor(Qt::white));
+    EXPECT_EQ(backgroundOf(form.Option1), QColor(Qt::white));
+    EXPECT_EQ(backgroundOf(form.Frame1), QColor(Qt::white));
+    EXPECT_FALSE(Form1TestPeer::skin(form).loaded());
+    EXPECT_EQ(handOf(form), Qt::PointingHandCursor);
     EXPECT_TRUE(f.ui.boxes.empty());
 }
 
@@ -82,16 +95,16 @@ TEST(Form1Skin, PresentSkinColoursWindowOptionsFramesAndLabelsOnly)
     f.appFolder.write("x/o.cjs", "QPushButton { color: navy; }");
     Form1 &form = f.load();
     const QColor face = QApplication::palette().color(QPalette::Button);
-    EXPECT_TRUE(form.skin().loaded());
-    EXPECT_EQ(form.skin().ApplyOptions() & 1, 1);
-    EXPECT_TRUE(form.skin().Option(5));
-    EXPECT_TRUE(form.skin().Option(10));
+    const SkinFramework &skin = Form1TestPeer::skin(form);
+    EXPECT_TRUE(skin.Option(5));
+    EXPECT_TRUE(skin.Option(10));
     EXPECT_TRUE(form.styleSheet().contains("navy"));
+    EXPECT_TRUE(qApp->styleSheet().contains("navy")); // the dialogs take the skin too
     for (QWidget *w : std::initializer_list<QWidget *>{
              &form, form.Option1, form.Option4, form.Frame2, form.Frame3, form.Label1[0], form.Label1[4]})
-        EXPECT_EQ(backgroundColour(*w), face) << w->objectName().toStdString();
+        EXPECT_EQ(backgroundOf(w), face) << w->objectName().toStdString();
     for (QWidget *w : std::initializer_list<QWidget *>{form.PushButton1, form.Combo1, form.Text1})
-        EXPECT_NE(backgroundColour(*w), face) << w->objectName().toStdString();
+        EXPECT_NE(backgroundOf(w), face) << w->objectName().toStdString();
     qApp->setStyleSheet(QString());
 }
 
@@ -103,8 +116,8 @@ TEST(Form1Skin, SkinThatFailsToLoadKeepsColoursAndReportsAtLine102)
     ASSERT_TRUE(QFile::link(f.appFolder.path("x/nowhere"), f.appFolder.path("x/o.cjs")));
     Form1 &form = f.load();
     EXPECT_TRUE(reportedAtLine(f.ui, "Form_Load", 102));
-    EXPECT_FALSE(form.skin().loaded());
-    EXPECT_EQ(backgroundColour(*form.Frame1), QApplication::palette().color(QPalette::Button));
+    EXPECT_FALSE(Form1TestPeer::skin(form).loaded());
+    EXPECT_EQ(backgroundOf(form.Frame1), QApplication::palette().color(QPalette::Button));
     EXPECT_EQ(form.windowTitle(), "Halvorix"); // start-up went on
 }
 
@@ -118,7 +131,7 @@ TEST(Form1Cursor, PresentAndUnreadable)
             loaded = path;
             return QCursor(Qt::OpenHandCursor);
         };
-        EXPECT_TRUE(f.load().hasCustomCursor());
+        EXPECT_EQ(handOf(f.load()), Qt::OpenHandCursor);
         EXPECT_EQ(loaded, f.appFolder.path("HAND-M.CUR"));
     }
     {
@@ -127,7 +140,7 @@ TEST(Form1Cursor, PresentAndUnreadable)
         f.ui.cursorLoader
             = [](const QString &path) -> QCursor { throw AppError(75, "Invalid picture: " + path); };
         Form1 &form = f.load();
-        EXPECT_FALSE(form.hasCustomCursor());
+        EXPECT_EQ(handOf(form), Qt::PointingHandCursor); // Qt's own hand
         ASSERT_EQ(f.ui.boxes.size(), 1u);
         EXPECT_TRUE(reportedAtLine(f.ui, "Form_Load", 108));
     }
@@ -219,23 +232,23 @@ TEST_F(Form1Pointer, HandOverButtonsArrowOverSurfacesOthersUntouched)
 {
     form.Option2->setChecked(true);
     form.show(); // mouse events reach visible controls only
-    EXPECT_EQ(form.MousePointer(), 0);
+    EXPECT_EQ(form.cursor().shape(), Qt::ArrowCursor);
     FormFixture::moveMouseOver(form.PushButton3);
-    EXPECT_EQ(form.MousePointer(), 99);
+    EXPECT_EQ(form.cursor().shape(), Qt::PointingHandCursor);
     FormFixture::moveMouseOver(form.Combo3); // rule 3: other controls leave the hand
-    EXPECT_EQ(form.MousePointer(), 99);
+    EXPECT_EQ(form.cursor().shape(), Qt::PointingHandCursor);
     FormFixture::moveMouseOver(form.Frame2);
-    EXPECT_EQ(form.MousePointer(), 0);
+    EXPECT_EQ(form.cursor().shape(), Qt::ArrowCursor);
     FormFixture::moveMouseOver(form.Combo3);
-    EXPECT_EQ(form.MousePointer(), 0);
+    EXPECT_EQ(form.cursor().shape(), Qt::ArrowCursor);
     FormFixture::moveMouseOver(form.PushButton1);
     FormFixture::moveMouseOver(form.ListView1->viewport());
-    EXPECT_EQ(form.MousePointer(), 0);
+    EXPECT_EQ(form.cursor().shape(), Qt::ArrowCursor);
     form.Option1->setChecked(true);
     FormFixture::moveMouseOver(form.PushButton2);
-    EXPECT_EQ(form.MousePointer(), 99);
+    EXPECT_EQ(form.cursor().shape(), Qt::PointingHandCursor);
     FormFixture::moveMouseOver(form.Text1);
-    EXPECT_EQ(form.MousePointer(), 0);
+    EXPECT_EQ(form.cursor().shape(), Qt::ArrowCursor);
 }
 
 TEST_F(Form1Pointer, TextBoxesKeepTheirIBeamAndTheListHeaderItsResizePointer)
@@ -254,23 +267,24 @@ TEST_F(Form1Pointer, TextBoxesKeepTheirIBeamAndTheListHeaderItsResizePointer)
     EXPECT_EQ(form.Frame2->cursor().shape(), Qt::PointingHandCursor);
     EXPECT_EQ(form.Text3->cursor().shape(), Qt::IBeamCursor);
     EXPECT_EQ(moveOverHeaderAt(divider), Qt::SplitHCursor);
-    EXPECT_EQ(form.MousePointer(), 0); // the header is a surface of the list: the arrow rule holds
+    // The header is a surface of the list: the arrow rule holds.
+    EXPECT_EQ(form.cursor().shape(), Qt::ArrowCursor);
     EXPECT_EQ(moveOverHeaderAt(20), Qt::ArrowCursor);
     // Busy covers everything, mouse moves leave it alone; afterwards each control has its own
     // shape again and the hand rule holds.
-    form.setMousePointer(Form1::kPointerBusy);
+    Form1TestPeer::setMousePointer(form, Form1TestPeer::kBusy);
     FormFixture::moveMouseOver(form.PushButton1);
     FormFixture::moveMouseOver(&form);
-    EXPECT_EQ(form.MousePointer(), 11);
+    EXPECT_EQ(form.cursor().shape(), Qt::WaitCursor);
     EXPECT_EQ(form.PushButton1->cursor().shape(), Qt::WaitCursor);
     EXPECT_EQ(form.Text1->cursor().shape(), Qt::WaitCursor);
     EXPECT_EQ(moveOverHeaderAt(divider), Qt::WaitCursor);
-    form.setMousePointer(Form1::kPointerDefault);
-    EXPECT_EQ(form.MousePointer(), 0);
+    Form1TestPeer::setMousePointer(form, Form1TestPeer::kArrow);
+    EXPECT_EQ(form.cursor().shape(), Qt::ArrowCursor);
     EXPECT_EQ(form.Text1->cursor().shape(), Qt::IBeamCursor);
     EXPECT_EQ(moveOverHeaderAt(divider), Qt::SplitHCursor);
     FormFixture::moveMouseOver(form.PushButton1);
-    EXPECT_EQ(form.MousePointer(), 99);
+    EXPECT_EQ(form.cursor().shape(), Qt::PointingHandCursor);
 }
 
 TEST_F(Form1Window, CentredWhenItFirstOpensThenStaysWhereTheUserPutsIt)

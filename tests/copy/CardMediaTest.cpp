@@ -5,7 +5,8 @@
 #include "copy/ModCopy.h"
 #include "core/AppError.h"
 #include "platform/posix/PosixFileSystem.h"
-#include "platform/posix/TemporaryNames.h"
+#include "platform/posix/engine/EngineRun.h"
+#include "platform/posix/engine/TemporaryNames.h"
 #include "support/CardImage.h"
 #include "support/Deadline.h"
 #include "support/FormFixture.h"
@@ -177,12 +178,12 @@ TEST_P(CardMedia, EveryWayOfMovingDataArrivesWhole)
         CopySession s;
         s.options.dataCall = call;
         s.options.chunkBytes = 128 << 10;
-        s.hooks.fastCallEndsAt = call == DataCall::ReadWrite ? -1 : 300000;
+        engineRunOf(s).hooks.fastCallEndsAt = call == DataCall::ReadWrite ? -1 : 300000;
         const QString target = card->path(QString("way%1.bin").arg(int(call)));
         fs.copyFile(pc.path("big.bin"), target, s);
         fs.flushDestinations(s);
         EXPECT_EQ(TempTree::read(target), data) << int(call);
-        EXPECT_EQ(s.progress.bytesDone.load(), data.size());
+        EXPECT_EQ(s.progress.bytesDone.load(), 2 * data.size()); // written, then read back
     }
 }
 
@@ -232,7 +233,7 @@ TEST_P(CardMedia, NoTemporaryFileOutlivesTheNextRun)
         s.options.filesInFlight = 1;
         s.options.chunkBytes = 64 << 10;
         int chunks = 0;
-        s.hooks.beforeChunk = [&] {
+        engineRunOf(s).hooks.beforeChunk = [&] {
             if (++chunks == 4)
                 ::kill(::getpid(), SIGKILL);
         };

@@ -25,7 +25,7 @@ TEST_F(CopyRun, CardToComputerCopiesEverythingAndSaysDone)
     EXPECT_EQ(QFileInfo(results() + "DCIM/100/IMG_0002.JPG").lastModified(), kOld);
     EXPECT_EQ(TempTree::read(results() + ".hidden"), "h");
     EXPECT_EQ(flushesBeforeDone, 1); // on the medium before "Done." is said
-    EXPECT_EQ(form->MousePointer(), 0);
+    EXPECT_EQ(form->cursor().shape(), Qt::ArrowCursor);
     EXPECT_EQ(form->ProgressBar1->value(), 0);
     form->PushButton1_Click(); // again: existing files are replaced, still "Done."
     EXPECT_EQ(texts().last(), "Done.");
@@ -65,6 +65,27 @@ TEST_F(CopyRun, AResultsFolderThatCannotBeMadeIsReportedOnceAndBlamedForEveryIte
     lines.sort(); // in the card's own order
     EXPECT_EQ(lines, (QStringList{f.card.path("DCIM") + because, f.card.path("IMG_0001.JPG") + because}));
     EXPECT_EQ(f.ui.boxes.back().style, kStyleWarning);
+}
+
+// A failing card on top of that: its root cannot be listed either. That is reported at its line
+// too, the card is named whole, and the window stays (and closes as ever).
+TEST_F(CopyRun, AResultsFolderThatCannotBeMadeOnACardThatCannotBeListedLeavesTheWindowUp)
+{
+    f.pickCardToComputer();
+    form->Text1->setText(f.disk.path("no/such/parent/"));
+    const QString cardRoot = f.card.path() + "/";
+    f.fs.before = [&](const char *op, const QString &pattern) {
+        if (QString(op) == "list" && pattern == cardRoot + "*")
+            throw AppError(kDeviceIoError, EIO, FailedAction::Reading, cardRoot);
+    };
+    ASSERT_NO_THROW(form->PushButton1_Click());
+    EXPECT_TRUE(reportedAt(122));
+    EXPECT_TRUE(reportedAt(124));
+    EXPECT_TRUE(texts().last().startsWith(
+        "Done, but 1 item(s) could not be copied:\n" + cardRoot + " (could not create"))
+        << texts().last().toStdString();
+    form->close(); // asks no copy to stop: the run is over
+    EXPECT_TRUE(f.ui.programEnded);
 }
 
 TEST_F(CopyRun, UnreadableFileOnTheCardIsReportedOnceAndNamedAtTheEnd)

@@ -4,6 +4,7 @@
 // writes.
 #include "core/AppError.h"
 #include "platform/posix/PosixFileSystem.h"
+#include "platform/posix/engine/EngineRun.h"
 #include "support/EngineFixture.h"
 
 #include <gtest/gtest.h>
@@ -64,7 +65,7 @@ TEST_P(CopyLinks, FromACardALinkSwappedInForAFileIsNeverFollowed)
     TempTree outside;
     const QString secret = outside.write("secret.txt", "not from the card");
     const QStringList swapped{card.path("DCIM/100CANON/IMG_0002.JPG"), card.path("IMG_0001.JPG")};
-    session.hooks.beforeFile = [&](const QString &source) {
+    engineRunOf(session).hooks.beforeFile = [&](const QString &source) {
         if (swapped.contains(source)) {
             ASSERT_TRUE(QFile::remove(source));
             ASSERT_TRUE(QFile::link(secret, source));

@@ -40,7 +40,7 @@ TEST_F(CopyRun, EachMissingChoiceIsNamedAndTheFocusGoesToItsList)
     ASSERT_EQ(f.ui.boxes.size(), 5u);
     for (const auto &box : f.ui.boxes)
         EXPECT_EQ(box.style, kStyleWarning);
-    EXPECT_EQ(form->MousePointer(), 0);
+    EXPECT_EQ(form->cursor().shape(), Qt::ArrowCursor);
 }
 
 // "~/" is the home folder; a relative results folder is refused before anything is made, never
@@ -69,7 +69,7 @@ TEST_F(CopyRun, ResultsFolderTypedFromTheHomeFolderOrRelative)
     EXPECT_NE(f.ui.boxes[1].title, "Application Error");
     EXPECT_TRUE(texts().last().startsWith("Could not copy to \"HXBackup/\": the results folder must be"));
     EXPECT_TRUE(QDir(startedIn.path()).isEmpty()) << "made below the working folder";
-    EXPECT_EQ(form->MousePointer(), 0);
+    EXPECT_EQ(form->cursor().shape(), Qt::ArrowCursor);
 }
 
 // The card's From_PC folder is made before the list is looked at, empty or not.

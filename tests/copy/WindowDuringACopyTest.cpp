@@ -46,8 +46,9 @@ TEST_F(CopyRun, WindowKeepsPaintingAndProgressMovesDuringTheCopy)
     };
     form->show(); // clicks reach visible buttons only
     form->PushButton1_Click();
-    EXPECT_GT(progressSeen, 300); // about half of 1000 had been copied
-    EXPECT_LT(progressSeen, 1000);
+    // Half the data written and none read back yet: about a quarter of the whole work.
+    EXPECT_GT(progressSeen, 150);
+    EXPECT_LT(progressSeen, 500);
     EXPECT_EQ(texts(), QStringList{"Done."});
     EXPECT_EQ(form->ProgressBar1->value(), 0);
     EXPECT_EQ(TempTree::read(fromPc() + "big.bin").size(), 4 << 20);

@@ -70,7 +70,7 @@ protected:
             << w->ui.boxes[0].text.toStdString();
         EXPECT_FALSE(QFileInfo::exists(results()));
         EXPECT_FALSE(QFileInfo::exists(card() + "/From_PC"));
-        EXPECT_EQ(w->form.MousePointer(), Form1::kPointerDefault);
+        EXPECT_EQ(w->form.cursor().shape(), Qt::ArrowCursor);
         EXPECT_EQ(w->form.ProgressBar1->value(), 0);
         w->ui.boxes.clear();
     }

@@ -47,7 +47,7 @@ TEST(HostileLabels, ListedAsTheyAreButFoldersStayInsideTheHardDrive)
         EXPECT_EQ(w.form.Combo1->itemText(int(i)), cases[i].shown + " (" + mount + ")");
         w.pickCardToComputer(int(i), 0);
         EXPECT_EQ(w.form.Text1->text(), sys.mountPoint("disk") + "/" + cases[i].folder + "/");
-        EXPECT_EQ(w.form.CardSourceDrives.at(int(i)), mount + "/|MySep!!|" + cases[i].folder);
+        EXPECT_EQ(w.form.CardDrives.at(i).entry, mount + "/|MySep!!|" + cases[i].folder);
     }
 }
 

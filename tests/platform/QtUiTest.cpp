@@ -4,10 +4,15 @@
 #include "support/ModalDialogs.h"
 #include "support/TempTree.h"
 
+#include <QAccessible>
 #include <QBuffer>
 #include <QDir>
 #include <QFileDialog>
 #include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QRadioButton>
 #include <gtest/gtest.h>
 
 using namespace halvorix;
@@ -57,6 +62,49 @@ TEST(QtUiDialogs, FolderPickerStartsInTheHomeFolderEveryTimeNotWhereTheLastOneEn
     request.multiSelect = true;
     EXPECT_TRUE(ui.openFileNames(nullptr, request).isEmpty());
     expectStartedAtHome();
+}
+
+// Names are data: a file or card whose name looks like markup shows in each box as it is,
+// brackets and line breaks included, in the boxes that start with a name and in the others.
+TEST(QtUiBoxes, NamesThatLookLikeMarkupShowAsTheyAre)
+{
+    FakeSystem sys;
+    sys.disk("sda", "8:0", "0");
+    sys.mount("8:0", "disk", "ext4", "/dev/sda");
+    sys.disk("sdb", "8:16", "1");
+    sys.label("<b>X<\\x2fb>", "sdb");
+    sys.mount("8:16", "card", "vfat", "/dev/sdb");
+    SysrootForm w(sys.root.path());
+    QtUi screen;
+    QStringList shown; // each box's text, as a screen reader reads it out
+    w.ui.onBox = [&](const MessageBoxRequest &request) {
+        bool seen = false;
+        whenModalOpens<QMessageBox>(
+            [&](QMessageBox *box) {
+                auto *text = box->findChild<QLabel *>("qt_msgbox_label");
+                shown << QAccessible::queryAccessibleInterface(text)->text(QAccessible::Name);
+            },
+            seen);
+        screen.msgBox(request.rawText, request.style, request.title);
+        EXPECT_TRUE(seen);
+    };
+    const QString name = "/<i>raw</i>";
+    w.form.Option2->setChecked(true); // the bad-name box: a chosen file that cannot be read
+    w.ui.fileDialogResults = {{sys.root.path() + name}};
+    w.form.PushButton5_Click();
+    w.form.Option1->setChecked(true); // the error report: a results folder that cannot be made
+    w.pickCardToComputer(0, 0);
+    w.form.Text1->setText(sys.mountPoint("disk") + name + "/");
+    w.form.PushButton1_Click();
+    sys.unmount("card"); // the card-gone warning
+    w.form.PushButton1_Click();
+
+    const QStringList asked = w.ui.boxTexts();
+    ASSERT_EQ(asked.size(), 4) << asked.join("\n---\n").toStdString();
+    EXPECT_TRUE(asked[0].startsWith(sys.root.path() + name + "\n\nwas not added"));
+    EXPECT_TRUE(asked[1].contains(name + "/\nin ")); // the error report
+    EXPECT_TRUE(asked[3].startsWith("The memory card <b>X</b> ("));
+    EXPECT_EQ(shown, asked);
 }
 
 TEST(QtUiCursor, HotSpotComesFromTheCursorHeader)

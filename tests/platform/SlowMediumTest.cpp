@@ -83,6 +83,38 @@ private:
     std::thread thread_; // last: started once the flags exist
 };
 
+// Writes a file on the card and flushes the card, so its bytes are on the device.
+bool writeFlushed(const QString &path, const QByteArray &data)
+{
+    const OpenFile file(path);
+    return file.write(data) && ::syncfs(file.fd) == 0;
+}
+
+struct DeviceRead {
+    QByteArray data;
+    int error = 0; // the read's errno
+};
+
+// Reads a card file's bytes from the device: the file's own pages and the loop device's cache,
+// through which the FUSE card drivers read, are dropped first.
+DeviceRead readFromDevice(SlowMedium &medium, const QString &path, qint64 offset = 0, qint64 size = -1)
+{
+    const OpenFile file(path, O_RDONLY);
+    struct stat st { };
+    if (file.fd < 0 || ::fstat(file.fd, &st) != 0)
+        return {{}, errno};
+    EXPECT_EQ(::posix_fadvise(file.fd, 0, 0, POSIX_FADV_DONTNEED), 0);
+    EXPECT_EQ(medium.dropDeviceCache().toStdString(), "");
+    QByteArray data(size < 0 ? st.st_size - offset : size, '\0');
+    for (qsizetype done = 0; done < data.size();) {
+        const ssize_t n = ::pread(file.fd, data.data() + done, size_t(data.size() - done), offset + done);
+        if (n <= 0)
+            return {data.left(done), n < 0 ? errno : 0};
+        done += n;
+    }
+    return {data, 0};
+}
+
 class SlowMediumCard : public ::testing::TestWithParam<const char *> {
 protected:
     void SetUp() override
@@ -183,4 +215,87 @@ TEST(SlowMedium, AFailedStartLeavesNothingBehind)
     EXPECT_TRUE(failure.contains("mkfs")) << failure.toStdString();
     EXPECT_TRUE(medium.leftovers().isEmpty()) << medium.leftovers().join('\n').toStdString();
     EXPECT_EQ(medium.stop().toStdString(), "");
+}
+
+class LyingCard : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (const QString why = SlowMedium::unavailableReason("exfat"); !why.isEmpty())
+            HALVORIX_SKIP_WITHOUT(why.toStdString());
+        ASSERT_EQ(medium.start(kSizeMb, 0, "exfat").toStdString(), "");
+    }
+    SlowMedium medium;
+};
+
+// A card with a fake capacity: a file written past the real size lands on an earlier one, which
+// then reads back as the later file. A write stored with a bit flipped reads back with exactly
+// the flipped bits changed.
+TEST_F(LyingCard, WritesPastTheRealCapacityOverwriteEarlierFilesAndFlippedWritesReadBackChanged)
+{
+    const QByteArray first = randomBytes(4 << 20), second = randomBytes(4 << 20);
+    ASSERT_TRUE(writeFlushed(medium.card() + "/first.bin", first));
+    const qint64 at = medium.offsetInImage(first);
+    ASSERT_GE(at, 0);
+    // Real up to the end of the first file: the next file is allocated past it, and wraps onto it.
+    ASSERT_TRUE(medium.setCapacity(at + first.size(), at));
+    ASSERT_TRUE(writeFlushed(medium.card() + "/second.bin", second));
+    EXPECT_EQ(medium.offsetInImage(first), -1) << "the first file is still on the device";
+    EXPECT_EQ(medium.offsetInImage(second), at);
+    EXPECT_TRUE(readFromDevice(medium, medium.card() + "/first.bin").data == second);
+    EXPECT_TRUE(readFromDevice(medium, medium.card() + "/second.bin").data == second);
+
+    ASSERT_TRUE(medium.setCapacity(0, 0));
+    ASSERT_TRUE(medium.flipWrites(1, 64 << 10, 0)); // data writes only
+    const QByteArray third = randomBytes(2 << 20);
+    ASSERT_TRUE(writeFlushed(medium.card() + "/third.bin", third));
+    ASSERT_TRUE(medium.flipWrites(0, 0, 0));
+    const QByteArray back = readFromDevice(medium, medium.card() + "/third.bin").data;
+    ASSERT_EQ(back.size(), third.size());
+    qint64 changed = 0;
+    for (qsizetype i = 0; i < back.size(); ++i) {
+        if (back[i] != third[i]) {
+            ++changed;
+            EXPECT_EQ(back[i] ^ third[i], 1) << "at " << i;
+        }
+    }
+    EXPECT_GT(changed, 0);
+    EXPECT_EQ(changed, medium.stats().flipped);
+}
+
+// A read armed to fail COUNT times fails (exfat-fuse passes the device's EIO on) until exactly
+// COUNT failures are served, then succeeds with the right bytes; a bad block fails every time
+// until it is cleared. A read() of the card costs several failures at the device (the caches and
+// the driver retry): COUNT 5 makes at least the first read() fail.
+TEST_F(LyingCard, ArmedReadsFailTheirCountThenSucceedAndABadBlockAlwaysFails)
+{
+    const QByteArray data = randomBytes(4 << 20);
+    const QString path = medium.card() + "/photo.jpg";
+    ASSERT_TRUE(writeFlushed(path, data));
+    const qint64 at = medium.offsetInImage(data);
+    ASSERT_GE(at, 0);
+    constexpr qint64 kMiB = 1 << 20;
+
+    ASSERT_TRUE(medium.failReads(at + kMiB + 4096, 5));
+    const DeviceRead failed = readFromDevice(medium, path, kMiB, kMiB);
+    EXPECT_EQ(failed.error, EIO);
+    DeviceRead retried;
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        retried = readFromDevice(medium, path, kMiB, kMiB);
+        if (retried.error == 0)
+            break;
+        EXPECT_EQ(retried.error, EIO);
+    }
+    EXPECT_EQ(retried.error, 0);
+    EXPECT_TRUE(retried.data == data.mid(kMiB, kMiB));
+    EXPECT_EQ(medium.stats().readFailures, 5);
+
+    ASSERT_TRUE(medium.failReads(at + 3 * kMiB, SlowMedium::kAlways));
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const qint64 before = medium.stats().readFailures;
+        EXPECT_EQ(readFromDevice(medium, path, 3 * kMiB, kMiB).error, EIO);
+        EXPECT_GT(medium.stats().readFailures, before);
+    }
+    ASSERT_TRUE(medium.clearReadFailures());
+    EXPECT_TRUE(readFromDevice(medium, path).data == data);
 }

@@ -2,6 +2,7 @@
 
 #include "core/CopySession.h"
 #include "platform/posix/PosixFileSystem.h"
+#include "platform/posix/engine/EngineRun.h"
 #include "support/TempTree.h"
 
 #include <QDateTime>
@@ -61,7 +62,7 @@ struct Way {
 inline void takeWay(CopySession &session, const Way &way)
 {
     session.options.unnamedFiles = way.write != WriteWay::TemporaryName;
-    session.refusals.directLink = way.write == WriteWay::UnnamedLinkedThroughProc;
+    engineRunOf(session).refusals.directLink = way.write == WriteWay::UnnamedLinkedThroughProc;
     session.options.dataCall = way.call;
 }
 

@@ -4,7 +4,7 @@
 #include "drives/DriveLists.h"
 #include "platform/posix/LinuxDrives.h"
 #include "platform/posix/PosixFileSystem.h"
-#include "support/FakeUi.h"
+#include "support/FakeDesktopUi.h"
 #include "support/TempTree.h"
 
 #include <QComboBox>
@@ -188,7 +188,7 @@ public:
     }
 
     TempTree appFolder;
-    FakeUi ui;
+    FakeDesktopUi ui;
     PosixFileSystem fs;
     Form1 form;
 };

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/StepRunner.h"
-#include "platform/qt/DesktopUi.h"
+#include "core/UiService.h"
 #include "support/QtPrinters.h"
 
 #include <QCoreApplication>
@@ -17,8 +17,9 @@ namespace halvorix::test {
 
 // A scripted user: answers boxes and dialogs from queues, records everything it was shown. As the
 // desktop it stands for, it is only ever called on the window's thread (the application object's):
-// a call from any other thread fails the test.
-class FakeUi : public DesktopUi {
+// a call from any other thread fails the test. `Ui` is what the code under test asks for: the
+// program's logic asks UiService, the window DesktopUi (support/FakeDesktopUi.h).
+template <typename Ui> class ScriptedUi : public Ui {
 public:
     std::vector<MessageBoxRequest> boxes;
     std::deque<int> boxAnswers; // kAnswerYes / kAnswerNo; default: Ok / No
@@ -31,9 +32,9 @@ public:
     std::vector<QString> shellOpened;
     int yields = 0;
     std::function<void()> onYield; // what the user does while a walk yields
+    std::function<void()> onEndProgram;
     std::function<void(const MessageBoxRequest &)> onBox;
     bool programEnded = false;
-    std::function<QCursor(const QString &)> cursorLoader;
     std::function<void()> beforeSaveSetting; // throw here to make saving the setting fail
 
     QStringList openFileNames(QWidget *, const FileDialogRequest &request) override
@@ -71,13 +72,6 @@ public:
             beforeSaveSetting();
         settings[a + '/' + s + '/' + k] = v;
     }
-    QCursor loadCursorFile(const QString &path) override
-    {
-        onWindowThread("loadCursorFile");
-        if (cursorLoader)
-            return cursorLoader(path);
-        return QCursor(Qt::PointingHandCursor);
-    }
     void runProgram(const QString &program, const QStringList &arguments) override
     {
         onWindowThread("runProgram");
@@ -91,6 +85,8 @@ public:
     void endProgram() override
     {
         onWindowThread("endProgram");
+        if (onEndProgram)
+            onEndProgram(); // what the real program would leave behind as it ends, seen here
         programEnded = true;
     }
 
@@ -134,5 +130,8 @@ protected:
         return request.style == kStyleYesNo ? takeNext(boxAnswers, int(kAnswerNo)) : kAnswerOk;
     }
 };
+
+// The user as the program's logic sees it: no pictures, so no Qt Gui.
+using FakeUi = ScriptedUi<UiService>;
 
 } // namespace halvorix::test

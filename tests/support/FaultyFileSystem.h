@@ -2,6 +2,7 @@
 
 #include "core/AppError.h"
 #include "platform/posix/PosixFileSystem.h"
+#include "platform/posix/engine/EngineRun.h"
 
 #include <atomic>
 #include <cerrno>
@@ -40,6 +41,7 @@ public:
     // Installed on every copy session: fail single files, act between chunks.
     std::function<void(const QString &source)> beforeEachFile;
     std::function<void(CopySession &)> beforeEachChunk;
+    std::function<void(CopySession &)> beforeReadingBack; // a card's copies, after the last write
     qint64 chunkBytes = 0;
     qint64 aheadOfDevice = 0;
     unsigned filesInFlight = 0; // 1 copies each file in the walk's own thread
@@ -101,9 +103,11 @@ private:
     void instrument(CopySession &session)
     {
         if (beforeEachFile)
-            session.hooks.beforeFile = beforeEachFile;
+            engineRunOf(session).hooks.beforeFile = beforeEachFile;
         if (beforeEachChunk)
-            session.hooks.beforeChunk = [this, &session] { beforeEachChunk(session); };
+            engineRunOf(session).hooks.beforeChunk = [this, &session] { beforeEachChunk(session); };
+        if (beforeReadingBack)
+            engineRunOf(session).hooks.beforeReadingBack = [this, &session] { beforeReadingBack(session); };
         if (chunkBytes > 0)
             session.options.chunkBytes = chunkBytes;
         if (aheadOfDevice > 0)

@@ -2,7 +2,7 @@
 
 #include "app/Form1.h"
 #include "support/Deadline.h"
-#include "support/FakeUi.h"
+#include "support/FakeDesktopUi.h"
 #include "support/FaultyFileSystem.h"
 #include "support/TempTree.h"
 
@@ -26,7 +26,7 @@ public:
     TempTree appFolder;
     TempTree disk; // the fixed drive's root
     TempTree card; // a card's root
-    FakeUi ui;
+    FakeDesktopUi ui;
     FaultyFileSystem fs;
     std::unique_ptr<Form1> form;
     int homePageDraw = 42;
@@ -76,11 +76,12 @@ public:
             [&] { return session.isAbandoned(); }, std::chrono::seconds(10), "the close to reach the copy");
     }
 
-    // Start Copying in a run that a close request ends: the program ends there, within `deadline`.
+    // Start Copying in a run that a close request ends, within `deadline`. The real program has
+    // ended inside the close request; here the abandoned copy unwinds the handler instead.
     void expectStartEndedByTheClose(std::chrono::seconds deadline)
     {
         const Watchdog watchdog(deadline, "the run to end after the close");
-        EXPECT_THROW(form->PushButton1_Click(), ProgramEnded);
+        EXPECT_THROW(form->PushButton1_Click(), CopyAbandoned);
     }
 
     QStringList rowTexts() const { return rowColumn(&TransferItem::Text); }
@@ -102,3 +103,16 @@ protected:
 };
 
 } // namespace halvorix::test
+
+namespace halvorix {
+
+// What the tests of the pointer and the skin reach inside the window.
+struct Form1TestPeer {
+    static constexpr int kArrow = Form1::kPointerDefault;
+    static constexpr int kBusy = Form1::kPointerBusy;
+    static constexpr int kHand = Form1::kPointerHand;
+    static void setMousePointer(Form1 &form, int shape) { form.setMousePointer(shape); }
+    static const SkinFramework &skin(const Form1 &form) { return form.skin_; }
+};
+
+} // namespace halvorix

@@ -33,6 +33,15 @@ namespace halvorix::test {
 // What reaches the device from the card (measured on each type): ext4 passes fsync, fdatasync,
 // sync_file_range and syncfs on; exfat (exfat-fuse) fsync, fdatasync and syncfs, not
 // sync_file_range; vfat (fusefat) only syncfs and the unmount.
+//
+// The medium can lie like bad media (setCapacity, flipWrites, failReads). What the device holds
+// is only read back once no cache holds it: ext4 reads a file's data from the device once the
+// file's pages are dropped (posix_fadvise DONTNEED); the FUSE card drivers read /dev/loopN
+// through the block device's page cache, so on exfat and vfat a read after that is still served
+// from there until dropDeviceCache() (a remount drops it too). A read() of a card file that
+// meets failing reads of the device gives up after 3 of them (the page caches and the driver
+// retry), so 1 or 2 armed failures are absorbed and the read succeeds; readahead ahead of a
+// sequential reader may meet one more first. exfat-fuse reports it as EIO, fusefat as EPERM.
 class SlowMedium {
 public:
     struct Stats {
@@ -40,7 +49,10 @@ public:
         qint64 read = -1; // bytes read from the device
         bool paused = false;
         int held = 0; // requests waiting for a resume right now
+        qint64 flipped = 0; // write requests stored with a bit flipped
+        qint64 readFailures = 0; // failed reads served
     };
+    static constexpr int kAlways = -1; // failReads: a bad block
 
     SlowMedium() { folder_.setAutoRemove(false); }
     SlowMedium(const SlowMedium &) = delete;
@@ -103,10 +115,66 @@ public:
                 stats.paused = value == "paused";
             else if (key == "held")
                 stats.held = value.toInt();
+            else if (key == "flipped")
+                stats.flipped = value.toLongLong();
+            else if (key == "read-failures")
+                stats.readFailures = value.toLongLong();
         }
         return stats;
     }
     qint64 bytesOnDevice() const { return stats().written; }
+
+    // A fake capacity: from now on every write and read of the image at offset >= real lands at
+    // keep + (offset - real) mod (real - keep), over what lies there. setCapacity(0, 0): all real.
+    bool setCapacity(qint64 real, qint64 keep)
+    {
+        return command("capacity " + number(real) + ' ' + number(keep));
+    }
+    // Every every-th write request of at least minLength bytes starting at or beyond offset from
+    // is stored with the lowest bit of its middle byte flipped. Card data reaches the device in
+    // requests of 512 KiB, metadata in 4 KiB (exfat) or 36 KiB (vfat's tables). 0: off.
+    bool flipWrites(qint64 every, qint64 minLength, qint64 from)
+    {
+        return command("flip " + number(every) + ' ' + number(minLength) + ' ' + number(from));
+    }
+    // Reads of the image covering offset fail count times, then succeed (kAlways: never).
+    bool failReads(qint64 offset, int count)
+    {
+        return command("fail-read " + number(offset) + ' ' + number(count));
+    }
+    bool clearReadFailures() { return command("fail-read clear"); }
+    bool setReadRate(qint64 bytesPerSecond) { return command("read-rate " + number(bytesPerSecond)); }
+
+    // Where these bytes first lie in the device's store, or -1. Below a fake capacity's real size
+    // that is their offset in the image too.
+    qint64 offsetInImage(const QByteArray &bytes) const
+    {
+        QFile store(imageStore());
+        if (bytes.isEmpty() || !store.open(QIODevice::ReadOnly))
+            return -1;
+        constexpr qint64 kChunk = 8 << 20;
+        QByteArray window; // the chunk, after the tail of the one before that a match may start in
+        qint64 windowAt = 0;
+        while (!store.atEnd()) {
+            const QByteArray chunk = store.read(kChunk);
+            if (chunk.isEmpty())
+                break;
+            window = window.right(bytes.size() - 1) + chunk;
+            windowAt = store.pos() - window.size();
+            if (const qsizetype at = window.indexOf(bytes); at >= 0)
+                return windowAt + at;
+        }
+        return -1;
+    }
+
+    // Drops the loop device's page cache (writing back what is dirty first), through which the
+    // FUSE card drivers read: with a card file's own pages dropped, its next read comes from the
+    // device, as a kernel card driver's would.
+    QString dropDeviceCache()
+    {
+        const auto [ok, output] = runScript({"drop-cache", folder()}, 60000);
+        return ok ? QString() : "drop-cache failed: " + output.trimmed();
+    }
 
     // Unmounts the card and mounts it again: what is read afterwards comes from the device.
     QString remount()
@@ -180,6 +248,11 @@ private:
         }
         const QString output = QString::fromLocal8Bit(script.readAll());
         return {script.exitStatus() == QProcess::NormalExit && script.exitCode() == 0, output};
+    }
+
+    static QByteArray number(qint64 value)
+    {
+        return QByteArray::number(value);
     }
 
     // The control file is served by the daemon's other threads while data requests are held.

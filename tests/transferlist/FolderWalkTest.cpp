@@ -210,14 +210,3 @@ TEST(ListFolderFiles, HiddenFilesIncludedFoldersNeverEmptyGivesNothing)
         tree.write(QString("many/%1.dat").arg(i));
     EXPECT_EQ(ListFolderFiles(fs, tree.path("many"), "*.*").size(), 150);
 }
-
-TEST(IsExistingFile, TrueOnlyForFilesThatOpen)
-{
-    TempTree tree;
-    FaultyFileSystem fs;
-    EXPECT_TRUE(IsExistingFile(fs, tree.write("a")));
-    EXPECT_TRUE(IsExistingFile(fs, tree.write(".hidden")));
-    EXPECT_FALSE(IsExistingFile(fs, tree.mkdir("d")));
-    EXPECT_FALSE(IsExistingFile(fs, tree.path("missing")));
-    EXPECT_FALSE(IsExistingFile(fs, tree.path("bad") + QChar::ReplacementCharacter));
-}

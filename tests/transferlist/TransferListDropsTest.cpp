@@ -58,7 +58,7 @@ TEST_F(TransferListDrops, DropOfAFileAndAFolder)
     form->Option4->setChecked(true);
     form->ListView1_OLEDragDrop({src.path("dir/")});
     EXPECT_EQ(form->transferList().count(), 5);
-    EXPECT_EQ(form->MousePointer(), 0);
+    EXPECT_EQ(form->cursor().shape(), Qt::ArrowCursor);
 }
 
 TEST_F(TransferListDrops, ADroppedDotFolderIsAFolder)
@@ -117,7 +117,7 @@ TEST_F(TransferListDrops, ADropDuringACopyIsRefused)
     f.fs.chunkBytes = 64 << 10;
     std::atomic<int> chunks{0};
     std::atomic<bool> offered{false};
-    int pointerMeanwhile = -1;
+    Qt::CursorShape pointerMeanwhile = Qt::BlankCursor;
     Reception meanwhile;
     QStringList rowsMeanwhile;
     f.fs.beforeEachChunk = [&](CopySession &) {
@@ -127,7 +127,7 @@ TEST_F(TransferListDrops, ADropDuringACopyIsRefused)
         QMetaObject::invokeMethod(
             form,
             [&] {
-                pointerMeanwhile = form->MousePointer();
+                pointerMeanwhile = form->cursor().shape();
                 meanwhile = offer(files);
                 rowsMeanwhile = f.rowTexts();
                 offered = true;
@@ -138,7 +138,7 @@ TEST_F(TransferListDrops, ADropDuringACopyIsRefused)
     form->show(); // drags reach a window on the screen
     form->PushButton1_Click();
     ASSERT_TRUE(offered) << "the window's thread did not answer during the copy";
-    EXPECT_EQ(pointerMeanwhile, Form1::kPointerBusy);
+    EXPECT_EQ(pointerMeanwhile, Qt::WaitCursor);
     EXPECT_FALSE(meanwhile.entered);
     EXPECT_FALSE(meanwhile.moved);
     EXPECT_FALSE(meanwhile.dropped);
@@ -148,7 +148,7 @@ TEST_F(TransferListDrops, ADropDuringACopyIsRefused)
     EXPECT_EQ(TempTree::read(f.card.path("From_PC/big.bin")).size(), 1 << 20);
     EXPECT_FALSE(QFile::exists(f.card.path("From_PC/late.txt")));
 
-    EXPECT_EQ(form->MousePointer(), Form1::kPointerDefault);
+    EXPECT_EQ(form->cursor().shape(), Qt::ArrowCursor);
     const Reception after = offer(files);
     EXPECT_TRUE(after.entered && after.moved && after.dropped);
     EXPECT_EQ(f.rowTexts(), QStringList({big, late}));

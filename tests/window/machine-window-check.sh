@@ -14,26 +14,31 @@ here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 pid=""
 trap '[ -n "$pid" ] && kill $pid 2>/dev/null; rm -rf "$work"' EXIT
+. "$here/waits.sh"
 mkdir -p "$shots"
 
 fail() { echo "machine window check: $*" >&2; exit 1; }
-wait_for() { # seconds condition...
-  local limit=$1; shift
-  for _ in $(seq $((limit * 10))); do "$@" && return 0; sleep 0.1; done
-  return 1
-}
 windows() { xdotool search --onlyvisible --name '^Halvorix$' 2>/dev/null | wc -l; }
 at_least() { [ "$(windows)" -ge "$1" ]; }
 exactly() { [ "$(windows)" -eq "$1" ]; }
 gone() { ! ps -o stat= -p "$pid" 2>/dev/null | grep -qv Z; } # ended, reaped or not
-click() { xdotool mousemove $((wx + $1)) $((wy + $2)) click 1; sleep 0.4; }
+click() { xdotool mousemove $((wx + $1)) $((wy + $2)) click 1; }
 shot() { import -window root "$shots/$1.png"; }
 # X Y N NAME: opens the list at X,Y, photographs it open, takes its item N (from 0).
 pick() {
   click "$1" "$2"
+  wait_for 10 popped || fail "$machine: the list at $1,$2 did not open"
+  wait_for 10 drawn "$(others | head -1)" || fail "$machine: the list at $1,$2 was not drawn"
   shot "$4"
-  for _ in $(seq "$3"); do xdotool key Down; sleep 0.1; done
-  xdotool key Return; sleep 0.3
+  for _ in $(seq "$3"); do xdotool key Down; done
+  xdotool key Return
+  wait_for 10 alone || fail "$machine: the list at $1,$2 did not close"
+}
+# NAME: photographs the message box that came up and closes it with Return.
+close_box() {
+  wait_for 10 ready "$(others | head -1)" || fail "$machine: the message box did not take the keyboard"
+  shot "$1"
+  xdotool key Return
 }
 
 # MACHINE DISK-ITEM CARD RESULTS: one machine, from start to the closed program.
@@ -46,17 +51,16 @@ check_machine() {
   wait_for 20 at_least 1 || fail "$machine: the window did not appear"
   eval "$(xdotool search --onlyvisible --name '^Halvorix$' getwindowgeometry --shell | head -4)"
   wx=$X wy=$Y
-  sleep 0.5
+  wait_for 10 drawn "$WINDOW" || fail "$machine: the window was not drawn"
   # Positions inside the window, from the designed layout in pixels (twips / 15).
   pick 327 142 "$disk_item" "$machine-hard-drives"   # Combo2
   pick 327 102 0 "$machine-cards"                    # Combo1
-  xdotool mousemove 5 5; sleep 0.2
+  xdotool mousemove 5 5
+  wait_for 10 drawn "$WINDOW" || fail "$machine: the window was not drawn"
   shot "$machine-chosen"
   click 268 239                                      # Start Copying
   wait_for 60 at_least 2 || fail "$machine: no message box appeared"
-  sleep 0.3
-  shot "$machine-done"
-  xdotool key Return
+  close_box "$machine-done"
   wait_for 10 exactly 1 || fail "$machine: the message box stayed"
   [ -d "$results" ] || fail "$machine: nothing arrived at $results"
   diff -r "$card" "$results" || fail "$machine: $results differs from the card"
@@ -68,9 +72,7 @@ check_machine() {
   cp "$work/mountinfo" "$work/$machine/proc/self/mountinfo"
   click 268 239                                      # Start Copying
   wait_for 60 at_least 2 || fail "$machine: no warning appeared"
-  sleep 0.3
-  shot "$machine-card-gone"
-  xdotool key Return
+  close_box "$machine-card-gone"
   wait_for 10 exactly 1 || fail "$machine: the warning stayed"
   [ ! -e "$results" ] || fail "$machine: a copy from a card that is gone made $results"
   echo "$machine: a card that is gone made nothing"

@@ -11,28 +11,34 @@ fi
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'kill $pid 2>/dev/null || true; rm -rf "$work"' EXIT
+. "$here/waits.sh"
 mkdir -p "$shots"
 "$here/fake-system.sh" "$work/sys"
 card=$work/sys/mnt/CARD home=$work/sys/mnt/disk/home/user
 
 fail() { echo "real-window check: $*" >&2; exit 1; }
-wait_for() { # seconds condition...
-  local limit=$1; shift
-  for _ in $(seq $((limit * 10))); do "$@" && return 0; sleep 0.1; done
-  return 1
-}
 windows() { xdotool search --onlyvisible --name '^Halvorix$' 2>/dev/null | wc -l; }
 at_least() { [ "$(windows)" -ge "$1" ]; }
 exactly() { [ "$(windows)" -eq "$1" ]; }
-click() { xdotool mousemove $((wx + $1)) $((wy + $2)) click 1; sleep 0.3; }
+click() { xdotool mousemove $((wx + $1)) $((wy + $2)) click 1; }
 # Positions inside the window, from the designed layout in pixels (twips / 15).
-pick_first() { click "$1" "$2"; xdotool key Return; sleep 0.3; }
-close_box() { wait_for 60 at_least 2 || fail "no message box appeared"; sleep 0.3; shot "$1"; xdotool key "$2"; wait_for 10 exactly 1; }
+pick_first() {
+  click "$1" "$2"
+  wait_for 10 popped || fail "the list at $1,$2 did not open"
+  xdotool key Return
+  wait_for 10 alone || fail "the list at $1,$2 did not close"
+}
+close_box() {
+  wait_for 60 at_least 2 || fail "no message box appeared"
+  wait_for 10 ready "$(others | head -1)" || fail "the message box did not take the keyboard"
+  shot "$1"; xdotool key "$2"; wait_for 10 exactly 1
+}
 shot() { import -window root "$shots/$1.png"; }
 dialog_shown() { xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
 cancel_dialog() { # title-pattern what
   wait_for 20 dialog_shown "$1" || fail "$2 did not open"
-  sleep 0.5; xdotool key Escape
+  wait_for 10 ready "$(xdotool search --onlyvisible --name "$1" | head -1)" || fail "$2 did not take the keyboard"
+  xdotool key Escape
   wait_for 10 exactly 1 && ! dialog_shown "$1" || fail "$2 did not close on Escape"
 }
 
@@ -44,12 +50,13 @@ wx=$X wy=$Y
 # The icon of the title bar and the task switcher, as the window manager reads it.
 has_icon() { xprop -id "$WINDOW" _NET_WM_ICON | head -1 | grep -q "Icon ("; }
 wait_for 5 has_icon || fail "the window has no icon: $(xprop -id "$WINDOW" _NET_WM_ICON | head -1)"
-sleep 0.5
+wait_for 10 drawn "$WINDOW" || fail "the window was not drawn"
 
 # Memory Card To Computer: the hard drive first, then the card, then Start Copying.
 pick_first 327 142   # Combo2
 pick_first 327 102   # Combo1
-xdotool mousemove 5 5; sleep 0.2
+xdotool mousemove 5 5
+wait_for 10 drawn "$WINDOW" || fail "the window was not drawn"
 shot card-to-computer
 click 268 239        # Start Copying
 close_box card-to-computer-done Return
@@ -66,7 +73,8 @@ cancel_dialog '^Add File\(s\)' "the file dialog"
 click 392 245        # Load Sample/Example Files
 close_box sample-question Escape   # No: do not open the folder
 pick_first 351 281   # Combo3
-xdotool mousemove 5 5; sleep 0.2
+xdotool mousemove 5 5
+wait_for 10 drawn "$WINDOW" || fail "the window was not drawn"
 shot computer-to-card
 click 268 364        # Start Copying
 close_box computer-to-card-done Return

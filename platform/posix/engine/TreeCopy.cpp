@@ -1,13 +1,15 @@
-#include "platform/posix/TreeCopy.h"
+#include "platform/posix/engine/TreeCopy.h"
 
 #include "core/AppError.h"
-#include "platform/posix/Committer.h"
-#include "platform/posix/DataMover.h"
+#include "platform/posix/engine/Committer.h"
+#include "platform/posix/engine/DataMover.h"
+#include "platform/posix/engine/ReadBack.h"
 #include "platform/posix/PosixErrors.h"
 
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
+#include <optional>
 #include <unistd.h>
 
 namespace halvorix {
@@ -20,9 +22,9 @@ constexpr size_t kQueuedFiles = 128;
 
 void runBeforeFileHook(const NativePath &source, CopySession &session)
 {
-    if (session.hooks.beforeFile) {
-        const std::lock_guard<std::mutex> lock(session.hooks.mutex);
-        session.hooks.beforeFile(source.text());
+    if (engineRunOf(session).hooks.beforeFile) {
+        const std::lock_guard<std::mutex> lock(engineRunOf(session).hooks.mutex);
+        engineRunOf(session).hooks.beforeFile(source.text());
     }
 }
 
@@ -53,14 +55,19 @@ void copyRegularFile(int folderFd, const QByteArray &name, const NativePath &sou
     if (st.st_size > (1 << 20))
         ::posix_fadvise(in.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     // Written now, named by the committer once the data is on the medium.
-    Committer &committer = *engineStateOf(session).committer;
+    Committer &committer = engineRunOf(session).committer();
     auto writer = std::make_unique<FileWriter>(to, st.st_mode, session);
     const NativePath destination = to.path();
     FileProgress progress(writer->fd(), to.folder->syncsWholeFiles, committer);
-    moveData(in.get(), writer->fd(), st.st_size, CopyEnds{source, destination}, session, progress);
+    std::optional<ContentHash> hash;
+    if (session.options.verify)
+        hash.emplace();
+    const qint64 copied = moveData(in.get(), writer->fd(), st.st_size, CopyEnds{source, destination}, session, progress,
+        hash ? &*hash : nullptr);
     writer->setPermissions(st);
     const qint64 outstanding = progress.handOver();
-    committer.submit(std::move(writer), st, source.text(), outstanding);
+    committer.submit(std::move(writer), st, source.text(), outstanding,
+        hash ? std::optional<Committer::Check>({copied, hash->digest()}) : std::nullopt);
 }
 
 // Recreates a link as a link (from a card, links are never followed).
@@ -74,7 +81,7 @@ void copyLink(int folderFd, const QByteArray &name, const struct stat &linkSt, c
         throwSystemError(err, FailedAction::Reading, source.text());
     }
     target[static_cast<size_t>(n)] = '\0';
-    const QByteArray temporary = engineStateOf(session).temporaries.next();
+    const QByteArray temporary = engineRunOf(session).temporaries.next();
     if (::symlinkat(target.data(), to.folder->fd(), temporary.constData()) != 0) {
         const int err = errno;
         throwSystemError(err, FailedAction::Creating, to.path().text());
@@ -158,14 +165,14 @@ void TreeCopy::finish()
     if (pool_)
         pool_->drain();
     // The folders get their times once the committer has named every file in them.
-    engineStateOf(session_).keepFolderTimes(std::move(folderTimes_));
+    engineRunOf(session_).keepFolderTimes(std::move(folderTimes_));
     if (abandoned_ || session_.isAbandoned())
         throw CopyAbandoned{};
 }
 
 SharedDestination TreeCopy::makeFolder(const SharedDestination &into, const QByteArray &name)
 {
-    CopyEngineState &state = engineStateOf(session_);
+    EngineRun &state = engineRunOf(session_);
     QByteArray spelling = name;
     bool created = false;
     {

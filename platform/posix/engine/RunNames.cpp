@@ -1,4 +1,4 @@
-#include "platform/posix/RunNames.h"
+#include "platform/posix/engine/RunNames.h"
 
 #include "platform/posix/PosixErrors.h"
 

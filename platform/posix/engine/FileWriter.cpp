@@ -1,7 +1,8 @@
-#include "platform/posix/FileWriter.h"
+#include "platform/posix/engine/FileWriter.h"
 
 #include "core/AppError.h"
 #include "platform/posix/PosixErrors.h"
+#include "platform/posix/engine/EngineRun.h"
 
 #include <QFile>
 #include <cerrno>
@@ -49,7 +50,7 @@ bool procFdAvailable()
 // needs a privilege or a recent kernel; the way through /proc works everywhere /proc is.
 int linkUnnamedFile(int fd, int folderFd, const char *name, CopySession &session)
 {
-    const bool tryDirect = !session.refusals.directLink.load(std::memory_order_relaxed);
+    const bool tryDirect = !engineRunOf(session).refusals.directLink.load(std::memory_order_relaxed);
     if (tryDirect) {
         if (::linkat(fd, "", folderFd, name, AT_EMPTY_PATH) == 0)
             return 0;
@@ -61,7 +62,7 @@ int linkUnnamedFile(int fd, int folderFd, const char *name, CopySession &session
     if (::linkat(AT_FDCWD, handle.constData(), folderFd, name, AT_SYMLINK_FOLLOW) != 0)
         return errno;
     if (tryDirect)
-        session.refusals.directLink.store(true, std::memory_order_relaxed); // not asked again
+        engineRunOf(session).refusals.directLink.store(true, std::memory_order_relaxed); // not asked again
     return 0;
 }
 
@@ -83,18 +84,18 @@ bool isRefusedMetadataChange(int err)
 }
 
 FileWriter::FileWriter(const Target &target, mode_t mode, CopySession &session)
-    : to_(target), session_(session), state_(engineStateOf(session))
+    : to_(target), session_(session), state_(engineRunOf(session))
 {
     const mode_t permissions = mode & 0777;
     if (session.options.unnamedFiles && procFdAvailable()) {
-        out_ = FileHandle(::openat(to_.folder->fd(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, permissions));
+        out_ = FileHandle(::openat(to_.folder->fd(), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, permissions));
         if (out_.valid())
             return;
         // Any refusal: the named way below tries again and reports what the system says.
     }
     temporary_ = state_.temporaries.next();
     out_ = FileHandle(::openat(
-        to_.folder->fd(), temporary_.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, permissions));
+        to_.folder->fd(), temporary_.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, permissions));
     if (!out_.valid()) {
         const int err = errno;
         temporary_.clear();
@@ -107,6 +108,17 @@ FileWriter::~FileWriter()
     out_.reset();
     if (!temporary_.isEmpty())
         ::unlinkat(to_.folder->fd(), temporary_.constData(), 0);
+}
+
+FileHandle FileWriter::openToReadBack() const
+{
+    if (!temporary_.isEmpty())
+        return FileHandle(::openat(to_.folder->fd(), temporary_.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    const QByteArray handle = "/proc/self/fd/" + QByteArray::number(out_.get());
+    FileHandle in(::open(handle.constData(), O_RDONLY | O_CLOEXEC));
+    if (!in.valid())
+        in = FileHandle(::dup(out_.get())); // opened to read as well
+    return in;
 }
 
 bool FileWriter::name(const RunNames::Source &source)
@@ -181,7 +193,7 @@ bool FileWriter::commit(const struct stat &source)
 void nameTemporary(
     const QByteArray &temporary, const Target &to, const RunNames::Source &source, CopySession &session)
 {
-    CopyEngineState &state = engineStateOf(session);
+    EngineRun &state = engineRunOf(session);
     const auto lock = state.names.lock();
     if (state.names.givenAt(to.folder->fd(), to.folder->key, to.name))
         throwNameTaken(to);

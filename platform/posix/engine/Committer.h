@@ -1,13 +1,15 @@
 #pragma once
 
 #include "core/CopySession.h"
-#include "platform/posix/FileWriter.h"
+#include "platform/posix/engine/FileWriter.h"
+#include "platform/posix/engine/ReadBack.h"
 
 #include <QElapsedTimer>
 #include <condition_variable>
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace halvorix {
@@ -25,7 +27,7 @@ namespace halvorix {
 // here gives up when the session is abandoned.
 class Committer {
 public:
-    explicit Committer(CopySession &session);
+    Committer(CopySession &session, CopiesToReadBack &readBackLater);
     ~Committer(); // files not yet named are given up: their temporary files go
     Committer(const Committer &) = delete;
     Committer &operator=(const Committer &) = delete;
@@ -40,10 +42,17 @@ public:
     // teaches the device's pace) and count as done; the rest belonged to files given up.
     void settled(qint64 gone, qint64 onDevice);
 
+    // What a copy must read back as: its length and the hash of what was read from its source.
+    struct Check {
+        qint64 size;
+        quint64 digest;
+    };
     // The complete file `file`, `unconfirmed` bytes of it not known to be on the device yet, for
-    // the item `item`: named once its data is on the device. Its failure is recorded for the item.
+    // the item `item`: named once its data is on the device. With `check`, a copy on a fixed disk
+    // is read back before it is named, one on a card is listed to be read back once everything is
+    // written. Its failure is recorded for the item.
     void submit(std::unique_ptr<FileWriter> file, const struct stat &source, const QString &item,
-        qint64 unconfirmed);
+        qint64 unconfirmed, std::optional<Check> check);
     // Returns when every file handed over is named or failed. Throws CopyAbandoned.
     void drain();
 
@@ -53,6 +62,7 @@ private:
         struct stat source;
         QString item;
         qint64 unconfirmed;
+        std::optional<Check> check;
     };
     void run();
     qint64 budget() const; // with mutex_ held
@@ -61,6 +71,7 @@ private:
     void learnRate(qint64 bytes); // with mutex_ held
 
     CopySession &session_;
+    CopiesToReadBack &readBackLater_;
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<Pending> pending_;
@@ -78,12 +89,6 @@ private:
     bool paceKnown_ = false; // once guessed from a first stretch of the run
     std::thread thread_;
 };
-
-// Which way a destination's data is confirmed on its device: its own writeback (ranges of a file
-// can be written and waited for), or a flush of the whole file system (a FUSE card, whose driver
-// writes to its device through a cache that only a flush of the file system empties: not every
-// such driver passes a file's flush on, and none knows ranges).
-bool syncsWholeFiles(int folderFd);
 
 // One file's data on its way to the device: writeback of each chunk starts as it is written, and
 // the writer waits for older chunks once more than a window is outstanding.

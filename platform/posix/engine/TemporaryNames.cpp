@@ -1,4 +1,4 @@
-#include "platform/posix/TemporaryNames.h"
+#include "platform/posix/engine/TemporaryNames.h"
 
 #include "platform/posix/PosixErrors.h"
 

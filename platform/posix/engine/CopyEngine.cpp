@@ -1,9 +1,10 @@
-#include "platform/posix/PosixCopy.h"
+#include "platform/posix/engine/CopyEngine.h"
 
 #include "core/AppError.h"
-#include "platform/posix/Committer.h"
+#include "platform/posix/engine/Committer.h"
+#include "platform/posix/engine/EngineRun.h"
 #include "platform/posix/PosixErrors.h"
-#include "platform/posix/TreeCopy.h"
+#include "platform/posix/engine/TreeCopy.h"
 #include "core/Wildcard.h"
 
 #include <cerrno>
@@ -115,9 +116,7 @@ AppError intoItself(const NativePath &source, const NativePath &destination)
 // that reason, named by the destination.
 SharedDestination openStepDestination(const NativePath &folder, CopySession &session, int *openError)
 {
-    SharedDestination to = openDestination(folder, session);
-    *openError = to ? 0 : errno;
-    return to;
+    return openDestination(folder, session, *openError);
 }
 
 // The two ends of a step that copies what a pattern matches: the pattern's folder, opened to
@@ -161,11 +160,10 @@ void PosixCopyEngine::copyFile(const QString &source, const QString &destination
     const NativePath to = NativePath::fromText(destination);
     session.destinations.insert(to.folder().text());
     try {
-        const SharedDestination folder = openDestination(to.folder(), session);
-        if (!folder) {
-            const int err = errno;
+        int err = 0;
+        const SharedDestination folder = openDestination(to.folder(), session, err);
+        if (!folder)
             throwSystemError(err, FailedAction::Creating, destination);
-        }
         const SharedSource sourceFolder = openSourceOrThrow(from.folder(), session.options.followLinks);
         copyEntry(*sourceFolder, from.name(), Target{folder, to.name()}, session);
     } catch (const AppError &error) {
@@ -191,7 +189,7 @@ void PosixCopyEngine::copyMatchingFiles(const QString &pattern, const QString &d
                 (split.folder / entry.name).text(), systemError(openError, FailedAction::Creating, destinationFolder));
     }
     tree.finish();
-    engineStateOf(session).settle(); // the step's files named: their failures are the step's
+    engineRunOf(session).settle(); // the step's files named: their failures are the step's
     if (copied == 0)
         throw AppError(kFileNotFound, QStringLiteral("File not found: ") + pattern);
     throwIfItemsFailed(session, failuresBefore);
@@ -212,7 +210,7 @@ int PosixCopyEngine::copyMatchingFolders(const QString &pattern, const QString &
         else
             session.addFailure(source.text(), systemError(openError, FailedAction::Creating, destinationFolder));
     }
-    engineStateOf(session).settle(); // the step's files named: their failures are the step's
+    engineRunOf(session).settle(); // the step's files named: their failures are the step's
     throwIfItemsFailed(session, failuresBefore);
     return matched;
 }
@@ -280,6 +278,34 @@ qint64 treeBytes(int folderFd, const QByteArray &name, bool followLinks, QSet<QS
 
 constexpr int kDeepestTree = 4096;
 
+// The work of copying `bytes`: writing them, and reading them back when copies are verified.
+qint64 withReadBack(qint64 bytes, const CopySession &session)
+{
+    return session.options.verify ? 2 * bytes : bytes;
+}
+
+// Flushes the file systems of `folders` to their devices, each once. Throws AppError when a device
+// reports an error (recorded for the folder).
+void flushFolders(const QStringList &folders, CopySession &session)
+{
+    QSet<dev_t> flushed;
+    for (const QString &folder : folders) {
+        const FileHandle dir(::open(NativePath::fromText(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!dir.valid())
+            continue; // never created: nothing was written there
+        struct stat st { };
+        if (::fstat(dir.get(), &st) != 0 || flushed.contains(st.st_dev))
+            continue;
+        flushed.insert(st.st_dev);
+        if (::syncfs(dir.get()) != 0) {
+            const int err = errno;
+            const AppError error = systemError(err, FailedAction::Flushing, folder);
+            session.addFailure(folder, error);
+            throw error;
+        }
+    }
+}
+
 } // namespace
 
 void PosixCopyEngine::measure(const QString &pattern, bool foldersToo, CopySession &session)
@@ -299,36 +325,31 @@ void PosixCopyEngine::measure(const QString &pattern, bool foldersToo, CopySessi
     } catch (const AppError &) {
         // What cannot be measured counts nothing.
     }
-    session.progress.bytesTotal.fetch_add(total);
+    session.progress.bytesTotal.fetch_add(withReadBack(total, session));
 }
 
 void PosixCopyEngine::measureItem(const QString &path, CopySession &session)
 {
     QSet<QString> entered;
     const NativePath item = NativePath::fromText(path).withoutTrailingSeparator();
-    session.progress.bytesTotal.fetch_add(
-        treeBytes(AT_FDCWD, item.bytes(), session.options.followLinks, entered, kDeepestTree, session));
+    session.progress.bytesTotal.fetch_add(withReadBack(
+        treeBytes(AT_FDCWD, item.bytes(), session.options.followLinks, entered, kDeepestTree, session), session));
 }
 
 void PosixCopyEngine::flushDestinations(CopySession &session)
 {
-    engineStateOf(session).settle(); // every file named and every folder timed, then all flushed
-    QSet<dev_t> flushed;
-    for (const QString &folder : std::as_const(session.destinations)) {
-        const FileHandle dir(::open(NativePath::fromText(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (!dir.valid())
-            continue; // never created: nothing was written there
-        struct stat st { };
-        if (::fstat(dir.get(), &st) != 0 || flushed.contains(st.st_dev))
-            continue;
-        flushed.insert(st.st_dev);
-        if (::syncfs(dir.get()) != 0) {
-            const int err = errno;
-            const AppError error = systemError(err, FailedAction::Flushing, folder);
-            session.addFailure(folder, error);
-            throw error;
-        }
-    }
+    EngineRun &run = engineRunOf(session);
+    run.settle(); // every file named and every folder timed, then all flushed
+    flushFolders(session.destinations.values(), session);
+    if (!session.options.verify || !session.options.toCard)
+        return; // a fixed disk's copies were read back before they were named
+    // The card as it stands after the last write: what a counterfeit card overwrote shows now.
+    if (run.hooks.beforeReadingBack)
+        run.hooks.beforeReadingBack();
+    QStringList changed;
+    for (const NativePath &folder : run.readBackLater.readAllBack(session))
+        changed << folder.text();
+    flushFolders(changed, session); // the bad copies' names are gone from the card too
 }
 
 } // namespace halvorix

@@ -1,12 +1,15 @@
 #pragma once
 
-#include "platform/posix/CopyEngineState.h"
 #include "core/CopySession.h"
 #include "platform/posix/FileHandle.h"
+#include "platform/posix/engine/DestinationFolder.h"
+#include "platform/posix/engine/RunNames.h"
 
 #include <sys/stat.h>
 
 namespace halvorix {
+
+class EngineRun;
 
 // Where one file goes: a name in an open destination folder.
 struct Target {
@@ -28,6 +31,9 @@ public:
     FileWriter &operator=(const FileWriter &) = delete;
 
     int fd() const { return out_.get(); }
+    // The file opened anew to be read back: a handle of its own, as a FAT card's driver reads
+    // zeros through the handle that wrote a small file. Invalid when it cannot be opened.
+    FileHandle openToReadBack() const;
 
     const Target &target() const { return to_; }
 
@@ -43,7 +49,7 @@ private:
 
     const Target to_;
     CopySession &session_;
-    CopyEngineState &state_;
+    EngineRun &state_;
     FileHandle out_;
     QByteArray temporary_; // empty while the file is unnamed, and once it has its name
 };

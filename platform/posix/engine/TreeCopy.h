@@ -1,9 +1,9 @@
 #pragma once
 
-#include "platform/posix/CopyEngineState.h"
+#include "platform/posix/engine/EngineRun.h"
 #include "core/CopySession.h"
 #include "platform/posix/FileHandle.h"
-#include "platform/posix/FileWriter.h"
+#include "platform/posix/engine/FileWriter.h"
 #include "core/WorkerPool.h"
 
 #include <QSet>

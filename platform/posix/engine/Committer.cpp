@@ -1,4 +1,4 @@
-#include "platform/posix/Committer.h"
+#include "platform/posix/engine/Committer.h"
 
 #include "core/AppError.h"
 #include "platform/posix/PosixErrors.h"
@@ -10,7 +10,6 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace halvorix {
@@ -58,17 +57,10 @@ size_t batchFiles()
     return std::min(files, kMostBatchFiles);
 }
 
-constexpr long kFuseMagic = 0x65735546;
-
 } // namespace
 
-bool syncsWholeFiles(int folderFd)
-{
-    struct statfs fs { };
-    return ::fstatfs(folderFd, &fs) == 0 && fs.f_type == kFuseMagic;
-}
-
-Committer::Committer(CopySession &session) : session_(session), budget_(kFirstAhead)
+Committer::Committer(CopySession &session, CopiesToReadBack &readBackLater)
+    : session_(session), readBackLater_(readBackLater), budget_(kFirstAhead)
 {
     thread_ = std::thread([this] { run(); });
 }
@@ -144,8 +136,8 @@ void Committer::learnRate(qint64 bytes)
     paceTimer_.restart();
 }
 
-void Committer::submit(
-    std::unique_ptr<FileWriter> file, const struct stat &source, const QString &item, qint64 unconfirmed)
+void Committer::submit(std::unique_ptr<FileWriter> file, const struct stat &source, const QString &item,
+    qint64 unconfirmed, std::optional<Check> check)
 {
     std::unique_lock<std::mutex> lock(mutex_);
     while (pending_.size() >= batchFiles() && !session_.isAbandoned()) {
@@ -158,7 +150,7 @@ void Committer::submit(
         throw CopyAbandoned{}; // the file goes with its temporary name
     if (pending_.empty())
         oldest_.start();
-    pending_.push_back(Pending{std::move(file), source, item, unconfirmed});
+    pending_.push_back(Pending{std::move(file), source, item, unconfirmed, check});
     pendingBytes_ += unconfirmed;
     // The committer looks again on its own within its wait; waking it for every small file would
     // cost more than the copy of the file.
@@ -240,14 +232,31 @@ void Committer::flushAndName(std::vector<Pending> &batch)
     }
     settled(gone, onDevice);
 
+    // On a fixed disk each copy is read back before it has a name, so a bad one never replaces
+    // the file it was to replace. A card's copies are read back once all are written.
+    std::vector<std::optional<AppError>> failure(batch.size());
+    try {
+        for (size_t i = 0; i < batch.size(); ++i) {
+            Pending &p = batch[i];
+            if (fileError[i] != 0)
+                failure[i] = systemError(fileError[i], FailedAction::Flushing, p.file->target().path().text());
+            else if (p.check && !session_.options.toCard)
+                failure[i] = readBack(p.file->openToReadBack().get(), p.check->size, p.check->digest,
+                    p.file->target().path(), session_);
+        }
+    } catch (const CopyAbandoned &) {
+        return; // the batch is given up
+    }
+
     for (size_t i = 0; i < batch.size(); ++i) {
         if (session_.isAbandoned())
             return;
         Pending &p = batch[i];
         try {
-            if (fileError[i] != 0)
-                throwSystemError(fileError[i], FailedAction::Flushing, p.file->target().path().text());
-            p.file->commit(p.source);
+            if (failure[i])
+                throw *failure[i];
+            if (p.file->commit(p.source) && p.check && session_.options.toCard)
+                readBackLater_.add({p.file->target().path(), p.check->size, p.check->digest, p.item});
         } catch (const AppError &error) {
             session_.addFailure(p.item, error);
         }
