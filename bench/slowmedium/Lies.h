@@ -1,10 +1,11 @@
 // What the simulated medium lies about, the way bad cards and sticks do: a capacity larger than
 // what it stores (writes past the real size land on earlier blocks), writes stored with a bit
-// flipped, reads that fail a few times before they succeed, and bad blocks whose reads always
+// flipped, reads that fail a few times or for a while before they succeed, and bad blocks whose reads always
 // fail. Every offset here is one of the image, as the loop device asks for it.
 #pragma once
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
@@ -63,6 +64,18 @@ public:
                 ++it;
                 continue;
             }
+            if (it->forMs > 0) { // a loose contact: fails for a while from its first failure
+                const auto now = std::chrono::steady_clock::now();
+                if (it->since == std::chrono::steady_clock::time_point{})
+                    it->since = now;
+                if (now - it->since >= std::chrono::milliseconds(it->forMs)) {
+                    it = failPoints_.erase(it);
+                    continue;
+                }
+                fails = true;
+                ++it;
+                continue;
+            }
             fails = true;
             if (it->left > 0 && --it->left == 0) {
                 it = failPoints_.erase(it);
@@ -110,6 +123,10 @@ public:
                 failPoints_.push_back({a, static_cast<int>(b)});
             else
                 return -EINVAL;
+        } else if (words[0] == "fail-read-for") {
+            if (words.size() != 3 || !number(words[1], a) || !number(words[2], b) || b == 0 || b > 3600000)
+                return -EINVAL;
+            failPoints_.push_back({a, 0, static_cast<std::int64_t>(b)});
         } else {
             return 1;
         }
@@ -148,6 +165,8 @@ private:
     struct FailPoint {
         std::uint64_t offset;
         int left; // failures still to serve; -1: always (a bad block)
+        std::int64_t forMs = 0; // instead, fails this long from the first read that covers it
+        std::chrono::steady_clock::time_point since{};
     };
 
     mutable std::mutex mutex_;

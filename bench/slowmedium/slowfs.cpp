@@ -23,6 +23,8 @@
 //                          (data writes are large, metadata writes small); `flip 0 0 0`: off
 //   fail-read OFFSET COUNT reads covering OFFSET fail with EIO COUNT times, then succeed; COUNT -1:
 //                          always (a bad block). Several points may be armed at once
+//   fail-read-for OFFSET MS reads covering OFFSET fail with EIO for MS milliseconds from the
+//                          first of them (a loose contact), then succeed
 //   fail-read clear        disarms them all
 // Reading it gives one "name value" line each:
 //   written N        bytes that have reached the store (the bytes on the device)

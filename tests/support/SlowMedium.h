@@ -143,6 +143,11 @@ public:
         return command("fail-read " + number(offset) + ' ' + number(count));
     }
     bool clearReadFailures() { return command("fail-read clear"); }
+    // Reads covering `offset` fail for `milliseconds` from the first of them (a loose contact).
+    bool failReadsFor(qint64 offset, int milliseconds)
+    {
+        return command("fail-read-for " + number(offset) + ' ' + number(milliseconds));
+    }
     bool setReadRate(qint64 bytesPerSecond) { return command("read-rate " + number(bytesPerSecond)); }
 
     // Where these bytes first lie in the device's store, or -1. Below a fake capacity's real size
