@@ -62,7 +62,6 @@ size_t batchFiles()
 Committer::Committer(CopySession &session, CopiesToReadBack &readBackLater)
     : session_(session), readBackLater_(readBackLater), budget_(kFirstAhead)
 {
-    thread_ = std::thread([this] { run(); });
 }
 
 Committer::~Committer()
@@ -72,7 +71,8 @@ Committer::~Committer()
         stopping_ = true;
     }
     changed_.notify_all();
-    thread_.join();
+    if (thread_.joinable())
+        thread_.join();
 }
 
 qint64 Committer::windowBytes() const
@@ -148,6 +148,10 @@ void Committer::submit(std::unique_ptr<FileWriter> file, const struct stat &sour
     }
     if (session_.isAbandoned())
         throw CopyAbandoned{}; // the file goes with its temporary name
+    // The thread starts with the first file, not with the run object: a run that copies nothing
+    // (or a test that forks with one made) has no thread.
+    if (!thread_.joinable())
+        thread_ = std::thread([this] { run(); });
     if (pending_.empty())
         oldest_.start();
     pending_.push_back(Pending{std::move(file), source, item, unconfirmed, check});

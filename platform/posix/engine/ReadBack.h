@@ -35,7 +35,7 @@ private:
 };
 
 // How often a read that fails as a failing medium does is tried in all before its file fails.
-constexpr int kReadTries = 1;
+constexpr int kReadTries = 6;
 
 // Reads up to `length` bytes at `offset`. A read that fails as a failing medium or a loose reader
 // does (an I/O error, a device gone or timed out) is tried again from the same offset after a
