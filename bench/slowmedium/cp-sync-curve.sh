@@ -2,8 +2,12 @@
 # The baseline for copies to a slow medium: on a fresh simulated medium (slow-medium.sh), times
 # `cp -r SRC CARD/ && sync` and prints the bytes on the device every 0.25 s, then the times.
 #
-#   bench/slowmedium/cp-sync-curve.sh SRC RATE_BYTES_PER_S [FSTYPE]    FSTYPE: ext4 (default),
-#                                                                      exfat or vfat
+#   bench/slowmedium/cp-sync-curve.sh SRC RATE_BYTES_PER_S [FSTYPE] [--read-rate BYTES_PER_S]
+#                                     [--verify]          FSTYPE: ext4 (default), exfat or vfat
+#
+# --verify reads every copy back after the sync, its cached pages dropped first (from the medium,
+# at --read-rate), and compares it with its original (diff -rq), as the program's read-back does;
+# the total then includes it.
 #
 # Needs root (see slow-medium.sh). The medium's folder goes under $SLOW_MEDIUM_DIR (default
 # /var/tmp), sized from SRC, and is removed at the end; the daemon is found as slow-medium.sh
@@ -13,7 +17,16 @@
 # returned and the total for cp + sync, each with the bytes on the device at that moment.
 set -euo pipefail
 [ $# -ge 2 ] || { sed -n '2,/^set -eu/p' "$0" | sed '$d' | sed 's/^# \{0,1\}//' >&2; exit 2; }
-src=$(cd "$(dirname "$1")" && pwd)/$(basename "$1") rate=$2 fstype=${3:-ext4}
+src=$(cd "$(dirname "$1")" && pwd)/$(basename "$1") rate=$2 fstype=ext4
+shift 2
+read_rate=0 verify=0
+while [ $# -gt 0 ]; do
+  case $1 in
+    --read-rate) read_rate=$2; shift 2 ;;
+    --verify) verify=1; shift ;;
+    *) fstype=$1; shift ;;
+  esac
+done
 medium="$(cd "$(dirname "$0")" && pwd)/slow-medium.sh"
 [ -d "$src" ] || { echo "cp-sync-curve: $src is not a folder" >&2; exit 1; }
 
@@ -34,6 +47,7 @@ cleanup() {
 }
 trap cleanup EXIT
 "$medium" start "$dir" "$size_mb" "$rate" "$fstype" >/dev/null
+echo "read-rate $read_rate" >"$dir/backing/control"
 
 written() { # prints the bytes on the device
   local key value
@@ -67,6 +81,11 @@ cp -r "$src" "$dir/card/"
 copied=$(micros)
 copied_bytes=$(($(written) - base))
 sync
+if [ $verify = 1 ]; then
+  [ "$fstype" = ext4 ] || "$medium" drop-cache "$dir" >/dev/null # a FUSE card driver's own cache
+  python3 "$(dirname "$0")/../drop-cached.py" "$dir/card/$(basename "$src")"
+  diff -rq "$src" "$dir/card/$(basename "$src")"
+fi
 done_at=$(micros)
 done_bytes=$(($(written) - base))
 kill "$sampler" 2>/dev/null || true

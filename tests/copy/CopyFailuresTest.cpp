@@ -74,6 +74,45 @@ TEST_P(CopyFailures, RealUnreadableFileAsAnUnprivilegedUser)
     EXPECT_FALSE(hasTemporaryFiles(results.path()));
 }
 
+// A file whose copy cannot be confirmed is a failed item and leaves the file it would have
+// replaced as it was: a close that reports an error (as a FUSE card's may), and a source that
+// another program cut short while it was copied (its copy would be neither the old file nor the
+// new one). A file that grows meanwhile is copied as it was when opened.
+TEST_P(CopyFailures, AnUnconfirmedOrShrunkenCopyLeavesTheReplacedFileIntact)
+{
+    results.write("IMG_0001.JPG", "the previous copy");
+    results.write("DCIM/100CANON/IMG_0002.JPG", "the previous copy");
+    EngineRun &run = engineRunOf(session);
+    run.hooks.closeError = EIO;
+    EXPECT_THROW(fs.copyMatchingFiles(card.path("IMG_0001.JPG"), into(), session), AppError);
+    EXPECT_EQ(TempTree::read(results.path("IMG_0001.JPG")), "the previous copy");
+    run.hooks.closeError = 0;
+
+    session.options.chunkBytes = 16 << 10;
+    const QString cut = card.path("DCIM/100CANON/IMG_0002.JPG"), grown = card.path("IMG_0001.JPG");
+    std::atomic<int> chunks{0};
+    std::function<void()> meanwhile = [&] { QFile(cut).resize(20000); }; // while its second chunk goes
+    run.hooks.beforeChunk = [&] {
+        if (++chunks == 2)
+            meanwhile();
+    };
+    session.options.filesInFlight = 1;
+    EXPECT_THROW(fs.copyMatchingFiles(cut, into() + "DCIM/100CANON/", session), AppError);
+    EXPECT_EQ(TempTree::read(results.path("DCIM/100CANON/IMG_0002.JPG")), "the previous copy");
+    ASSERT_EQ(session.failures().size(), 2u);
+    EXPECT_EQ(session.failures()[0].reason, "could not write " + results.path("IMG_0001.JPG") + ": Input/output error");
+    EXPECT_EQ(session.failures()[1].reason, "The file changed while it was being copied (it became shorter)");
+    chunks = 0;
+    meanwhile = [&] {
+        QFile file(grown);
+        ASSERT_TRUE(file.open(QIODevice::Append) && file.write("more") == 4);
+    };
+    fs.copyMatchingFiles(grown, into(), session);
+    fs.flushDestinations(session);
+    EXPECT_EQ(TempTree::read(results.path("IMG_0001.JPG")), QByteArray(300000, 'x'));
+    EXPECT_FALSE(hasTemporaryFiles(results.path()));
+}
+
 // A full destination is "Disk full" (61), and it is the destination that is named, not the card.
 TEST_P(CopyFailures, AFullDestinationLeavesTheReplacedFileIntactAndIsNamedAsTheDestination)
 {

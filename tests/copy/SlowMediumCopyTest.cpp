@@ -107,6 +107,9 @@ TEST_F(SlowCard, ANameOnTheMediumAlwaysStandsForACompleteFile)
     PosixFileSystem fs("/");
     CopySession session;
     session.options.followLinks = true;
+    // The names' order alone is looked at here: the read-back (a card's comes after the last
+    // write) would only move the moments the snapshots are taken at.
+    session.options.verify = false;
     session.options.aheadOfDevice = 1 << 20;
     const qint64 before = medium.bytesOnDevice();
     std::atomic<bool> done{false};
@@ -147,6 +150,32 @@ TEST_F(SlowCard, ANameOnTheMediumAlwaysStandsForACompleteFile)
     }
     EXPECT_GT(namedSeen, 0) << "no snapshot held a named file: nothing was checked";
     EXPECT_EQ(namedFiles(medium.card() + "/DCIM").size(), sources.size());
+}
+
+// When the run ends (where the window says "Done."), what it named is on the device: a card
+// pulled at that instant holds every file, whole, under its name.
+TEST_F(SlowCard, WhatTheRunNamedIsOnTheDeviceWhenItEnds)
+{
+    startMedium(0);
+    if (HasFatalFailure() || IsSkipped())
+        return;
+    std::map<QString, QByteArray> sources;
+    for (int i = 0; i < 5; ++i) {
+        const QString name = QString("IMG_%1.JPG").arg(i);
+        pc.write("DCIM/" + name, sources[name] = patterned(i, 200000));
+    }
+    PosixFileSystem fs("/");
+    CopySession session;
+    session.options.followLinks = session.options.toCard = true;
+    fs.copyFolder(pc.path("DCIM"), medium.card() + "/", session);
+    fs.flushDestinations(session);
+    ASSERT_TRUE(session.failures().empty());
+    TempTree shots;
+    DeviceSnapshot pulled(medium, shots.path("pulled"));
+    ASSERT_TRUE(pulled.mount());
+    EXPECT_EQ(namedFiles(pulled.mountPoint() + "/DCIM").size(), sources.size());
+    for (const auto &[name, data] : sources)
+        EXPECT_EQ(TempTree::read(pulled.mountPoint() + "/DCIM/" + name), data) << name.toStdString();
 }
 
 namespace {

@@ -106,7 +106,9 @@ qint64 moveData(int in, int out, qint64 size, const CopyEnds &ends, CopySession 
             const std::lock_guard<std::mutex> lock(run.hooks.mutex);
             run.hooks.beforeChunk();
         }
-        const size_t chunk = static_cast<size_t>(session.options.chunkBytes);
+        // Never past the size it had when opened: a file that grows meanwhile is copied as it was.
+        const qint64 left = size > 0 ? size - copied : session.options.chunkBytes;
+        const size_t chunk = static_cast<size_t>(std::min(session.options.chunkBytes, left));
         const bool fast = call != DataCall::ReadWrite;
         if (buffer.empty() && (!fast || hash))
             buffer.resize(kBufferBytes);

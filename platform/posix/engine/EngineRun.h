@@ -37,6 +37,8 @@ struct FaultHooks {
     // A fast data call (copy_file_range, sendfile) reports the end once this many bytes of a file
     // are copied, as some file systems' do too early. Negative: never.
     qint64 fastCallEndsAt = -1;
+    // A file's checked close reports this error number (as a FUSE card's may). 0: never.
+    int closeError = 0;
     // Called before a card's copies are read back, once everything is written (to empty a cache
     // that stands between a test's card driver and its simulated device).
     std::function<void()> beforeReadingBack;

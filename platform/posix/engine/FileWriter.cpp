@@ -151,6 +151,10 @@ bool FileWriter::name(const RunNames::Source &source)
         }
     }
     if (!temporary_.isEmpty()) {
+        // Closed, and the close confirmed, before the rename replaces an older file: a card's driver
+        // may report a failed write only at the close, and a failure after the rename would leave
+        // neither the older file nor the new one.
+        closeOrThrow();
         if (::renameat(to_.folder->fd(), temporary_.constData(), to_.folder->fd(), to_.name.constData()) != 0) {
             const int err = errno;
             throwSystemError(err, FailedAction::Naming, to_.path().text());
@@ -170,21 +174,38 @@ void FileWriter::setPermissions(const struct stat &source)
     }
 }
 
+void FileWriter::closeOrThrow()
+{
+    int err = out_.closeChecked();
+    if (const int planted = state_.hooks.closeError; planted != 0)
+        err = planted;
+    if (err != 0)
+        throwSystemError(err, FailedAction::Writing, to_.path().text());
+}
+
 bool FileWriter::commit(const struct stat &source)
 {
     if (!name(sourceIdentity(source)))
         return false;
     // Times once the file has its name: some card drivers set the time anew when a file is renamed.
     const struct timespec times[2] = {source.st_atim, source.st_mtim};
-    if (::futimens(out_.get(), times) != 0) {
+    const bool open = out_.valid(); // linked straight under a free name; else renamed, closed
+    if ((open ? ::futimens(out_.get(), times)
+              : ::utimensat(to_.folder->fd(), to_.name.constData(), times, AT_SYMLINK_NOFOLLOW))
+        != 0) {
         const int err = errno;
         if (!isRefusedMetadataChange(err))
             throwSystemError(err, FailedAction::SettingTimes, to_.path().text());
     }
-    if (const int err = out_.closeChecked(); err != 0) {
-        // The system could not confirm the data: no file under the name is better than a short one.
-        ::unlinkat(to_.folder->fd(), to_.name.constData(), 0);
-        throwSystemError(err, FailedAction::Writing, to_.path().text());
+    if (open) {
+        try {
+            closeOrThrow();
+        } catch (const AppError &) {
+            // The system could not confirm the data: no file under the name is better than a short
+            // one, and the name replaced nothing (a link never takes a name that is there).
+            ::unlinkat(to_.folder->fd(), to_.name.constData(), 0);
+            throw;
+        }
     }
     session_.progress.filesCopied.fetch_add(1, std::memory_order_relaxed);
     return true;

@@ -46,6 +46,7 @@ public:
 
 private:
     bool name(const RunNames::Source &source);
+    void closeOrThrow(); // throws AppError when the close reports an error
 
     const Target to_;
     CopySession &session_;
