@@ -110,21 +110,21 @@ bool readFolderEntries(int folderFd, std::vector<FolderEntry> &entries)
     return readEntriesAndClose(fd, entries);
 }
 
-bool nameRoundTrips(const char *bytes, size_t length)
+ListedText decodeListedName(const char *bytes, size_t length)
 {
+    const QByteArrayView view(bytes, static_cast<qsizetype>(length));
     bool ascii = true;
-    for (size_t i = 0; i < length; ++i) {
-        if (static_cast<unsigned char>(bytes[i]) >= 0x80) {
+    for (const char c : view) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
             ascii = false;
             break;
         }
     }
-    if (ascii)
-        return true;
-    const QString decoded = decodeName(bytes, length);
-    if (decoded.contains(QChar::ReplacementCharacter))
-        return false;
-    return decoded.toUtf8() == QByteArray::fromRawData(bytes, static_cast<qsizetype>(length));
+    if (ascii) // most names: the same text, made the short way
+        return {QString::fromLatin1(view), true};
+    QString text = QString::fromUtf8(view);
+    const bool roundTrips = !text.contains(QChar::ReplacementCharacter) && text.toUtf8() == view;
+    return {std::move(text), roundTrips};
 }
 
 } // namespace halvorix

@@ -43,8 +43,12 @@ bool readFolderEntries(const QByteArray &folder, std::vector<FolderEntry> &entri
 // The same for a folder that is open (the descriptor stays open and is not moved).
 bool readFolderEntries(int folderFd, std::vector<FolderEntry> &entries);
 
-// True when the name's bytes survive decoding and encoding again: only then can the name be
-// opened by its text.
-bool nameRoundTrips(const char *bytes, size_t length);
+// A name from a listing as text, and whether its bytes survive decoding and encoding again: only
+// then can the name be opened by its text.
+struct ListedText {
+    QString text;
+    bool roundTrips = false;
+};
+ListedText decodeListedName(const char *bytes, size_t length);
 
 } // namespace halvorix

@@ -111,14 +111,13 @@ std::vector<ListedName> PosixFiles::list(const QString &pattern, int mask)
         // mask without the hidden bit is out whatever it is.
         if (hidden && !(mask & kAttrHidden))
             continue;
-        QString name = decodeName(entry->d_name, length);
-        if (!matchesWildcard(split.namePattern, name))
+        ListedText name = decodeListedName(entry->d_name, length);
+        if (!matchesWildcard(split.namePattern, name.text))
             continue;
         const EntryKind kind = classifyEntry(dirFd, entry);
         if (!passesMask(kind.folder, hidden, mask))
             continue;
-        const bool opens = kind.regular && nameRoundTrips(entry->d_name, length);
-        names.push_back(ListedName{std::move(name), opens});
+        names.push_back(ListedName{std::move(name.text), kind.regular && name.roundTrips});
     }
     if (errno != 0)
         throwSystemError(errno, FailedAction::Reading, split.folder);
@@ -222,9 +221,10 @@ void PosixFiles::forEachSubFolder(const QString &path,
         const EntryKind kind = classifyEntry(dirFd, entry);
         if (kind.folder)
             onName(decodeName(entry->d_name, length));
-        else if (files)
-            files->push_back(
-                {decodeName(entry->d_name, length), kind.regular && nameRoundTrips(entry->d_name, length)});
+        else if (files) {
+            ListedText name = decodeListedName(entry->d_name, length);
+            files->push_back({std::move(name.text), kind.regular && name.roundTrips});
+        }
     }
     if (errno != 0)
         throwSystemError(errno, FailedAction::Reading, path);
