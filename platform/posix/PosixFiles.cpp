@@ -2,7 +2,7 @@
 
 #include "core/PathText.h"
 #include "platform/posix/FileHandle.h"
-#include "platform/posix/PosixErrors.h"
+#include "platform/posix/SystemErrors.h"
 #include "core/Wildcard.h"
 
 #include <cerrno>
@@ -207,23 +207,24 @@ bool PosixFiles::isRootFolder(const QString &path)
     return self.st_dev != parent.st_dev || self.st_ino == parent.st_ino;
 }
 
-void PosixFiles::forEachSubFolder(const QString &path,
-    const std::function<void(const QString &name)> &onName, std::vector<ListedName> *files)
+void PosixFiles::forEachSubFolder(
+    const QString &path, const std::function<void(const QString &name)> &onName, const FileVisitor &onFile)
 {
     FolderStream dir = openFolder(path);
     if (!dir.valid())
         throwSystemError(dir.openError(), FailedAction::Reading, path);
     const int dirFd = dir.fd();
+    QString fileName; // every file's name in turn, in the same room
     while (const dirent *entry = dir.next()) {
         if (isDotOrDotDot(entry->d_name))
             continue;
         const size_t length = std::strlen(entry->d_name);
         const EntryKind kind = classifyEntry(dirFd, entry);
-        if (kind.folder)
+        if (kind.folder) {
             onName(decodeName(entry->d_name, length));
-        else if (files) {
-            ListedText name = decodeListedName(entry->d_name, length);
-            files->push_back({std::move(name.text), kind.regular && name.roundTrips});
+        } else if (onFile) {
+            const bool roundTrips = decodeListedNameInto(entry->d_name, length, fileName);
+            onFile(fileName, kind.regular && roundTrips);
         }
     }
     if (errno != 0)
