@@ -5,12 +5,12 @@
 #include "app/CopyJob.h"
 #include "app/Form1Common.h"
 #include "copy/CopyRun.h"
-#include "copy/ModCopy.h"
+#include "copy/ClosingWarning.h"
 #include "drives/Destinations.h"
 #include "core/AppError.h"
 #include "core/FileSystemService.h"
 #include "platform/qt/DesktopUi.h"
-#include "transferlist/AddFolder.h"
+#include "transferlist/FolderWalk.h"
 #include "core/PathText.h"
 
 #include <QComboBox>

@@ -110,7 +110,7 @@ void Form1::PushButton2_Click()
 {
     StepRunner run(ui_, location("PushButton2_Click"), ReportForm::Full);
     QString path;
-    run.step(100, [&] { path = PickFolder(ui_, this, kPickFolderPrompt); });
+    run.step(100, [&] { path = PickFolder(ui_, kPickFolderPrompt); });
     if (run.test(102, [&] { return path.isEmpty(); }))
         return;
     if (run.test(104, [&] { return isNetworkPath(path); }))

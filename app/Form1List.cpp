@@ -6,7 +6,7 @@
 #include "drives/BrowseFolder.h"
 #include "drives/Destinations.h"
 #include "platform/qt/DesktopUi.h"
-#include "transferlist/AddFolder.h"
+#include "transferlist/FolderWalk.h"
 #include "transferlist/CommonDialog.h"
 #include "transferlist/Intake.h"
 #include "core/PathText.h"
@@ -59,7 +59,7 @@ void Form1::addChosenFiles(StepRunner &run)
         CommonDialog1.DialogTitle = QStringLiteral("Add File(s) - Hold Ctrl to select multiple files");
     });
     run.step(108, [&] { CommonDialog1.Filter = QStringLiteral("All Files (*.*)|*.*|"); });
-    run.step(110, [&] { CommonDialog1.ShowOpen(ui_, this); });
+    run.step(110, [&] { CommonDialog1.ShowOpen(ui_); });
     if (run.test(112, [&] { return CommonDialog1.FileName.isEmpty(); }))
         return;
     run.step(114, [&] { parts = CommonDialog1.FileName.split(QChar(u'\0')); });
@@ -84,7 +84,7 @@ void Form1::addChosenFiles(StepRunner &run)
 void Form1::addChosenFolder(StepRunner &run)
 {
     QString path, text;
-    run.step(148, [&] { path = PickFolder(ui_, this, kPickFolderPrompt); });
+    run.step(148, [&] { path = PickFolder(ui_, kPickFolderPrompt); });
     if (run.test(150, [&] { return path.isEmpty(); }))
         return;
     run.step(152, [&] { setMousePointer(kPointerBusy); });
@@ -108,7 +108,7 @@ void Form1::PushButton4_Click()
 void Form1::addAllFilesInFolder(StepRunner &run)
 {
     QString path;
-    run.step(102, [&] { path = PickFolder(ui_, this, kPickFolderPrompt); });
+    run.step(102, [&] { path = PickFolder(ui_, kPickFolderPrompt); });
     if (run.test(104, [&] { return path.isEmpty(); }))
         return;
     run.step(106, [&] { setMousePointer(kPointerBusy); });
@@ -121,7 +121,7 @@ void Form1::addAllFoldersInFolder(StepRunner &run)
 {
     QString path;
     FolderCollection folders;
-    run.step(136, [&] { path = PickFolder(ui_, this, kPickFolderPrompt); });
+    run.step(136, [&] { path = PickFolder(ui_, kPickFolderPrompt); });
     if (run.test(138, [&] { return path.isEmpty(); }))
         return;
     run.step(140, [&] { setMousePointer(kPointerBusy); });

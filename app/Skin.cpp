@@ -10,6 +10,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QRadioButton>
+#include <cerrno>
 
 namespace halvorix {
 
@@ -17,8 +18,11 @@ void SkinFramework::LoadSkin(const QString &path, const QString &section)
 {
     Q_UNUSED(section); // a style sheet has no sections
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw AppError(kPathFileAccessError, file.errorString() + QStringLiteral(": ") + path);
+    errno = 0; // a refusal of Qt's own (a folder) leaves it so
+    if (!file.open(QIODevice::ReadOnly)) {
+        const int err = errno;
+        throw AppError(kPathFileAccessError, err, FailedAction::Reading, path, file.errorString());
+    }
     styleSheet_ = QString::fromUtf8(file.readAll());
     loaded_ = true;
 }

@@ -1,7 +1,7 @@
 #include "app/Form1.h"
 
 #include "app/ApplicationIcon.h"
-#include "platform/posix/PosixFileSystem.h"
+#include "platform/posix/Machine.h"
 #include "platform/qt/QtUi.h"
 
 #include <QApplication>
@@ -129,7 +129,7 @@ int main(int argc, char *argv[])
     QApplication::setDesktopFileName(QStringLiteral("halvorix"));
     QApplication::setWindowIcon(halvorix::applicationIcon()); // message boxes and dialogs too
 
-    halvorix::PosixFileSystem fileSystem;
+    halvorix::Machine fileSystem;
     halvorix::QtUi ui;
     // The application folder: where the program file lives (links resolved), beside its Samples.
     halvorix::Form1 window(fileSystem, ui, QCoreApplication::applicationDirPath());

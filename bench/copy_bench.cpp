@@ -13,7 +13,7 @@
 // does, and prints how long the copy then took to stop.
 #include "BenchSupport.h"
 #include "copy/CopyRun.h"
-#include "platform/posix/PosixFileSystem.h"
+#include "platform/posix/Machine.h"
 
 #include <QDir>
 #include <QFile>
@@ -66,7 +66,7 @@ int main(int argc, char **argv)
             closeAfter = QByteArray(argv[++i]).toDouble();
     }
 
-    PosixFileSystem fs;
+    Machine fs;
     DirectSteps steps;
     CopySession session;
     session.options.followLinks = toCard;

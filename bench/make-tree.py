@@ -4,6 +4,7 @@
   make-tree.py small DIR   50,000 files of 1 to 16 KB in about 2,000 folders
   make-tree.py photos DIR  a photo card: DCIM/1xxCANON folders of 3 to 12 MB files (about 3 GB)
   make-tree.py big DIR     two 1 GB files
+  make-tree.py walk DIR    200,000 empty files in 8,000 folders (for the walk)
 """
 import os
 import random
@@ -28,6 +29,14 @@ def small(root, rng):
             write(os.path.join(folder, f"note_{i:02d}.txt"), rng.randint(1024, 16384), rng)
 
 
+def walk(root, rng):
+    for d in range(8000):
+        folder = os.path.join(root, f"set{d // 100:02d}", f"album{d:04d}")
+        os.makedirs(folder, exist_ok=True)
+        for i in range(25):
+            open(os.path.join(folder, f"note_{i:02d}.txt"), "wb").close()
+
+
 def photos(root, rng, total=3 << 30):
     written, n = 0, 0
     while written < total:
@@ -50,4 +59,4 @@ def big(root, rng):
 if __name__ == "__main__":
     kind, root = sys.argv[1], sys.argv[2]
     os.makedirs(root, exist_ok=True)
-    {"small": small, "photos": photos, "big": big}[kind](root, random.Random(7))
+    {"small": small, "photos": photos, "big": big, "walk": walk}[kind](root, random.Random(7))

@@ -1,7 +1,7 @@
 #include "copy/CopyRun.h"
 
 #include "core/MainModule.h"
-#include "copy/ModCopy.h"
+#include "copy/ClosingWarning.h"
 #include "core/AppError.h"
 #include "core/CopyService.h"
 #include "core/FileSystemService.h"

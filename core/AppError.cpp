@@ -1,18 +1,8 @@
 #include "core/AppError.h"
 
-#include <cstring>
-
 namespace halvorix {
 
 namespace {
-
-QString systemReason(int code, int systemError)
-{
-    if (code == kDiskFull)
-        return QStringLiteral("Disk full");
-    char buffer[256];
-    return QString::fromLocal8Bit(::strerror_r(systemError, buffer, sizeof buffer)); // safe on any thread
-}
 
 QString actionPhrase(FailedAction action)
 {
@@ -27,6 +17,8 @@ QString actionPhrase(FailedAction action)
         return QStringLiteral("could not name");
     case FailedAction::SettingTimes:
         return QStringLiteral("could not set the times of");
+    case FailedAction::SettingPermissions:
+        return QStringLiteral("could not set the permissions of");
     case FailedAction::Flushing:
         return QStringLiteral("could not flush");
     case FailedAction::Verifying:
@@ -46,9 +38,9 @@ AppError::AppError(int code, const QString &description)
 }
 
 AppError::AppError(int code, int systemError, FailedAction action, const QString &path, const QString &reason)
-    : std::runtime_error(path.toStdString()), code_(code), systemError_(systemError), action_(action),
-      path_(path), reason_(reason.isEmpty() ? systemReason(code, systemError) : reason),
-      description_(reason_ + QStringLiteral(": ") + path)
+    : std::runtime_error((reason + QStringLiteral(": ") + path).toStdString()), code_(code),
+      systemError_(systemError), action_(action), path_(path), reason_(reason),
+      description_(reason + QStringLiteral(": ") + path)
 {
 }
 

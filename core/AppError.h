@@ -25,7 +25,8 @@ enum class FailedAction {
     Creating, // creating a file or folder to copy into
     Writing, // writing a file's data
     Naming, // giving a complete file its final name
-    SettingTimes, // keeping a file's times or permissions
+    SettingTimes, // keeping a file's times
+    SettingPermissions, // keeping a file's permissions
     Flushing, // putting what was written on the medium
     Verifying, // reading a copy back from the medium and comparing it with what was read
 };
@@ -34,15 +35,18 @@ enum class FailedAction {
 // the guarded handlers turn it into the "Application Error" report and resume with their next step.
 //
 // A failure of a system call carries the system's error number (read first, before any other call
-// could change it), the path that failed and the action; its texts are made here and nowhere else:
-//   description()  "Permission denied: /media/CARD/DCIM", what the report shows;
+// could change it), the path that failed, the action and the reason in words (the system's own,
+// which the adapter that made the call supplies, or the program's); its texts are made here and
+// nowhere else:
+//   description()  "Permission denied: /media/CARD/DCIM", what the report shows, and what();
 //   reasonFor(item) what the closing warning says of an item that was not copied.
 class AppError : public std::runtime_error {
 public:
     // A failure of the program's own, described as it stands.
     AppError(int code, const QString &description);
-    // A failure of `action` on `path`. `reason` replaces the system's wording when not empty.
-    AppError(int code, int systemError, FailedAction action, const QString &path, const QString &reason = {});
+    // A failure of `action` on `path`, for `reason` ("Permission denied"). `systemError` is the
+    // system's error number, or 0 when the program itself found the fault.
+    AppError(int code, int systemError, FailedAction action, const QString &path, const QString &reason);
 
     int code() const { return code_; }
     int systemError() const { return systemError_; } // 0 when no system call failed

@@ -12,9 +12,13 @@ class CopyService {
 public:
     virtual ~CopyService() = default;
 
-    // Every file is written under a temporary name in its destination folder and renamed into
-    // place when complete; modification times are kept; sockets, pipes and devices are never
-    // opened (each is one failed item).
+    // Every file is written in its destination folder without a name (where the file system
+    // allows it) or under a hidden temporary name, and is named only once its data is on the
+    // medium. Unless the run skips it, every copy is read back from the medium and compared with
+    // what was read: on a fixed disk before it is named, on a card once all are written, and a
+    // copy that differs does not keep its name. A file that fails leaves no file behind, and the
+    // file it would have replaced stays as it was. Modification times are kept; sockets, pipes
+    // and devices are never opened (each is one failed item).
 
     // Copies one file, replacing an existing one. Throws AppError when it fails (and records it).
     // The file is named once its data is on the medium, by flushDestinations() at the latest; a

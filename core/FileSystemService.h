@@ -3,6 +3,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringView>
 #include <functional>
 #include <vector>
 
@@ -61,10 +62,13 @@ public:
     virtual bool isRootFolder(const QString &path) = 0;
     // Calls `onName` for every direct sub-folder of `path` in the file system's order
     // (symbolic links to folders included, "." and ".." left out). Throws when the folder cannot
-    // be read; what was handed out before the failure stays handed out. With `files`, the same
-    // read also hands back every other entry, as list(path + "/*.*", 6) would.
+    // be read; what was handed out before the failure stays handed out. With `onFile`, the same
+    // read also hands out every other entry as list(path + "/*.*", 6) would, name and open-probe
+    // answer; the name lives only as long as the call, so a big tree costs no text per file
+    // that the caller does not keep.
+    using FileVisitor = std::function<void(QStringView name, bool opensAsFile)>;
     virtual void forEachSubFolder(const QString &path, const std::function<void(const QString &name)> &onName,
-        std::vector<ListedName> *files = nullptr)
+        const FileVisitor &onFile = {})
         = 0;
 };
 

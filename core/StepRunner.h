@@ -7,12 +7,9 @@
 
 namespace halvorix {
 
-// Thrown by a test double of MessageUi::endProgram to unwind a handler the way the real program
-// ends at once. Deliberately not a std::exception: no step runner may swallow it.
-struct ProgramEnded { };
-
 // Resume-next for one numbered handler. Each step runs under its line number; a failure shows the
-// "Application Error" report with that number and the handler goes on with its next step.
+// "Application Error" report with that number and the handler goes on with its next step. A step
+// takes every std::exception for a failure; anything else it throws passes through.
 //
 //   StepRunner run(ui, "in ...PushButton2_Click ", ReportForm::Full);
 //   run.step(100, [&] { path = PickFolder(...); });

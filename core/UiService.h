@@ -3,8 +3,6 @@
 #include <QString>
 #include <QStringList>
 
-class QWidget;
-
 namespace halvorix {
 
 enum MessageBoxStyle : int { kStyleOk = 0, kStyleYesNo = 4, kStyleWarning = 48 };
@@ -48,14 +46,15 @@ private:
     QString applicationTitle_;
 };
 
-// The desktop's file and folder choosers.
+// The desktop's file and folder choosers, each modal to the program's window (which window that
+// is, is the desktop service's own business).
 class FileDialogs {
 public:
     virtual ~FileDialogs() = default;
     // Full paths of the chosen files, in the order the dialog gives them; empty on cancel.
-    virtual QStringList openFileNames(QWidget *owner, const FileDialogRequest &request) = 0;
+    virtual QStringList openFileNames(const FileDialogRequest &request) = 0;
     // The chosen folder's full path (a root keeps its "/"), or "" on cancel.
-    virtual QString pickFolder(QWidget *owner, const QString &prompt) = 0;
+    virtual QString pickFolder(const QString &prompt) = 0;
 };
 
 // Long work on the window's thread (a folder walk) lets the window answer now and then.

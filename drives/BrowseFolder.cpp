@@ -6,9 +6,9 @@ namespace halvorix {
 
 const QString kPickFolderPrompt = QStringLiteral("Please select folder:");
 
-QString PickFolder(FileDialogs &ui, QWidget *owner, const QString &prompt)
+QString PickFolder(FileDialogs &ui, const QString &prompt)
 {
-    return ui.pickFolder(owner, prompt);
+    return ui.pickFolder(prompt);
 }
 
 } // namespace halvorix

@@ -39,13 +39,13 @@ QString combinedFileName(const QStringList &paths)
     return combined;
 }
 
-void CommonDialog::ShowOpen(FileDialogs &ui, QWidget *owner, qsizetype capacity)
+void CommonDialog::ShowOpen(FileDialogs &ui, qsizetype capacity)
 {
     FileDialogRequest request;
     request.title = DialogTitle;
     request.filter = Filter;
     request.multiSelect = (Flags & kAllowMultiSelect) != 0;
-    const QString combined = combinedFileName(ui.openFileNames(owner, request));
+    const QString combined = combinedFileName(ui.openFileNames(request));
     if (combined.size() >= capacity)
         throw AppError(kFileNameBufferTooSmall,
             QStringLiteral("The selected file names do not fit in the dialog's buffer"));

@@ -3,8 +3,6 @@
 #include <QString>
 #include <QStringList>
 
-class QWidget;
-
 namespace halvorix {
 
 class FileDialogs;
@@ -24,8 +22,9 @@ public:
     QString DialogTitle;
     QString Filter;
 
-    // Shows the dialog, modal to `owner`. Throws AppError 20476 when the selection does not fit.
-    void ShowOpen(FileDialogs &ui, QWidget *owner, qsizetype capacity = kFileNameCapacity);
+    // Shows the dialog, modal to the program's window. Throws AppError 20476 when the selection
+    // does not fit.
+    void ShowOpen(FileDialogs &ui, qsizetype capacity = kFileNameCapacity);
 
     static constexpr int kAllowMultiSelect = 0x200;
 };

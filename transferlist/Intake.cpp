@@ -8,9 +8,10 @@ namespace halvorix {
 namespace {
 constexpr int kHiddenArchive = kAttrHidden | kAttrArchive; // 34
 
-QString withoutLastCharacter(const QString &entry)
+// Whether the file at `path`, found in the folder at `entry`, has a name that starts with "~".
+bool nameStartsWithTilde(const QString &path, const QString &entry)
 {
-    return entry.left(entry.size() - 1);
+    return path.size() > entry.size() && path[entry.size()] == QLatin1Char('~');
 }
 } // namespace
 
@@ -32,14 +33,24 @@ QString badFileNameMessage(const QString &path)
 void appendFolderFileRows(FileSystemService &fs, const FolderCollection &folders, FilesByFolder &walked,
     std::vector<TransferItem> &rows, Steps &steps)
 {
+    size_t kept = 0; // room for every file the walk kept at once: one allocation, not twenty
+    for (const std::vector<QString> &paths : std::as_const(walked))
+        kept += paths.size();
+    rows.reserve(rows.size() + kept);
+    const QString &marker = markerIsFile();
     for (const QString &entry : folders) {
-        const QString folder = withoutLastCharacter(entry);
-        QStringList names;
-        steps.step(116, [&] { names = ListWalkedFolderFiles(fs, entry, walked); });
-        for (const QString &name : std::as_const(names)) {
-            if (name.startsWith(QLatin1Char('~')))
+        // Each path is the entry (the folder and "/") and a name, which holds no "/": only the
+        // entry's part can need repairing, and only an entry with a doubled "/" (the root's) does.
+        const QString folder = FixRootSeparator(entry);
+        const bool repair = folder.size() != entry.size();
+        std::vector<QString> paths;
+        steps.step(116, [&] { paths = ListWalkedFolderFilePaths(fs, entry, walked); });
+        for (QString &path : paths) {
+            if (nameStartsWithTilde(path, entry))
                 continue;
-            rows.push_back(TransferItem{FixRootSeparator(folder + QLatin1Char('/') + name), markerIsFile()});
+            if (repair)
+                path = QString(folder).append(QStringView(path).mid(entry.size()));
+            rows.push_back(TransferItem{std::move(path), marker});
         }
     }
 }
@@ -75,20 +86,18 @@ std::vector<TransferItem> droppedFolderRows(FileSystemService &fs, EventPump &ui
     CollectSubFoldersKeepingFiles(fs, ui, folders, true, walked);
     std::vector<TransferItem> rows;
     for (const QString &entry : std::as_const(folders)) {
-        const QString parent = withoutLastCharacter(entry);
-        QStringList names;
+        std::vector<QString> paths;
         try {
-            names = ListWalkedFolderFiles(fs, entry, walked);
+            paths = ListWalkedFolderFilePaths(fs, entry, walked);
         } catch (const std::exception &) {
             continue; // a drop reports nothing: an unreadable folder adds no rows
         }
-        for (const QString &name : std::as_const(names)) {
-            if (name.startsWith(QLatin1Char('~')))
+        for (const QString &path : std::as_const(paths)) {
+            if (nameStartsWithTilde(path, entry))
                 continue;
             // The walk's listing found it a file. One question more tells the rest: still a file
             // (the archive bit: a regular one, as the open probe asks) and not exactly hidden +
             // archive. Gone since, or no file any more, it is left out.
-            const QString path = parent + QLatin1Char('/') + name;
             int attrs = 0;
             try {
                 attrs = fs.attributes(path);

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/Steps.h"
-#include "transferlist/AddFolder.h"
+#include "transferlist/FolderWalk.h"
 #include "transferlist/TransferItem.h"
 
 #include <functional>

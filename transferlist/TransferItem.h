@@ -13,7 +13,8 @@ struct TransferItem {
     bool isFolderRow() const;
 };
 
-// Shared marker texts: rows hold references to these, so a million rows cost no extra text.
+// The marker texts. A row's Marker is a copy of one of these, and copies of a text share it, so a
+// million rows cost no extra text.
 const QString &markerIsFile();
 const QString &markerIsFolder();
 const QString &markerNone();

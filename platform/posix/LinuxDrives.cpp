@@ -3,14 +3,16 @@
 #include "core/PathText.h"
 #include "core/AppError.h"
 #include "platform/posix/FileHandle.h"
-#include "platform/posix/PosixErrors.h"
+#include "platform/posix/SystemErrors.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
+#include <cerrno>
 #include <climits>
+#include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -52,11 +54,33 @@ bool isNeverADrive(const QString &kernelName)
         || kernelName.startsWith(QLatin1String("ram")) || kernelName.startsWith(QLatin1String("zram"));
 }
 
-QString readTrimmed(const QString &path, bool *ok)
+// The whole of a small file of the kernel's (/proc, /sys). Returns 0, or the error number.
+int readKernelFile(const QString &path, QByteArray &contents)
 {
-    QFile file(path);
-    *ok = file.open(QIODevice::ReadOnly);
-    return *ok ? QString::fromUtf8(file.readAll()).trimmed() : QString();
+    const FileHandle file(::open(encodePath(path).constData(), O_RDONLY | O_CLOEXEC));
+    if (!file.valid())
+        return errno;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(file.get(), buffer, sizeof buffer);
+        if (n == 0)
+            return 0;
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        contents.append(buffer, n);
+    }
+}
+
+// The text of a file of one value, trimmed; empty, with the error number in `error`, when it
+// cannot be read.
+QString readTrimmed(const QString &path, int &error)
+{
+    QByteArray contents;
+    error = readKernelFile(path, contents);
+    return error == 0 ? QString::fromUtf8(contents).trimmed() : QString();
 }
 
 // The device number of a ready drive's root folder; none when the drive is not ready (no
@@ -110,12 +134,18 @@ QString LinuxDriveSource::under(const QString &absolutePath) const
     return QDir::cleanPath(sysroot_ + QLatin1Char('/') + absolutePath);
 }
 
-std::optional<std::vector<MountRecord>> LinuxDriveSource::readMountTable() const
+QString LinuxDriveSource::mountTablePath() const
 {
-    QFile mountInfo(under(QStringLiteral("/proc/self/mountinfo")));
-    if (!mountInfo.open(QIODevice::ReadOnly))
+    return under(QStringLiteral("/proc/self/mountinfo"));
+}
+
+std::optional<std::vector<MountRecord>> LinuxDriveSource::readMountTable(int &error) const
+{
+    QByteArray contents;
+    error = readKernelFile(mountTablePath(), contents);
+    if (error != 0)
         return std::nullopt;
-    return parseMountInfo(mountInfo.readAll());
+    return parseMountInfo(contents);
 }
 
 // Kernel name -> link name, for udev's links in `folder` ("../../sdb1" names sdb1). Names that
@@ -253,16 +283,17 @@ bool LinuxDriveSource::describe(const MountRecord &mount, const BlockDevice &dev
         const QString diskName = QFileInfo(disk).fileName();
         if (isNeverADrive(diskName))
             return false;
-        bool ok = false;
-        const QString removableFlag = readTrimmed(disk + QStringLiteral("/removable"), &ok);
-        if (!ok)
-            throw AppError(kDeviceIoError,
-                QStringLiteral("Cannot read the drive type: ") + disk + QStringLiteral("/removable"));
-        bool typeOk = false;
+        const QString flagPath = disk + QStringLiteral("/removable");
+        int error = 0;
+        const QString removableFlag = readTrimmed(flagPath, error);
+        if (error != 0)
+            throw AppError(
+                kDeviceIoError, error, FailedAction::Reading, flagPath, QStringLiteral("Cannot read the drive type"));
         // The MMC driver never sets the removable flag: an SD card is known by its card type
         // (built-in eMMC reads "MMC"; other disks' device/type, where there is one, is a number).
+        int typeError = 0;
         const bool sdCard
-            = readTrimmed(disk + QStringLiteral("/device/type"), &typeOk) == QLatin1String("SD");
+            = readTrimmed(disk + QStringLiteral("/device/type"), typeError) == QLatin1String("SD");
         removable = removable && (removableFlag == QLatin1String("1") || sdCard);
         holdsSystem = holdsSystem || systemDisks.contains(disk);
     }
@@ -282,10 +313,11 @@ bool LinuxDriveSource::describe(const MountRecord &mount, const BlockDevice &dev
 
 void LinuxDriveSource::forEachDrive(const std::function<void(const DriveInfo &)> &onDrive)
 {
-    const std::optional<std::vector<MountRecord>> mounts = readMountTable();
+    int readError = 0;
+    const std::optional<std::vector<MountRecord>> mounts = readMountTable(readError);
     if (!mounts)
-        throw AppError(kPathFileAccessError,
-            QStringLiteral("Cannot read the mount table: ") + under(QStringLiteral("/proc/self/mountinfo")));
+        throw AppError(kPathFileAccessError, readError, FailedAction::Reading, mountTablePath(),
+            QStringLiteral("Cannot read the mount table"));
     const UdevLinks links = udevLinks();
     const QSet<QString> system = systemDisks(*mounts);
 
@@ -336,7 +368,8 @@ bool LinuxDriveSource::driveStillMounted(const DriveInfo &drive)
     const DriveIdentity &identity = drive.identity;
     if (identity.device.isEmpty())
         return false; // nothing known to compare with: never vouch for it
-    const std::optional<std::vector<MountRecord>> mounts = readMountTable();
+    int error = 0;
+    const std::optional<std::vector<MountRecord>> mounts = readMountTable(error);
     if (!mounts)
         return false;
     const MountRecord *current = nullptr;

@@ -42,7 +42,9 @@ private:
     };
 
     QString under(const QString &absolutePath) const;
-    std::optional<std::vector<MountRecord>> readMountTable() const;
+    QString mountTablePath() const;
+    // The mount table; none, with the error number in `error`, when it cannot be read.
+    std::optional<std::vector<MountRecord>> readMountTable(int &error) const;
     QHash<QString, QString> udevNames(const QString &folder) const;
     UdevLinks udevLinks() const;
     QString followDeviceLinks(QString path) const;

@@ -2,7 +2,7 @@
 
 #include "core/PathText.h"
 #include "platform/posix/FileHandle.h"
-#include "platform/posix/PosixErrors.h"
+#include "platform/posix/SystemErrors.h"
 #include "core/Wildcard.h"
 
 #include <cerrno>
@@ -111,14 +111,13 @@ std::vector<ListedName> PosixFiles::list(const QString &pattern, int mask)
         // mask without the hidden bit is out whatever it is.
         if (hidden && !(mask & kAttrHidden))
             continue;
-        QString name = decodeName(entry->d_name, length);
-        if (!matchesWildcard(split.namePattern, name))
+        ListedText name = decodeListedName(entry->d_name, length);
+        if (!matchesWildcard(split.namePattern, name.text))
             continue;
         const EntryKind kind = classifyEntry(dirFd, entry);
         if (!passesMask(kind.folder, hidden, mask))
             continue;
-        const bool opens = kind.regular && nameRoundTrips(entry->d_name, length);
-        names.push_back(ListedName{std::move(name), opens});
+        names.push_back(ListedName{std::move(name.text), kind.regular && name.roundTrips});
     }
     if (errno != 0)
         throwSystemError(errno, FailedAction::Reading, split.folder);
@@ -208,23 +207,25 @@ bool PosixFiles::isRootFolder(const QString &path)
     return self.st_dev != parent.st_dev || self.st_ino == parent.st_ino;
 }
 
-void PosixFiles::forEachSubFolder(const QString &path,
-    const std::function<void(const QString &name)> &onName, std::vector<ListedName> *files)
+void PosixFiles::forEachSubFolder(
+    const QString &path, const std::function<void(const QString &name)> &onName, const FileVisitor &onFile)
 {
     FolderStream dir = openFolder(path);
     if (!dir.valid())
         throwSystemError(dir.openError(), FailedAction::Reading, path);
     const int dirFd = dir.fd();
+    QString fileName; // every file's name in turn, in the same room
     while (const dirent *entry = dir.next()) {
         if (isDotOrDotDot(entry->d_name))
             continue;
         const size_t length = std::strlen(entry->d_name);
         const EntryKind kind = classifyEntry(dirFd, entry);
-        if (kind.folder)
+        if (kind.folder) {
             onName(decodeName(entry->d_name, length));
-        else if (files)
-            files->push_back(
-                {decodeName(entry->d_name, length), kind.regular && nameRoundTrips(entry->d_name, length)});
+        } else if (onFile) {
+            const bool roundTrips = decodeListedNameInto(entry->d_name, length, fileName);
+            onFile(fileName, kind.regular && roundTrips);
+        }
     }
     if (errno != 0)
         throwSystemError(errno, FailedAction::Reading, path);

@@ -15,7 +15,7 @@ public:
     FolderFacts examineFolder(const QString &path) override;
     bool isRootFolder(const QString &path) override;
     void forEachSubFolder(const QString &path, const std::function<void(const QString &name)> &onName,
-        std::vector<ListedName> *files = nullptr) override;
+        const FileVisitor &onFile = {}) override;
 };
 
 } // namespace halvorix

@@ -14,6 +14,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QUrl>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -82,31 +83,25 @@ QString QtUi::toQtFilter(const QString &filter)
     return qtFilters.join(QStringLiteral(";;"));
 }
 
-QStringList QtUi::openFileNames(QWidget *owner, const FileDialogRequest &request)
+QStringList QtUi::openFileNames(const FileDialogRequest &request)
 {
     forgetfulDialogs();
     const QString filter = toQtFilter(request.filter);
     if (request.multiSelect)
-        return QFileDialog::getOpenFileNames(owner, request.title, QDir::homePath(), filter);
-    const QString one = QFileDialog::getOpenFileName(owner, request.title, QDir::homePath(), filter);
+        return QFileDialog::getOpenFileNames(owner_, request.title, QDir::homePath(), filter);
+    const QString one = QFileDialog::getOpenFileName(owner_, request.title, QDir::homePath(), filter);
     return one.isEmpty() ? QStringList() : QStringList{one};
 }
 
-QString QtUi::pickFolder(QWidget *owner, const QString &prompt)
+QString QtUi::pickFolder(const QString &prompt)
 {
     forgetfulDialogs();
-    return QFileDialog::getExistingDirectory(owner, prompt, QDir::homePath(), QFileDialog::ShowDirsOnly);
+    return QFileDialog::getExistingDirectory(owner_, prompt, QDir::homePath(), QFileDialog::ShowDirsOnly);
 }
 
 void QtUi::yield()
 {
-    // A walk yields for every folder; handling events a few hundred times a second keeps the
-    // window painting and a close request prompt without a system call per folder.
-    constexpr qint64 kMinimumGapMs = 4;
-    if (sinceEvents_.isValid() && sinceEvents_.elapsed() < kMinimumGapMs)
-        return;
-    QCoreApplication::processEvents();
-    sinceEvents_.start();
+    events_.yield();
 }
 
 QString QtUi::settingsFilePath(const QString &appName)
@@ -136,15 +131,18 @@ void QtUi::saveSetting(
 QCursor QtUi::loadCursorFile(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw AppError(kPathFileAccessError, file.errorString() + QStringLiteral(": ") + path);
+    errno = 0; // a refusal of Qt's own (a folder) leaves it so
+    if (!file.open(QIODevice::ReadOnly)) {
+        const int err = errno;
+        throw AppError(kPathFileAccessError, err, FailedAction::Reading, path, file.errorString());
+    }
     const QByteArray data = file.readAll();
     QImage image;
     image.loadFromData(data, "CUR");
     if (image.isNull())
         image.loadFromData(data); // any other picture format Qt knows
     if (image.isNull())
-        throw AppError(kPathFileAccessError, QStringLiteral("Invalid picture: ") + path);
+        throw AppError(kPathFileAccessError, 0, FailedAction::Reading, path, QStringLiteral("Invalid picture"));
     // A .cur file keeps the first image's hot spot in its directory entry (bytes 10 to 13).
     int hotX = -1, hotY = -1;
     if (data.size() >= 14 && data[2] == 2 && data[3] == 0) {
@@ -167,8 +165,9 @@ void QtUi::shellOpen(const QString &folder)
 void QtUi::endProgram()
 {
     std::fflush(nullptr);
-    // At once: no event loop to return to, no operation to finish. Settings are already on disk
-    // and a copy in progress has removed its temporary file before this is called.
+    // At once: no event loop to return to, no operation to finish. Settings are already on disk; a
+    // copy in progress has been told to stop and given a moment to remove its temporary file (one
+    // that a hung device keeps, the next run removes).
     std::_Exit(0);
 }
 

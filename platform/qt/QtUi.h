@@ -1,8 +1,9 @@
 #pragma once
 
 #include "platform/qt/DesktopUi.h"
+#include "platform/qt/PacedEvents.h"
 
-#include <QElapsedTimer>
+class QWidget;
 
 namespace halvorix {
 
@@ -13,10 +14,11 @@ class QtUi : public DesktopUi {
 public:
     QtUi();
 
+    // The window that owns the message boxes and dialogs (none: they stand alone).
     void setOwner(QWidget *owner) { owner_ = owner; }
 
-    QStringList openFileNames(QWidget *owner, const FileDialogRequest &request) override;
-    QString pickFolder(QWidget *owner, const QString &prompt) override;
+    QStringList openFileNames(const FileDialogRequest &request) override;
+    QString pickFolder(const QString &prompt) override;
     void yield() override;
     QString getSetting(const QString &appName, const QString &section, const QString &key,
         const QString &defaultValue) override;
@@ -37,7 +39,7 @@ protected:
 
 private:
     QWidget *owner_ = nullptr;
-    QElapsedTimer sinceEvents_;
+    PacedEvents events_;
 };
 
 } // namespace halvorix

@@ -73,7 +73,7 @@ TEST_F(Form1Look, MessageBoxesAndFileDialogsOfTheWindowUseTheDesktopFont)
     ui.msgBox("Done.", kStyleOk);
     ASSERT_TRUE(seen);
     whenModalOpens<QFileDialog>([&](QFileDialog *dialog) { collect(dialog); }, seen);
-    ui.pickFolder(&form, "Please select folder:");
+    ui.pickFolder("Please select folder:");
     ASSERT_TRUE(seen);
 
     ASSERT_GT(shown.size(), 5u);

@@ -2,9 +2,9 @@
 // card or a stick is on a desktop without the kernel's drivers. What a tmpfs never shows shows
 // here: names that differ only in case are one file, no unnamed files, times to two seconds, owners
 // fixed by the mount, drivers that set a file's time anew when it is renamed.
-#include "copy/ModCopy.h"
+#include "copy/ClosingWarning.h"
 #include "core/AppError.h"
-#include "platform/posix/PosixFileSystem.h"
+#include "platform/posix/Machine.h"
 #include "platform/posix/engine/EngineRun.h"
 #include "platform/posix/engine/TemporaryNames.h"
 #include "support/CardImage.h"
@@ -31,7 +31,7 @@ class CardMedia : public ::testing::TestWithParam<CardImage::Kind> {
 protected:
     std::unique_ptr<CardImage> card;
     TempTree pc;
-    PosixFileSystem fs{"/"};
+    Machine fs{"/"};
     CopySession session;
 
     void SetUp() override
@@ -201,7 +201,7 @@ TEST_P(CardMedia, ACardTheUserMayWriteButDoesNotOwnTakesTheFiles)
     ::chmod(pc.path("photos").toUtf8().constData(), 0755);
     ::chmod(pc.path("photos/a.jpg").toUtf8().constData(), 0644);
     const int status = runInChild(true, 60s, "the unprivileged copy to end", [&] {
-        PosixFileSystem real("/");
+        Machine real("/");
         CopySession s;
         s.options.followLinks = true;
         try {
@@ -227,7 +227,7 @@ TEST_P(CardMedia, NoTemporaryFileOutlivesTheNextRun)
     const QString target = card->path() + "/";
     // A child copies until it is killed in the middle of the big file.
     const int status = runInChild(false, 60s, "the copy to be killed in the middle of a file", [&] {
-        PosixFileSystem real("/");
+        Machine real("/");
         CopySession s;
         s.options.followLinks = true;
         s.options.filesInFlight = 1;

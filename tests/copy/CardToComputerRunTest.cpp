@@ -76,7 +76,7 @@ TEST_F(CopyRun, AResultsFolderThatCannotBeMadeOnACardThatCannotBeListedLeavesThe
     const QString cardRoot = f.card.path() + "/";
     f.fs.before = [&](const char *op, const QString &pattern) {
         if (QString(op) == "list" && pattern == cardRoot + "*")
-            throw AppError(kDeviceIoError, EIO, FailedAction::Reading, cardRoot);
+            throw systemError(EIO, FailedAction::Reading, cardRoot);
     };
     ASSERT_NO_THROW(form->PushButton1_Click());
     EXPECT_TRUE(reportedAt(122));
@@ -93,7 +93,7 @@ TEST_F(CopyRun, UnreadableFileOnTheCardIsReportedOnceAndNamedAtTheEnd)
     f.card.write("DCIM/100/IMG_0003.JPG", "third");
     f.fs.beforeEachFile = [](const QString &source) {
         if (source.endsWith("IMG_0003.JPG"))
-            throw AppError(kPermissionDenied, EACCES, FailedAction::Reading, source);
+            throw systemError(EACCES, FailedAction::Reading, source);
     };
     f.pickCardToComputer();
     form->PushButton1_Click();

@@ -1,6 +1,6 @@
 // What arrives when a card's tree is copied: every file, hidden ones too, with its content,
 // permissions and times, every folder with its time, whatever bytes the names hold.
-#include "platform/posix/PosixFileSystem.h"
+#include "platform/posix/Machine.h"
 #include "platform/posix/engine/EngineRun.h"
 #include "support/EngineFixture.h"
 

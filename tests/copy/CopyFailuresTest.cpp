@@ -1,8 +1,8 @@
 // What a copy does with items it cannot copy: each is named with its reason, the rest is copied,
 // and the step fails once; the closing warning lists them.
-#include "copy/ModCopy.h"
+#include "copy/ClosingWarning.h"
 #include "core/AppError.h"
-#include "platform/posix/PosixFileSystem.h"
+#include "platform/posix/Machine.h"
 #include "support/Deadline.h"
 #include "support/EngineFixture.h"
 #include "support/RealMedia.h"
@@ -58,7 +58,7 @@ TEST_P(CopyFailures, RealUnreadableFileAsAnUnprivilegedUser)
     if (::geteuid() != 0)
         HALVORIX_SKIP_WITHOUT("needs root to drop to an unprivileged user");
     const int status = runInChild(true, 60s, "the unprivileged copy to end", [&] {
-        PosixFileSystem real("/");
+        Machine real("/");
         CopySession s;
         takeWay(s, GetParam());
         try {

@@ -3,7 +3,7 @@
 // true) a link is followed, each folder entered once. Either way a copy never walks into what it
 // writes.
 #include "core/AppError.h"
-#include "platform/posix/PosixFileSystem.h"
+#include "platform/posix/Machine.h"
 #include "platform/posix/engine/EngineRun.h"
 #include "support/EngineFixture.h"
 

@@ -1,6 +1,6 @@
 // The names a copy gives: one copy never replaces what it wrote itself, a folder row is that very
 // folder whatever its name holds, and temporary names of ended copies go with the next run.
-#include "platform/posix/PosixFileSystem.h"
+#include "platform/posix/Machine.h"
 #include "platform/posix/engine/TemporaryNames.h"
 #include "support/Deadline.h"
 #include "support/EngineFixture.h"

@@ -2,7 +2,7 @@
 // (bench/slowmedium): a name on the medium always stands for a complete file, the bar counts what
 // the medium holds, and a close request ends the program at once in every phase of a run.
 // Behaviour only: how fast the medium goes is measured in bench/, never asserted here.
-#include "platform/posix/PosixFileSystem.h"
+#include "platform/posix/Machine.h"
 #include "support/CardImage.h"
 #include "support/Deadline.h"
 #include "support/FormFixture.h"
@@ -104,7 +104,7 @@ TEST_F(SlowCard, ANameOnTheMediumAlwaysStandsForACompleteFile)
         total += sources[name].size();
     }
 
-    PosixFileSystem fs("/");
+    Machine fs("/");
     CopySession session;
     session.options.followLinks = true;
     // The names' order alone is looked at here: the read-back (a card's comes after the last

@@ -1,6 +1,6 @@
 #include "core/MainModule.h"
 #include "core/AppError.h"
-#include "platform/posix/PosixFileSystem.h"
+#include "platform/posix/Machine.h"
 #include "support/FakeUi.h"
 #include "support/TempTree.h"
 
@@ -27,7 +27,7 @@ TEST(AppTitleSet, DropsLastWordAndMoreWhileOverForty)
 TEST(FileExists, FileOrFolderAndIsExistingFolderOnlyForFolders)
 {
     TempTree tree;
-    PosixFileSystem fs("/");
+    Machine fs("/");
     EXPECT_TRUE(FileExists(fs, tree.write("a.txt")));
     EXPECT_TRUE(FileExists(fs, tree.mkdir("folder")));
     EXPECT_FALSE(FileExists(fs, tree.path("missing")));

@@ -75,7 +75,7 @@ TEST(StepRunner, ForeignExceptionsAreReportedButProgramEndPassesThrough)
     EXPECT_TRUE(resumed);
     ASSERT_EQ(ui.boxes.size(), 2u);
     EXPECT_EQ(ui.boxes[1].rawText, "Out of memory\r\n" + kLoad + "at line 112");
-    EXPECT_THROW(run.step(116, [] { throw ProgramEnded{}; }), ProgramEnded);
+    EXPECT_THROW(run.step(116, [] { throw test::ProgramEnded{}; }), test::ProgramEnded);
 }
 
 TEST(StepRunner, TooManyFilesShowsItsOwnBoxOnceAndEndsTheHandler)

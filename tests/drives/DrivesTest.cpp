@@ -2,7 +2,7 @@
 #include "drives/Destinations.h"
 #include "drives/DriveLists.h"
 #include "platform/posix/LinuxDrives.h"
-#include "platform/posix/PosixFileSystem.h"
+#include "platform/posix/Machine.h"
 #include "support/FakeSystem.h"
 #include "support/FormFixture.h"
 
@@ -62,7 +62,7 @@ TEST(DriveDiscovery, ClassifiesEveryKindOfMountFromTheSystemFiles)
     expect(5, "usbdisk", kDriveFixed, "BACKUP", true);
     expect(6, "gone", kDriveRemovable, "", false);
 
-    PosixFileSystem fs(sys.root.path());
+    Machine fs(sys.root.path());
     Lists lists;
     fill(fs, lists);
     EXPECT_EQ(lists.cardTexts,
@@ -151,7 +151,7 @@ TEST(DriveDiscovery, TwoCardsOfOneFolderNameAreToldApartByTheirRoots)
     sys.disk("sdc", "8:32", "1");
     sys.label("DATA\\x2f", "sdc");
     sys.mount("8:32", "second", "vfat", "/dev/sdc");
-    PosixFileSystem fs(sys.root.path());
+    Machine fs(sys.root.path());
     Lists lists;
     fill(fs, lists);
     EXPECT_EQ(lists.cardTexts,
@@ -171,7 +171,7 @@ TEST(DriveDiscovery, AFailingQueryStopsThereKeepingWhatWasListed)
     sys.mount("8:32", "broken", "vfat", "/dev/sdc");
     sys.disk("sdd", "8:48", "1");
     sys.mount("8:48", "after", "vfat", "/dev/sdd");
-    PosixFileSystem fs(sys.root.path());
+    Machine fs(sys.root.path());
     Lists lists;
     EXPECT_THROW(fill(fs, lists), AppError);
     EXPECT_EQ(lists.cardEntries, QStringList{sys.mountPoint("first") + "/|MySep!!|Removable Disk"});

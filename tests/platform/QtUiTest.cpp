@@ -48,11 +48,11 @@ TEST(QtUiDialogs, FolderPickerStartsInTheHomeFolderEveryTimeNotWhereTheLastOneEn
             static_cast<QDialog *>(dialog)->accept(); // as the Choose button does
         },
         seen);
-    EXPECT_EQ(canonical(ui.pickFolder(nullptr, "Please select folder:")), canonical(elsewhere));
+    EXPECT_EQ(canonical(ui.pickFolder("Please select folder:")), canonical(elsewhere));
     expectStartedAtHome();
 
     whenModalOpens<QFileDialog>(noteStart, seen);
-    EXPECT_EQ(ui.pickFolder(nullptr, "Please select folder:"), QString()); // cancelled
+    EXPECT_EQ(ui.pickFolder("Please select folder:"), QString()); // cancelled
     expectStartedAtHome();
 
     whenModalOpens<QFileDialog>(noteStart, seen);
@@ -60,7 +60,7 @@ TEST(QtUiDialogs, FolderPickerStartsInTheHomeFolderEveryTimeNotWhereTheLastOneEn
     request.title = "Add File(s)";
     request.filter = "All Files (*.*)|*.*|";
     request.multiSelect = true;
-    EXPECT_TRUE(ui.openFileNames(nullptr, request).isEmpty());
+    EXPECT_TRUE(ui.openFileNames(request).isEmpty());
     expectStartedAtHome();
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/CopySession.h"
-#include "platform/posix/PosixFileSystem.h"
+#include "platform/posix/Machine.h"
 #include "platform/posix/engine/EngineRun.h"
 #include "support/TempTree.h"
 
@@ -82,7 +82,7 @@ inline auto everyWay()
 class EngineTest : public ::testing::TestWithParam<Way> {
 protected:
     TempTree card, results, pc;
-    PosixFileSystem fs{"/"};
+    Machine fs{"/"};
     CopySession session;
 
     void SetUp() override

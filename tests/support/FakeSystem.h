@@ -3,7 +3,7 @@
 #include "app/Form1.h"
 #include "drives/DriveLists.h"
 #include "platform/posix/LinuxDrives.h"
-#include "platform/posix/PosixFileSystem.h"
+#include "platform/posix/Machine.h"
 #include "support/FakeDesktopUi.h"
 #include "support/TempTree.h"
 
@@ -189,7 +189,7 @@ public:
 
     TempTree appFolder;
     FakeDesktopUi ui;
-    PosixFileSystem fs;
+    Machine fs;
     Form1 form;
 };
 

@@ -15,6 +15,10 @@
 
 namespace halvorix::test {
 
+// Thrown by the scripted user's endProgram to unwind a handler, where the real program ends at once.
+// Deliberately not a std::exception: no step runner may take it for a failure.
+struct ProgramEnded { };
+
 // A scripted user: answers boxes and dialogs from queues, records everything it was shown. As the
 // desktop it stands for, it is only ever called on the window's thread (the application object's):
 // a call from any other thread fails the test. `Ui` is what the code under test asks for: the
@@ -37,13 +41,13 @@ public:
     bool programEnded = false;
     std::function<void()> beforeSaveSetting; // throw here to make saving the setting fail
 
-    QStringList openFileNames(QWidget *, const FileDialogRequest &request) override
+    QStringList openFileNames(const FileDialogRequest &request) override
     {
         onWindowThread("openFileNames");
         fileDialogs.push_back(request);
         return takeNext(fileDialogResults, QStringList());
     }
-    QString pickFolder(QWidget *, const QString &prompt) override
+    QString pickFolder(const QString &prompt) override
     {
         onWindowThread("pickFolder");
         folderPrompts.push_back(prompt);

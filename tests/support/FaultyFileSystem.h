@@ -1,7 +1,8 @@
 #pragma once
 
 #include "core/AppError.h"
-#include "platform/posix/PosixFileSystem.h"
+#include "platform/posix/Machine.h"
+#include "platform/posix/SystemErrors.h"
 #include "platform/posix/engine/EngineRun.h"
 
 #include <atomic>
@@ -14,7 +15,7 @@ namespace halvorix::test {
 
 // The real file system with failures injected where a test says, and drives from a script.
 // Root can read anything, so tests that need "permission denied" ask for it here.
-class FaultyFileSystem : public PosixFileSystem {
+class FaultyFileSystem : public Machine {
 public:
     // Called before a listing ("list", "forEachSubFolder") of a path; throw to make it fail.
     std::function<void(const char *operation, const QString &path)> before;
@@ -24,19 +25,19 @@ public:
     static void denyIf(bool condition, const QString &path)
     {
         if (condition)
-            throw AppError(kPermissionDenied, EACCES, FailedAction::Reading, path);
+            throw systemError(EACCES, FailedAction::Reading, path);
     }
 
     std::vector<ListedName> list(const QString &pattern, int mask) override
     {
         hook("list", pattern);
-        return PosixFileSystem::list(pattern, mask);
+        return Machine::list(pattern, mask);
     }
     void forEachSubFolder(const QString &path, const std::function<void(const QString &)> &onName,
-        std::vector<ListedName> *files = nullptr) override
+        const FileVisitor &onFile = {}) override
     {
         hook("forEachSubFolder", path);
-        PosixFileSystem::forEachSubFolder(path, onName, files);
+        Machine::forEachSubFolder(path, onName, onFile);
     }
     // Installed on every copy session: fail single files, act between chunks.
     std::function<void(const QString &source)> beforeEachFile;
@@ -53,41 +54,41 @@ public:
     {
         if (beforeMeasure)
             beforeMeasure(session);
-        PosixFileSystem::measureItem(path, session);
+        Machine::measureItem(path, session);
     }
 
     void copyFile(const QString &source, const QString &destination, CopySession &session) override
     {
         instrument(session);
-        PosixFileSystem::copyFile(source, destination, session);
+        Machine::copyFile(source, destination, session);
     }
     void copyMatchingFiles(
         const QString &pattern, const QString &destinationFolder, CopySession &session) override
     {
         instrument(session);
-        PosixFileSystem::copyMatchingFiles(pattern, destinationFolder, session);
+        Machine::copyMatchingFiles(pattern, destinationFolder, session);
     }
     int copyMatchingFolders(
         const QString &pattern, const QString &destinationFolder, CopySession &session) override
     {
         instrument(session);
-        return PosixFileSystem::copyMatchingFolders(pattern, destinationFolder, session);
+        return Machine::copyMatchingFolders(pattern, destinationFolder, session);
     }
     void copyFolder(const QString &source, const QString &destinationFolder, CopySession &session) override
     {
         instrument(session);
-        PosixFileSystem::copyFolder(source, destinationFolder, session);
+        Machine::copyFolder(source, destinationFolder, session);
     }
     std::atomic<int> flushes{0};
     void flushDestinations(CopySession &session) override
     {
         ++flushes;
-        PosixFileSystem::flushDestinations(session);
+        Machine::flushDestinations(session);
     }
     void forEachDrive(const std::function<void(const DriveInfo &)> &onDrive) override
     {
         if (!drives)
-            return PosixFileSystem::forEachDrive(onDrive);
+            return Machine::forEachDrive(onDrive);
         for (const DriveInfo &drive : *drives)
             onDrive(drive);
         if (driveFailureAfterListed)
@@ -96,7 +97,7 @@ public:
     // Scripted drives have no mount behind them to lose: they stay.
     bool driveStillMounted(const DriveInfo &drive) override
     {
-        return drives || PosixFileSystem::driveStillMounted(drive);
+        return drives || Machine::driveStillMounted(drive);
     }
 
 private:

@@ -4,7 +4,7 @@
 #include "support/FakeUi.h"
 #include "support/FaultyFileSystem.h"
 #include "support/TempTree.h"
-#include "transferlist/AddFolder.h"
+#include "transferlist/FolderWalk.h"
 
 #include <QDir>
 #include <gtest/gtest.h>
@@ -181,7 +181,7 @@ TEST_F(FolderWalk, RealPermissionDenialAsAnUnprivilegedUser)
     if (::geteuid() != 0 && ::access(tree.path("locked/inner").toUtf8().constData(), F_OK) == 0)
         GTEST_SKIP() << "needs root (to drop to nobody) or an ordinary user";
     const int status = runInChild(::geteuid() == 0, 30s, "the walk as an ordinary user", [&] {
-        PosixFileSystem real("/");
+        Machine real("/");
         FakeUi quiet;
         FolderCollection folders{tree.path() + "/"};
         CollectSubFolders(real, quiet, folders, true);

@@ -60,7 +60,7 @@ TEST_F(TransferListForm, TooManyFilesAddNothingThousandsFit)
     CommonDialog dialog;
     FakeUi ui;
     ui.fileDialogResults = {many};
-    EXPECT_NO_THROW(dialog.ShowOpen(ui, nullptr)); // thousands of names fit
+    EXPECT_NO_THROW(dialog.ShowOpen(ui)); // thousands of names fit
 
     QStringList tooMany;
     for (int i = 0; i < 30000; ++i)

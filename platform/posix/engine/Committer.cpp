@@ -1,7 +1,7 @@
 #include "platform/posix/engine/Committer.h"
 
 #include "core/AppError.h"
-#include "platform/posix/PosixErrors.h"
+#include "platform/posix/SystemErrors.h"
 
 #include <QHash>
 #include <algorithm>

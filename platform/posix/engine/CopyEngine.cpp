@@ -3,7 +3,7 @@
 #include "core/AppError.h"
 #include "platform/posix/engine/Committer.h"
 #include "platform/posix/engine/EngineRun.h"
-#include "platform/posix/PosixErrors.h"
+#include "platform/posix/SystemErrors.h"
 #include "platform/posix/engine/TreeCopy.h"
 #include "core/Wildcard.h"
 
@@ -47,10 +47,8 @@ struct Matched {
 std::vector<Matched> matchingEntries(const SourceFolder &from, const Pattern &pattern, bool followLinks)
 {
     std::vector<FolderEntry> listed;
-    if (!readFolderEntries(from.fd(), listed) && listed.empty()) {
-        const int err = errno;
+    if (const int err = readFolderEntries(from.fd(), listed); err != 0 && listed.empty())
         throwSystemError(err, FailedAction::Reading, from.path.text());
-    }
     std::vector<Matched> matched;
     for (FolderEntry &entry : listed) {
         if (!pattern.matches(entry.name))

@@ -2,7 +2,7 @@
 
 #include "core/AppError.h"
 #include "platform/posix/engine/Committer.h"
-#include "platform/posix/PosixErrors.h"
+#include "platform/posix/SystemErrors.h"
 #include "platform/posix/engine/EngineRun.h"
 #include "platform/posix/engine/ReadBack.h"
 

@@ -1,7 +1,7 @@
 #include "platform/posix/engine/FileWriter.h"
 
 #include "core/AppError.h"
-#include "platform/posix/PosixErrors.h"
+#include "platform/posix/SystemErrors.h"
 #include "platform/posix/engine/EngineRun.h"
 
 #include <QFile>
@@ -170,7 +170,7 @@ void FileWriter::setPermissions(const struct stat &source)
     if (modeNeedsSetting(source) && ::fchmod(out_.get(), source.st_mode & 07777) != 0) {
         const int err = errno;
         if (!isRefusedMetadataChange(err))
-            throwSystemError(err, FailedAction::SettingTimes, to_.path().text());
+            throwSystemError(err, FailedAction::SettingPermissions, to_.path().text());
     }
 }
 

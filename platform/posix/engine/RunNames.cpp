@@ -1,6 +1,6 @@
 #include "platform/posix/engine/RunNames.h"
 
-#include "platform/posix/PosixErrors.h"
+#include "platform/posix/SystemErrors.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,6 +1,6 @@
 #include "platform/posix/engine/TemporaryNames.h"
 
-#include "platform/posix/PosixErrors.h"
+#include "platform/posix/SystemErrors.h"
 
 #include <QFile>
 #include <atomic>

@@ -4,7 +4,7 @@
 #include "platform/posix/engine/Committer.h"
 #include "platform/posix/engine/DataMover.h"
 #include "platform/posix/engine/ReadBack.h"
-#include "platform/posix/PosixErrors.h"
+#include "platform/posix/SystemErrors.h"
 
 #include <cerrno>
 #include <dirent.h>
@@ -229,8 +229,7 @@ void TreeCopy::copyFolder(const NativePath &source, const SharedDestination &int
             entered_.insert(identityOf(destSt)); // never walk into what this copy writes
 
         std::vector<FolderEntry> entries;
-        if (!readFolderEntries(from->fd(), entries)) {
-            const int err = errno;
+        if (const int err = readFolderEntries(from->fd(), entries); err != 0) {
             session_.addFailure(source.text(), systemError(err, FailedAction::Reading, source.text()));
             if (entries.empty())
                 return;

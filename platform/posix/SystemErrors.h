@@ -13,8 +13,11 @@ namespace halvorix {
 // the folder that should hold `path` exists).
 int codeForErrno(int err, const QString &path);
 
+// The system's words for an error number: "Permission denied".
+QString systemReason(int err);
+
 // The failure of `action` on `path` with the system's error number `err`, which the caller read
-// first, on the line after the failing call. The classic code is chosen here.
+// first, on the line after the failing call. The classic code and the reason are chosen here.
 AppError systemError(int err, FailedAction action, const QString &path);
 [[noreturn]] void throwSystemError(int err, FailedAction action, const QString &path);
 
@@ -36,15 +39,21 @@ struct FolderEntry {
     QByteArray name;
     unsigned char type;
 };
-// Reads a folder's entries ("." and ".." left out) and closes it before returning, so deep trees
-// never hold one descriptor per level. False, with errno set, when it could not be opened or read
-// to the end; what was read stays in `entries`.
-bool readFolderEntries(const QByteArray &folder, std::vector<FolderEntry> &entries);
-// The same for a folder that is open (the descriptor stays open and is not moved).
-bool readFolderEntries(int folderFd, std::vector<FolderEntry> &entries);
+// Reads the entries of the open folder `folderFd` ("." and ".." left out) through a descriptor of
+// its own, closed before returning; `folderFd` stays open and its position is not moved. Returns
+// 0, or the error number when the folder could not be opened or read to the end; what was read
+// stays in `entries`.
+int readFolderEntries(int folderFd, std::vector<FolderEntry> &entries);
 
-// True when the name's bytes survive decoding and encoding again: only then can the name be
-// opened by its text.
-bool nameRoundTrips(const char *bytes, size_t length);
+// A name from a listing as text, and whether its bytes survive decoding and encoding again: only
+// then can the name be opened by its text.
+struct ListedText {
+    QString text;
+    bool roundTrips = false;
+};
+ListedText decodeListedName(const char *bytes, size_t length);
+// The same into `text`, whose room is used again (a walk decodes every file name into one text).
+// Returns whether the name round-trips.
+bool decodeListedNameInto(const char *bytes, size_t length, QString &text);
 
 } // namespace halvorix

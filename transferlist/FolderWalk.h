@@ -27,17 +27,19 @@ using FolderCollection = QStringList;
 // entry cannot be examined at all (it no longer exists): the walk ends there.
 void CollectSubFolders(FileSystemService &fs, EventPump &ui, FolderCollection &folders, bool recursive);
 
-// The entries other than folders that a walk met, by collection entry, from the reads the walk
-// made anyway: listing each folder again afterwards would read every folder twice.
-using FilesByFolder = QHash<QString, std::vector<ListedName>>;
+// The files a walk met, by collection entry: the paths (the entry and a name) of the entries that
+// the open probe would find files, from the reads the walk made anyway. Listing each folder again
+// afterwards would read every folder twice.
+using FilesByFolder = QHash<QString, std::vector<QString>>;
 
 // CollectSubFolders, keeping what it read of each folder's files in `files`.
 void CollectSubFoldersKeepingFiles(
     FileSystemService &fs, EventPump &ui, FolderCollection &folders, bool recursive, FilesByFolder &files);
 
-// ListFolderFiles(entry without its "/", "*.*") answered from what the walk kept, or read now
-// for a folder the walk did not read whole.
-QStringList ListWalkedFolderFiles(FileSystemService &fs, const QString &entry, FilesByFolder &files);
+// The paths of ListFolderFiles(entry without its "/", "*.*"), each the entry and a name: answered
+// from what the walk kept, or read now for a folder the walk did not read whole. Each entry is
+// answered once from what was kept; a second equal entry reads again.
+std::vector<QString> ListWalkedFolderFilePaths(FileSystemService &fs, const QString &entry, FilesByFolder &files);
 
 // The names of the files in `folder` that match `pattern` and open as files: hidden files
 // included, folders never. In the file system's order. Throws AppError when the listing fails.

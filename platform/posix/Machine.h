@@ -9,9 +9,9 @@ namespace halvorix {
 // The real machine: its files, the copy engine and its drives. Drive discovery reads the mount
 // table, sysfs and udev's label links under `sysroot` ("/" normally; HALVORIX_SYSROOT in tests
 // and demonstrations).
-class PosixFileSystem : public PosixFiles, public PosixCopyEngine, public LinuxDriveSource {
+class Machine : public PosixFiles, public PosixCopyEngine, public LinuxDriveSource {
 public:
-    explicit PosixFileSystem(QString sysroot = sysrootFromEnvironment())
+    explicit Machine(QString sysroot = sysrootFromEnvironment())
         : LinuxDriveSource(std::move(sysroot))
     {
     }

@@ -1,4 +1,4 @@
-#include "platform/posix/PosixFileSystem.h"
+#include "platform/posix/Machine.h"
 #include "core/AppError.h"
 #include "core/Wildcard.h"
 #include "support/TempTree.h"
@@ -41,7 +41,7 @@ TEST(Wildcard, DriveLetterRules)
 class Listing : public ::testing::Test {
 protected:
     TempTree tree;
-    PosixFileSystem fs{"/"};
+    Machine fs{"/"};
     void SetUp() override
     {
         tree.write("plain.txt");
@@ -133,7 +133,7 @@ TEST(UndecodableNames, NeverOpenByTheirText)
     TempTree tree;
     const QByteArray bad = tree.path().toUtf8() + "/bad\xff\xfe.txt";
     ASSERT_EQ(::close(::open(bad.constData(), O_WRONLY | O_CREAT, 0644)), 0);
-    PosixFileSystem fs("/");
+    Machine fs("/");
     const auto listed = fs.list(tree.path("*.*"), 6);
     ASSERT_EQ(listed.size(), 1u);
     EXPECT_TRUE(listed[0].name.contains(QChar::ReplacementCharacter));

@@ -1,4 +1,4 @@
-#include "copy/ModCopy.h"
+#include "copy/ClosingWarning.h"
 
 #include "core/AppError.h"
 #include "core/CopyService.h"

@@ -1,4 +1,4 @@
-#include "platform/posix/PosixErrors.h"
+#include "platform/posix/SystemErrors.h"
 
 #include "core/PathText.h"
 #include "platform/posix/FileHandle.h"
@@ -24,8 +24,8 @@ bool parentFolderExists(const QString &path)
     return ::stat(encodePath(trimmed.left(slash)).constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// Reads the entries of an open folder and closes it; errno tells why when it returns false.
-bool readEntriesAndClose(int fd, std::vector<FolderEntry> &entries)
+// Reads the entries of an open folder and closes it. Returns 0, or why the reading stopped.
+int readEntriesAndClose(int fd, std::vector<FolderEntry> &entries)
 {
     int err = 0;
     {
@@ -39,8 +39,7 @@ bool readEntriesAndClose(int fd, std::vector<FolderEntry> &entries)
             err = errno; // read before the folder closes
         }
     }
-    errno = err; // what the reading said, whatever closing the folder did to errno
-    return err == 0;
+    return err;
 }
 
 } // namespace
@@ -69,9 +68,18 @@ int codeForErrno(int err, const QString &path)
     }
 }
 
+QString systemReason(int err)
+{
+    char buffer[256];
+    return QString::fromLocal8Bit(::strerror_r(err, buffer, sizeof buffer)); // safe on any thread
+}
+
 AppError systemError(int err, FailedAction action, const QString &path)
 {
-    return AppError(codeForErrno(err, path), err, action, path);
+    const int code = codeForErrno(err, path);
+    // Full disks and full quotas alike: the user needs room on the card either way.
+    const QString reason = code == kDiskFull ? QStringLiteral("Disk full") : systemReason(err);
+    return AppError(code, err, action, path, reason);
 }
 
 void throwSystemError(int err, FailedAction action, const QString &path)
@@ -94,37 +102,56 @@ QString decodeName(const char *bytes, size_t length)
     return QString::fromUtf8(bytes, static_cast<qsizetype>(length));
 }
 
-bool readFolderEntries(const QByteArray &folder, std::vector<FolderEntry> &entries)
-{
-    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    return readEntriesAndClose(fd, entries);
-}
-
-bool readFolderEntries(int folderFd, std::vector<FolderEntry> &entries)
+int readFolderEntries(int folderFd, std::vector<FolderEntry> &entries)
 {
     const int fd = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC); // its own position
     if (fd < 0)
-        return false;
+        return errno;
     return readEntriesAndClose(fd, entries);
 }
 
-bool nameRoundTrips(const char *bytes, size_t length)
+namespace {
+
+bool isAscii(QByteArrayView bytes)
 {
-    bool ascii = true;
-    for (size_t i = 0; i < length; ++i) {
-        if (static_cast<unsigned char>(bytes[i]) >= 0x80) {
-            ascii = false;
-            break;
-        }
+    for (const char c : bytes) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
     }
-    if (ascii)
-        return true;
-    const QString decoded = decodeName(bytes, length);
-    if (decoded.contains(QChar::ReplacementCharacter))
-        return false;
-    return decoded.toUtf8() == QByteArray::fromRawData(bytes, static_cast<qsizetype>(length));
+    return true;
+}
+
+bool roundTrips(const QString &text, QByteArrayView bytes)
+{
+    return !text.contains(QChar::ReplacementCharacter) && text.toUtf8() == bytes;
+}
+
+} // namespace
+
+ListedText decodeListedName(const char *bytes, size_t length)
+{
+    const QByteArrayView view(bytes, static_cast<qsizetype>(length));
+    if (isAscii(view)) // most names: the same text, made the short way
+        return {QString::fromLatin1(view), true};
+    QString text = QString::fromUtf8(view);
+    const bool trips = roundTrips(text, view);
+    return {std::move(text), trips};
+}
+
+bool decodeListedNameInto(const char *bytes, size_t length, QString &text)
+{
+    const QByteArrayView view(bytes, static_cast<qsizetype>(length));
+    text.resize(view.size()); // in the room the last name had, most times
+    char16_t *out = reinterpret_cast<char16_t *>(text.data());
+    for (const char c : view) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x80) {
+            text = QString::fromUtf8(view);
+            return roundTrips(text, view);
+        }
+        *out++ = byte; // ASCII: the same character
+    }
+    return true;
 }
 
 } // namespace halvorix

@@ -1,4 +1,4 @@
-#include "transferlist/AddFolder.h"
+#include "transferlist/FolderWalk.h"
 
 #include "core/PathText.h"
 #include "core/AppError.h"
@@ -6,6 +6,7 @@
 #include "core/UiService.h"
 
 #include <QHash>
+#include <algorithm>
 
 namespace halvorix {
 
@@ -27,12 +28,28 @@ bool isUsableSubFolderName(const QString &name)
         && name != QLatin1String("..");
 }
 
+// `entry` and `name` in one text with no spare room: a list may keep hundreds of thousands.
+QString joinedPath(const QString &entry, QStringView name)
+{
+    QString path(entry.size() + name.size(), Qt::Uninitialized);
+    QChar *out = path.data();
+    out = std::copy(entry.cbegin(), entry.cend(), out);
+    std::copy(name.cbegin(), name.cend(), out);
+    return path;
+}
+
 // One folder's direct sub-folders appended to `found`. Permission denied removes the folder
 // from `folders`; any other enumeration failure keeps it.
 void collectDirectSubFolders(FileSystemService &fs, EventPump &ui, FolderCollection &folders,
     const QString &folder, FolderCollection &found, FilesByFolder *files)
 {
-    std::vector<ListedName> *keep = files ? &(*files)[folder] : nullptr;
+    FileSystemService::FileVisitor keep;
+    if (files) {
+        keep = [&folder, kept = &(*files)[folder]](QStringView name, bool opensAsFile) {
+            if (opensAsFile)
+                kept->push_back(joinedPath(folder, name));
+        };
+    }
     try {
         fs.forEachSubFolder(
             folder,
@@ -125,19 +142,20 @@ void CollectSubFoldersKeepingFiles(
     collectLevel(fs, ui, folders, recursive, memory);
 }
 
-QStringList ListWalkedFolderFiles(FileSystemService &fs, const QString &entry, FilesByFolder &files)
+std::vector<QString> ListWalkedFolderFilePaths(FileSystemService &fs, const QString &entry, FilesByFolder &files)
 {
+    std::vector<QString> paths;
     const auto kept = files.find(entry);
-    if (kept == files.end())
-        return ListFolderFiles(fs, entry.left(entry.size() - 1), QStringLiteral("*.*"));
-    QStringList names;
-    names.reserve(static_cast<qsizetype>(kept->size()));
-    for (ListedName &listed : *kept) {
-        if (listed.opensAsFile)
-            names.append(std::move(listed.name));
+    if (kept == files.end()) {
+        const QStringList names = ListFolderFiles(fs, entry.left(entry.size() - 1), QStringLiteral("*.*"));
+        paths.reserve(static_cast<size_t>(names.size()));
+        for (const QString &name : names)
+            paths.push_back(joinedPath(entry, name));
+        return paths;
     }
-    files.erase(kept); // each entry is listed once; a second equal entry reads again
-    return names;
+    paths = std::move(*kept);
+    files.erase(kept);
+    return paths;
 }
 
 QStringList ListFolderFiles(FileSystemService &fs, const QString &folder, const QString &pattern)
