@@ -164,7 +164,7 @@ TEST_F(SlowCard, WhatTheRunNamedIsOnTheDeviceWhenItEnds)
         const QString name = QString("IMG_%1.JPG").arg(i);
         pc.write("DCIM/" + name, sources[name] = patterned(i, 200000));
     }
-    PosixFileSystem fs("/");
+    Machine fs("/");
     CopySession session;
     session.options.followLinks = session.options.toCard = true;
     fs.copyFolder(pc.path("DCIM"), medium.card() + "/", session);
