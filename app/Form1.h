@@ -2,8 +2,8 @@
 
 #include "app/Skin.h"
 #include "app/TransferListView.h"
-#include "core/SystemServices.h"
 #include "core/MainModule.h"
+#include "core/SystemServices.h"
 #include "transferlist/TransferListModel.h"
 
 #include <QCursor>

@@ -114,7 +114,11 @@ const QString Form1::kListToolTip = QStringLiteral(
     "window to reveal full names.");
 
 Form1::Form1(SystemServices system, DesktopUi &ui, QString appFolder, DrawOneToHundred homePageDraw)
-    : fs_(system.files), engine_(system.engine), drives_(system.drives), ui_(ui), appFolder_(std::move(appFolder)),
+    : fs_(system.files),
+      engine_(system.engine),
+      drives_(system.drives),
+      ui_(ui),
+      appFolder_(std::move(appFolder)),
       homePageDraw_(std::move(homePageDraw))
 {
     setObjectName(QStringLiteral("Form1"));

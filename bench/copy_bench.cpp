@@ -90,7 +90,8 @@ int main(int argc, char **argv)
                 }
                 if (!curve)
                     continue;
-                const qint64 total = session.progress.bytesTotal.load(), done = std::min(session.progress.bytesDone.load(), total);
+                const qint64 total = session.progress.bytesTotal.load(),
+                             done = std::min(session.progress.bytesDone.load(), total);
                 std::printf("%.2f %.1f %lld", seconds, total > 0 ? 100.0 * double(done) / double(total) : 0.0,
                     static_cast<long long>(done));
                 if (deviceAtStart >= 0)
@@ -124,9 +125,10 @@ int main(int argc, char **argv)
         std::printf("# the copy stopped %.2f s after the close\n", seconds - closeAfter);
 
     std::printf("files %lld bytes %lld seconds %.3f failures %zu\n",
-        static_cast<long long>(session.progress.filesCopied.load()), static_cast<long long>(session.progress.bytesDone.load()),
-        seconds, session.failureCount());
+        static_cast<long long>(session.progress.filesCopied.load()),
+        static_cast<long long>(session.progress.bytesDone.load()), seconds, session.failureCount());
     if (deviceAtStart >= 0)
-        std::printf("# on the device: %lld bytes\n", static_cast<long long>(deviceBytes(counter) - deviceAtStart));
+        std::printf(
+            "# on the device: %lld bytes\n", static_cast<long long>(deviceBytes(counter) - deviceAtStart));
     return session.failureCount() == 0 && !abandoned ? 0 : 1;
 }

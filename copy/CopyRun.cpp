@@ -1,10 +1,10 @@
 #include "copy/CopyRun.h"
 
-#include "core/MainModule.h"
 #include "copy/ClosingWarning.h"
 #include "core/AppError.h"
 #include "core/CopyService.h"
 #include "core/FileSystemService.h"
+#include "core/MainModule.h"
 #include "core/PathText.h"
 
 #include <optional>
@@ -53,8 +53,8 @@ void stopIfAbandoned(const CopySession &session)
 
 } // namespace
 
-void copyCardToResults(FileSystemService &fs, CopyService &engine, const QString &cardRoot, const QString &results,
-    CopySession &session, Steps &steps)
+void copyCardToResults(FileSystemService &fs, CopyService &engine, const QString &cardRoot,
+    const QString &results, CopySession &session, Steps &steps)
 {
     engine.measure(cardRoot + QStringLiteral("*"), true, session);
     stopIfAbandoned(session);
@@ -73,14 +73,15 @@ void copyCardToResults(FileSystemService &fs, CopyService &engine, const QString
     // Hidden and system files count too: the copy at 126 takes them along with the others, and a
     // root holding nothing else (a camera's hidden index) must not be left behind unsaid.
     if (steps.test(124, [&] { return !fs.list(cardRoot + QStringLiteral("*.*"), 6).empty(); }))
-        steps.step(126, [&] { engine.copyMatchingFiles(cardRoot + QStringLiteral("*.*"), results, session); });
+        steps.step(
+            126, [&] { engine.copyMatchingFiles(cardRoot + QStringLiteral("*.*"), results, session); });
     // A card without folders gives this copy nothing to do, which is no failure.
     steps.step(136, [&] { engine.copyMatchingFolders(cardRoot + QStringLiteral("*"), results, session); });
     steps.step(136, [&] { engine.flushDestinations(session); });
 }
 
-bool copyRowsToCard(FileSystemService &fs, CopyService &engine, const std::vector<TransferItem> &rows, const QString &target,
-    CopySession &session, Steps &steps)
+bool copyRowsToCard(FileSystemService &fs, CopyService &engine, const std::vector<TransferItem> &rows,
+    const QString &target, CopySession &session, Steps &steps)
 {
     for (const TransferItem &row : rows) {
         stopIfAbandoned(session);
@@ -113,8 +114,7 @@ bool copyRowsToCard(FileSystemService &fs, CopyService &engine, const std::vecto
     return true;
 }
 
-void copyListedFolder(
-    CopyService &engine, const QString &source, const QString &target, CopySession &session)
+void copyListedFolder(CopyService &engine, const QString &source, const QString &target, CopySession &session)
 {
     if (source.isEmpty()) {
         // The root folder's row: a whole drive is no folder to put on a card.

@@ -32,14 +32,20 @@ QString actionPhrase(FailedAction action)
 } // namespace
 
 AppError::AppError(int code, const QString &description)
-    : std::runtime_error(description.toStdString()), code_(code), reason_(description),
+    : std::runtime_error(description.toStdString()),
+      code_(code),
+      reason_(description),
       description_(description)
 {
 }
 
 AppError::AppError(int code, int systemError, FailedAction action, const QString &path, const QString &reason)
-    : std::runtime_error((reason + QStringLiteral(": ") + path).toStdString()), code_(code),
-      systemError_(systemError), action_(action), path_(path), reason_(reason),
+    : std::runtime_error((reason + QStringLiteral(": ") + path).toStdString()),
+      code_(code),
+      systemError_(systemError),
+      action_(action),
+      path_(path),
+      reason_(reason),
       description_(reason + QStringLiteral(": ") + path)
 {
 }

@@ -40,7 +40,8 @@ public:
     // `destinationFolder` under its own name. A missing folder is a failure. Throws one AppError
     // afterwards when anything failed; its files are named with the run's next batch, and a name
     // found taken then is recorded, not thrown (see copyFile).
-    virtual void copyFolder(const QString &source, const QString &destinationFolder, CopySession &session) = 0;
+    virtual void copyFolder(const QString &source, const QString &destinationFolder, CopySession &session)
+        = 0;
     // Adds the bytes of the matching files, and of the matching folders' trees, to the session's
     // bytes to do. Never fails: what cannot be measured counts nothing.
     virtual void measure(const QString &pattern, bool foldersToo, CopySession &session) = 0;

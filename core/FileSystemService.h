@@ -1,6 +1,5 @@
 #pragma once
 
-
 #include <QDateTime>
 #include <QString>
 #include <QStringView>
@@ -28,8 +27,8 @@ struct ListedName {
     bool opensAsFile = false;
 };
 
-// Listing files and folders and reading their attributes. Every operation that can fail throws AppError with a code and
-// a description naming the path and the system's reason. Paths use "/" and may hold a doubled
+// Listing files and folders and reading their attributes. Every operation that can fail throws AppError with
+// a code and a description naming the path and the system's reason. Paths use "/" and may hold a doubled
 // separator, which counts as one.
 class FileSystemService {
 public:

@@ -16,8 +16,8 @@ struct SystemServices {
     DriveSource &drives;
 
     template <class Machine>
-        requires std::derived_from<Machine, FileSystemService> && std::derived_from<Machine, CopyService>
-        && std::derived_from<Machine, DriveSource>
+    requires std::derived_from<Machine, FileSystemService> && std::derived_from<Machine,
+        CopyService> && std::derived_from<Machine, DriveSource>
     SystemServices(Machine &machine) // NOLINT(google-explicit-constructor): one machine is all three
         : files(machine), engine(machine), drives(machine)
     {

@@ -1,7 +1,7 @@
 #include "drives/Destinations.h"
 
-#include "drives/DriveLists.h"
 #include "core/PathText.h"
+#include "drives/DriveLists.h"
 
 namespace halvorix {
 

@@ -1,8 +1,8 @@
 #include "drives/DriveLists.h"
 
+#include "core/DriveSource.h"
 #include "core/PathText.h"
 #include "drives/SafeName.h"
-#include "core/DriveSource.h"
 
 namespace halvorix {
 

@@ -1,7 +1,7 @@
 #include "transferlist/CommonDialog.h"
 
-#include "core/PathText.h"
 #include "core/AppError.h"
+#include "core/PathText.h"
 #include "core/UiService.h"
 
 namespace halvorix {

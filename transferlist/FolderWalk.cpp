@@ -1,8 +1,8 @@
 #include "transferlist/FolderWalk.h"
 
-#include "core/PathText.h"
 #include "core/AppError.h"
 #include "core/FileSystemService.h"
+#include "core/PathText.h"
 #include "core/UiService.h"
 
 #include <QHash>
@@ -142,7 +142,8 @@ void CollectSubFoldersKeepingFiles(
     collectLevel(fs, ui, folders, recursive, memory);
 }
 
-std::vector<QString> ListWalkedFolderFilePaths(FileSystemService &fs, const QString &entry, FilesByFolder &files)
+std::vector<QString> ListWalkedFolderFilePaths(
+    FileSystemService &fs, const QString &entry, FilesByFolder &files)
 {
     std::vector<QString> paths;
     const auto kept = files.find(entry);

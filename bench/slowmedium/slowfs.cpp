@@ -321,11 +321,13 @@ int main(int argc, char **argv)
     char reason[256];
     g_medium.fd = open(store, O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (g_medium.fd < 0) {
-        std::fprintf(stderr, "halvorix-slowfs: cannot open %s: %s\n", store, strerror_r(errno, reason, sizeof reason));
+        std::fprintf(
+            stderr, "halvorix-slowfs: cannot open %s: %s\n", store, strerror_r(errno, reason, sizeof reason));
         return 1;
     }
     if (sized && ftruncate(g_medium.fd, static_cast<off_t>(size)) != 0) {
-        std::fprintf(stderr, "halvorix-slowfs: cannot size %s: %s\n", store, strerror_r(errno, reason, sizeof reason));
+        std::fprintf(
+            stderr, "halvorix-slowfs: cannot size %s: %s\n", store, strerror_r(errno, reason, sizeof reason));
         return 1;
     }
     g_medium.writes.rate = rate;

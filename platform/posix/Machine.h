@@ -1,8 +1,8 @@
 #pragma once
 
 #include "platform/posix/LinuxDrives.h"
-#include "platform/posix/engine/CopyEngine.h"
 #include "platform/posix/PosixFiles.h"
+#include "platform/posix/engine/CopyEngine.h"
 
 namespace halvorix {
 
@@ -11,10 +11,7 @@ namespace halvorix {
 // and demonstrations).
 class Machine : public PosixFiles, public PosixCopyEngine, public LinuxDriveSource {
 public:
-    explicit Machine(QString sysroot = sysrootFromEnvironment())
-        : LinuxDriveSource(std::move(sysroot))
-    {
-    }
+    explicit Machine(QString sysroot = sysrootFromEnvironment()) : LinuxDriveSource(std::move(sysroot)) { }
 };
 
 } // namespace halvorix

@@ -141,7 +141,8 @@ TEST_P(CardMedia, NamesThatDifferOnlyInCaseInsideAFolderAreNamedNotLost)
     EXPECT_EQ(TempTree::read(card->path("Trip/photo.jpg")), upperPhotoFailed ? "lower" : "upper");
     const bool upperNotesFailed = failed.contains("Notes/a.txt");
     EXPECT_TRUE(upperNotesFailed != failed.contains("notes/a.txt"));
-    EXPECT_EQ(TempTree::read(card->path("Trip/notes/a.txt")), upperNotesFailed ? "lower notes" : "upper notes");
+    EXPECT_EQ(
+        TempTree::read(card->path("Trip/notes/a.txt")), upperNotesFailed ? "lower notes" : "upper notes");
     EXPECT_EQ(TempTree::read(card->path("Trip/notes/b.txt")), "only in lower"); // the folders merge
 }
 

@@ -50,7 +50,8 @@ TEST_P(CardTreeCopy, PermissionsArriveExactlyWhateverTheCreationMask)
     }
     EXPECT_EQ(session.progress.filesCopied.load(), 4 + 4);
     if (GetParam().write == WriteWay::UnnamedLinkedDirectly && ::geteuid() == 0) {
-        EXPECT_FALSE(engineRunOf(session).refusals.directLink.load()); // a privileged process may link directly
+        EXPECT_FALSE(
+            engineRunOf(session).refusals.directLink.load()); // a privileged process may link directly
     }
 }
 

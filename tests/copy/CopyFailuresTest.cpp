@@ -100,7 +100,8 @@ TEST_P(CopyFailures, AnUnconfirmedOrShrunkenCopyLeavesTheReplacedFileIntact)
     EXPECT_THROW(fs.copyMatchingFiles(cut, into() + "DCIM/100CANON/", session), AppError);
     EXPECT_EQ(TempTree::read(results.path("DCIM/100CANON/IMG_0002.JPG")), "the previous copy");
     ASSERT_EQ(session.failures().size(), 2u);
-    EXPECT_EQ(session.failures()[0].reason, "could not write " + results.path("IMG_0001.JPG") + ": Input/output error");
+    EXPECT_EQ(session.failures()[0].reason,
+        "could not write " + results.path("IMG_0001.JPG") + ": Input/output error");
     EXPECT_EQ(session.failures()[1].reason, "The file changed while it was being copied (it became shorter)");
     chunks = 0;
     meanwhile = [&] {

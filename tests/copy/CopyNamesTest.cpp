@@ -83,7 +83,8 @@ TEST_P(CopyNames, FolderRowsAreExactWhateverCharactersTheirNamesHold)
     EXPECT_EQ(TempTree::read(results.path("Why?/a.txt")), "question");
     EXPECT_EQ(TempTree::read(results.path("*/c.txt")), "star");
     fs.measureItem(pc.path("Why?"), session);
-    EXPECT_EQ(session.progress.bytesTotal.load(), 2 * 8); // "question", not "plural" as well; written and read back
+    EXPECT_EQ(
+        session.progress.bytesTotal.load(), 2 * 8); // "question", not "plural" as well; written and read back
     EXPECT_THROW(fs.copyFolder(pc.path("Wh*"), into(), session), AppError);
     EXPECT_EQ(session.failures().back().reason, "No such file or directory");
 }

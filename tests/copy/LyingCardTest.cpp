@@ -126,7 +126,8 @@ TEST_F(LyingCard, AFlakyReadIsTriedAgainAndABadBlockFailsOnlyItsFile)
     if (HasFatalFailure() || IsSkipped())
         return;
     const QString dcim = medium.card() + "/DCIM/";
-    sources = {{"flaky.jpg", unique(11, 2 << 20)}, {"bad.jpg", unique(12, 2 << 20)}, {"fine.jpg", unique(13, 1 << 20)}};
+    sources = {{"flaky.jpg", unique(11, 2 << 20)}, {"bad.jpg", unique(12, 2 << 20)},
+        {"fine.jpg", unique(13, 1 << 20)}};
     QDir().mkpath(dcim);
     for (const auto &[name, data] : sources) {
         QFile file(dcim + name);

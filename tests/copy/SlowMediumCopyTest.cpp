@@ -124,8 +124,8 @@ TEST_F(SlowCard, ANameOnTheMediumAlwaysStandsForACompleteFile)
     TempTree shots; // outlives the snapshots mounted in it
     std::vector<std::unique_ptr<DeviceSnapshot>> snapshots;
     for (double share : {0.3, 0.55, 0.8}) {
-        waitUntil([&] { return done || medium.bytesOnDevice() - before >= qint64(share * double(total)); }, 60s,
-            "a share of the data to reach the medium");
+        waitUntil([&] { return done || medium.bytesOnDevice() - before >= qint64(share * double(total)); },
+            60s, "a share of the data to reach the medium");
         if (done)
             break;
         ASSERT_TRUE(medium.pause());

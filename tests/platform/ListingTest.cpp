@@ -1,6 +1,6 @@
-#include "platform/posix/Machine.h"
 #include "core/AppError.h"
 #include "core/Wildcard.h"
+#include "platform/posix/Machine.h"
 #include "support/TempTree.h"
 
 #include <gmock/gmock.h>

@@ -1,7 +1,7 @@
 // The slow-medium harness itself: what the copy tests rely on when they hang a card or count the
 // bytes on it. Behaviour only; how fast it runs is measured in bench/, never asserted here.
-#include "support/Deadline.h"
 #include "support/SlowMedium.h"
+#include "support/Deadline.h"
 #include "support/RealMedia.h"
 #include "support/TempTree.h"
 

@@ -8,8 +8,8 @@
 #include <QStringList>
 #include <QThread>
 #include <deque>
-#include <gtest/gtest.h>
 #include <functional>
+#include <gtest/gtest.h>
 #include <map>
 #include <vector>
 

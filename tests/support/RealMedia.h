@@ -19,9 +19,9 @@ inline bool realMediaRequired()
 } // namespace halvorix::test
 
 // Use inside a test body or fixture SetUp, like GTEST_SKIP().
-#define HALVORIX_SKIP_WITHOUT(reason)                                                             \
-    do {                                                                                           \
-        if (::halvorix::test::realMediaRequired())                                                 \
-            FAIL() << "required here, but unavailable: " << (reason);                              \
-        GTEST_SKIP() << (reason);                                                                  \
+#define HALVORIX_SKIP_WITHOUT(reason)                                                                        \
+    do {                                                                                                     \
+        if (::halvorix::test::realMediaRequired())                                                           \
+            FAIL() << "required here, but unavailable: " << (reason);                                        \
+        GTEST_SKIP() << (reason);                                                                            \
     } while (false)

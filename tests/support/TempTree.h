@@ -123,7 +123,8 @@ public:
     {
         const qint64 ms = when.toMSecsSinceEpoch();
         const struct timespec times[2] = {{0, UTIME_OMIT}, {time_t(ms / 1000), long(ms % 1000) * 1000000}};
-        ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0) << path.toStdString();
+        ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0)
+            << path.toStdString();
     }
 
     static QByteArray read(const QString &path)

@@ -5,9 +5,9 @@
 
 #include <QHash>
 #include <algorithm>
-#include <limits>
 #include <cerrno>
 #include <fcntl.h>
+#include <limits>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -52,7 +52,8 @@ size_t batchFiles()
             ::setrlimit(RLIMIT_NOFILE, &limit);
             ::getrlimit(RLIMIT_NOFILE, &limit);
         }
-        return limit.rlim_cur > kOtherDescriptors + 128 ? size_t(limit.rlim_cur - kOtherDescriptors) / 2 : size_t(64);
+        return limit.rlim_cur > kOtherDescriptors + 128 ? size_t(limit.rlim_cur - kOtherDescriptors) / 2
+                                                        : size_t(64);
     }();
     return std::min(files, kMostBatchFiles);
 }
@@ -243,7 +244,8 @@ void Committer::flushAndName(std::vector<Pending> &batch)
         for (size_t i = 0; i < batch.size(); ++i) {
             Pending &p = batch[i];
             if (fileError[i] != 0)
-                failure[i] = systemError(fileError[i], FailedAction::Flushing, p.file->target().path().text());
+                failure[i]
+                    = systemError(fileError[i], FailedAction::Flushing, p.file->target().path().text());
             else if (p.check && !session_.options.toCard)
                 failure[i] = readBack(p.file->openToReadBack().get(), p.check->size, p.check->digest,
                     p.file->target().path(), session_);
@@ -280,9 +282,10 @@ void FileProgress::wrote(qint64 bytes, const NativePath &destination)
     const qint64 upTo = wholeFile_ ? written_ : written_ - bytes;
     if (upTo <= confirmed_)
         return;
-    const int rc = wholeFile_ ? ::syncfs(out_)
-                              : ::sync_file_range(out_, confirmed_, upTo - confirmed_,
-                                  SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
+    const int rc = wholeFile_
+        ? ::syncfs(out_)
+        : ::sync_file_range(out_, confirmed_, upTo - confirmed_,
+            SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
     if (rc != 0) {
         const int err = errno;
         throwSystemError(err, FailedAction::Flushing, destination.text());

@@ -1,11 +1,11 @@
 #include "platform/posix/engine/CopyEngine.h"
 
 #include "core/AppError.h"
+#include "core/Wildcard.h"
+#include "platform/posix/SystemErrors.h"
 #include "platform/posix/engine/Committer.h"
 #include "platform/posix/engine/EngineRun.h"
-#include "platform/posix/SystemErrors.h"
 #include "platform/posix/engine/TreeCopy.h"
-#include "core/Wildcard.h"
 
 #include <cerrno>
 #include <climits>
@@ -56,7 +56,8 @@ std::vector<Matched> matchingEntries(const SourceFolder &from, const Pattern &pa
         bool folder = entry.type == DT_DIR;
         if (entry.type == DT_UNKNOWN || (entry.type == DT_LNK && followLinks)) {
             struct stat st { };
-            folder = ::fstatat(from.fd(), entry.name.constData(), &st, followLinks ? 0 : AT_SYMLINK_NOFOLLOW) == 0
+            folder = ::fstatat(from.fd(), entry.name.constData(), &st, followLinks ? 0 : AT_SYMLINK_NOFOLLOW)
+                    == 0
                 && S_ISDIR(st.st_mode);
         }
         matched.push_back({std::move(entry.name), entry.type, folder});
@@ -136,7 +137,8 @@ struct MatchingStep {
 };
 
 // Copies one folder tree into `to` under the folder's own name, unless `to` lies inside it.
-void copyTree(const NativePath &source, const SharedDestination &to, const QByteArray &name, CopySession &session)
+void copyTree(
+    const NativePath &source, const SharedDestination &to, const QByteArray &name, CopySession &session)
 {
     if (isSameOrInside(resolved(to->path), resolved(source))) {
         session.addFailure(source.text(), intoItself(source, to->path));
@@ -170,7 +172,8 @@ void PosixCopyEngine::copyFile(const QString &source, const QString &destination
     }
 }
 
-void PosixCopyEngine::copyMatchingFiles(const QString &pattern, const QString &destinationFolder, CopySession &session)
+void PosixCopyEngine::copyMatchingFiles(
+    const QString &pattern, const QString &destinationFolder, CopySession &session)
 {
     const size_t failuresBefore = session.failureCount();
     const auto [split, to, from, openError] = MatchingStep::open(pattern, destinationFolder, session);
@@ -183,8 +186,8 @@ void PosixCopyEngine::copyMatchingFiles(const QString &pattern, const QString &d
         if (to)
             tree.copyFile(from, entry.name, to, entry.type == DT_REG);
         else
-            session.addFailure(
-                (split.folder / entry.name).text(), systemError(openError, FailedAction::Creating, destinationFolder));
+            session.addFailure((split.folder / entry.name).text(),
+                systemError(openError, FailedAction::Creating, destinationFolder));
     }
     tree.finish();
     engineRunOf(session).settle(); // the step's files named: their failures are the step's
@@ -193,7 +196,8 @@ void PosixCopyEngine::copyMatchingFiles(const QString &pattern, const QString &d
     throwIfItemsFailed(session, failuresBefore);
 }
 
-int PosixCopyEngine::copyMatchingFolders(const QString &pattern, const QString &destinationFolder, CopySession &session)
+int PosixCopyEngine::copyMatchingFolders(
+    const QString &pattern, const QString &destinationFolder, CopySession &session)
 {
     const size_t failuresBefore = session.failureCount();
     const auto [split, to, from, openError] = MatchingStep::open(pattern, destinationFolder, session);
@@ -206,14 +210,16 @@ int PosixCopyEngine::copyMatchingFolders(const QString &pattern, const QString &
         if (to)
             copyTree(source, to, entry.name, session);
         else
-            session.addFailure(source.text(), systemError(openError, FailedAction::Creating, destinationFolder));
+            session.addFailure(
+                source.text(), systemError(openError, FailedAction::Creating, destinationFolder));
     }
     engineRunOf(session).settle(); // the step's files named: their failures are the step's
     throwIfItemsFailed(session, failuresBefore);
     return matched;
 }
 
-void PosixCopyEngine::copyFolder(const QString &source, const QString &destinationFolder, CopySession &session)
+void PosixCopyEngine::copyFolder(
+    const QString &source, const QString &destinationFolder, CopySession &session)
 {
     session.destinations.insert(destinationFolder);
     const size_t failuresBefore = session.failureCount();
@@ -228,7 +234,8 @@ void PosixCopyEngine::copyFolder(const QString &source, const QString &destinati
         throw error;
     }
     int openError = 0;
-    const SharedDestination to = openStepDestination(NativePath::fromText(destinationFolder), session, &openError);
+    const SharedDestination to
+        = openStepDestination(NativePath::fromText(destinationFolder), session, &openError);
     if (to)
         copyTree(folder, to, folder.name(), session);
     else
@@ -255,8 +262,8 @@ qint64 treeBytes(int folderFd, const QByteArray &name, bool followLinks, QSet<QS
     if (!S_ISDIR(st.st_mode) || depthLeft == 0 || entered.contains(identityOf(st)))
         return 0;
     entered.insert(identityOf(st));
-    const FileHandle folder(::openat(folderFd, name.constData(),
-        O_PATH | O_DIRECTORY | O_CLOEXEC | (followLinks ? 0 : O_NOFOLLOW)));
+    const FileHandle folder(::openat(
+        folderFd, name.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC | (followLinks ? 0 : O_NOFOLLOW)));
     if (!folder.valid())
         return 0;
     std::vector<FolderEntry> entries;
@@ -288,7 +295,8 @@ void flushFolders(const QStringList &folders, CopySession &session)
 {
     QSet<dev_t> flushed;
     for (const QString &folder : folders) {
-        const FileHandle dir(::open(NativePath::fromText(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        const FileHandle dir(
+            ::open(NativePath::fromText(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (!dir.valid())
             continue; // never created: nothing was written there
         struct stat st { };
@@ -318,7 +326,8 @@ void PosixCopyEngine::measure(const QString &pattern, bool foldersToo, CopySessi
             if (entry.folder && !foldersToo)
                 continue;
             QSet<QString> entered;
-            total += treeBytes(from->fd(), entry.name, session.options.followLinks, entered, kDeepestTree, session);
+            total += treeBytes(
+                from->fd(), entry.name, session.options.followLinks, entered, kDeepestTree, session);
         }
     } catch (const AppError &) {
         // What cannot be measured counts nothing.
@@ -331,7 +340,8 @@ void PosixCopyEngine::measureItem(const QString &path, CopySession &session)
     QSet<QString> entered;
     const NativePath item = NativePath::fromText(path).withoutTrailingSeparator();
     session.progress.bytesTotal.fetch_add(withReadBack(
-        treeBytes(AT_FDCWD, item.bytes(), session.options.followLinks, entered, kDeepestTree, session), session));
+        treeBytes(AT_FDCWD, item.bytes(), session.options.followLinks, entered, kDeepestTree, session),
+        session));
 }
 
 void PosixCopyEngine::flushDestinations(CopySession &session)

@@ -1,8 +1,8 @@
 #include "platform/posix/engine/DataMover.h"
 
 #include "core/AppError.h"
-#include "platform/posix/engine/Committer.h"
 #include "platform/posix/SystemErrors.h"
+#include "platform/posix/engine/Committer.h"
 #include "platform/posix/engine/EngineRun.h"
 #include "platform/posix/engine/ReadBack.h"
 
@@ -63,8 +63,8 @@ void hashCopied(int in, qint64 offset, qint64 length, std::vector<char> &buffer,
 {
     while (length > 0) {
         int err = 0;
-        const ssize_t n = readRetrying(in, buffer.data(), size_t(std::min<qint64>(qint64(buffer.size()), length)),
-            offset, session, err);
+        const ssize_t n = readRetrying(
+            in, buffer.data(), size_t(std::min<qint64>(qint64(buffer.size()), length)), offset, session, err);
         if (n < 0)
             throwReadFailure(err, ends, session);
         if (n == 0)
@@ -92,8 +92,8 @@ void writeAll(int out, const char *data, size_t length, const CopyEnds &ends)
 
 } // namespace
 
-qint64 moveData(int in, int out, qint64 size, const CopyEnds &ends, CopySession &session, FileProgress &progress,
-    ContentHash *hash)
+qint64 moveData(int in, int out, qint64 size, const CopyEnds &ends, CopySession &session,
+    FileProgress &progress, ContentHash *hash)
 {
     EngineRun &run = engineRunOf(session);
     DataCall call = firstCall(session, run, hash != nullptr);

@@ -28,8 +28,9 @@ class FileProgress;
 // through this process (one read and one write, as cheap as a fast call and a read to hash).
 //
 // A file that ends before `size` changed while it was copied: that fails it. One that grows is
-// copied as it was when opened. Returns the bytes copied. Throws AppError, or CopyAbandoned when the session is abandoned.
-qint64 moveData(int in, int out, qint64 size, const CopyEnds &ends, CopySession &session, FileProgress &progress,
-    ContentHash *hash);
+// copied as it was when opened. Returns the bytes copied. Throws AppError, or CopyAbandoned when the session
+// is abandoned.
+qint64 moveData(int in, int out, qint64 size, const CopyEnds &ends, CopySession &session,
+    FileProgress &progress, ContentHash *hash);
 
 } // namespace halvorix

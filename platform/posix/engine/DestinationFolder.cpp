@@ -28,8 +28,10 @@ bool syncsWholeFiles(int folderFd)
 }
 
 DestinationFolder::DestinationFolder(FileHandle handle, NativePath folderPath)
-    : path(std::move(folderPath)), key(path.withoutTrailingSeparator().bytes()),
-      syncsWholeFiles(halvorix::syncsWholeFiles(handle.get())), device(deviceOf(handle.get())),
+    : path(std::move(folderPath)),
+      key(path.withoutTrailingSeparator().bytes()),
+      syncsWholeFiles(halvorix::syncsWholeFiles(handle.get())),
+      device(deviceOf(handle.get())),
       handle_(std::move(handle))
 {
 }

@@ -8,15 +8,17 @@
 
 namespace halvorix {
 
-EngineRun::EngineRun(CopySession &session) : committer_(std::make_unique<Committer>(session, readBackLater)) { }
+EngineRun::EngineRun(CopySession &session) : committer_(std::make_unique<Committer>(session, readBackLater))
+{
+}
 
 EngineRun::~EngineRun() = default;
 
 void EngineRun::keepFolderTimes(FolderTimes &&times)
 {
     const std::lock_guard<std::mutex> lock(folderTimesMutex_);
-    folderTimes_.insert(folderTimes_.end(), std::make_move_iterator(times.begin()),
-        std::make_move_iterator(times.end()));
+    folderTimes_.insert(
+        folderTimes_.end(), std::make_move_iterator(times.begin()), std::make_move_iterator(times.end()));
     times.clear();
 }
 

@@ -113,7 +113,8 @@ FileWriter::~FileWriter()
 FileHandle FileWriter::openToReadBack() const
 {
     if (!temporary_.isEmpty())
-        return FileHandle(::openat(to_.folder->fd(), temporary_.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+        return FileHandle(
+            ::openat(to_.folder->fd(), temporary_.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     const QByteArray handle = "/proc/self/fd/" + QByteArray::number(out_.get());
     FileHandle in(::open(handle.constData(), O_RDONLY | O_CLOEXEC));
     if (!in.valid())
@@ -155,7 +156,8 @@ bool FileWriter::name(const RunNames::Source &source)
         // may report a failed write only at the close, and a failure after the rename would leave
         // neither the older file nor the new one.
         closeOrThrow();
-        if (::renameat(to_.folder->fd(), temporary_.constData(), to_.folder->fd(), to_.name.constData()) != 0) {
+        if (::renameat(to_.folder->fd(), temporary_.constData(), to_.folder->fd(), to_.name.constData())
+            != 0) {
             const int err = errno;
             throwSystemError(err, FailedAction::Naming, to_.path().text());
         }

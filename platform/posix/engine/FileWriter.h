@@ -57,8 +57,8 @@ private:
 
 // Gives the complete file written under `temporary` in the target's folder the target's name, as
 // FileWriter does (a link is written so). Throws AppError; the temporary file is the caller's.
-void nameTemporary(const QByteArray &temporary, const Target &to, const RunNames::Source &source,
-    CopySession &session);
+void nameTemporary(
+    const QByteArray &temporary, const Target &to, const RunNames::Source &source, CopySession &session);
 
 // The source's identity, for RunNames.
 RunNames::Source sourceIdentity(const struct stat &st);

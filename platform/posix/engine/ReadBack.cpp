@@ -38,9 +38,10 @@ AppError badCopy(int err, const NativePath &copyPath, const CopySession &session
     const bool card = session.options.toCard;
     QString reason;
     if (err == 0)
-        reason = card ? QStringLiteral("The copy on the card differs from the original: the card may be failing "
-                                       "or smaller than it claims")
-                      : QStringLiteral("The copy differs from the original: the disk may be failing");
+        reason = card
+            ? QStringLiteral("The copy on the card differs from the original: the card may be failing "
+                             "or smaller than it claims")
+            : QStringLiteral("The copy differs from the original: the disk may be failing");
     else
         reason = card ? QStringLiteral("The copy on the card could not be read back: the card may be failing")
                       : QStringLiteral("The copy could not be read back: the disk may be failing");
@@ -82,7 +83,8 @@ bool isMediumReadError(int err)
     return err == EIO || err == ENXIO || err == ETIMEDOUT || err == EPERM;
 }
 
-ssize_t readRetrying(int fd, char *buffer, size_t length, off_t offset, const CopySession &session, int &error)
+ssize_t readRetrying(
+    int fd, char *buffer, size_t length, off_t offset, const CopySession &session, int &error)
 {
     std::chrono::milliseconds pause = kFirstPause;
     for (int tries = 1;; ++tries) {
@@ -104,12 +106,15 @@ ssize_t readRetrying(int fd, char *buffer, size_t length, off_t offset, const Co
 AppError unreadable(int err, const QString &path, bool fromCard)
 {
     const QString reason = fromCard
-        ? QStringLiteral("The card could not be read, even after %1 tries: the card or its reader may be failing")
-        : QStringLiteral("The computer's disk could not be read, even after %1 tries: the disk may be failing");
+        ? QStringLiteral(
+            "The card could not be read, even after %1 tries: the card or its reader may be failing")
+        : QStringLiteral(
+            "The computer's disk could not be read, even after %1 tries: the disk may be failing");
     return AppError(kDeviceIoError, err, FailedAction::Reading, path, reason.arg(kReadTries));
 }
 
-std::optional<AppError> readBack(int fd, qint64 size, quint64 digest, const NativePath &copyPath, CopySession &session)
+std::optional<AppError> readBack(
+    int fd, qint64 size, quint64 digest, const NativePath &copyPath, CopySession &session)
 {
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED); // its data is on the device: read it from there
     std::vector<char> &buffer = readBackBuffer();
@@ -126,7 +131,8 @@ std::optional<AppError> readBack(int fd, qint64 size, quint64 digest, const Nati
         if (n <= 0)
             break;
         hash.add(buffer.data(), size_t(n));
-        session.progress.bytesDone.fetch_add(std::clamp<qint64>(size - done, 0, n), std::memory_order_relaxed);
+        session.progress.bytesDone.fetch_add(
+            std::clamp<qint64>(size - done, 0, n), std::memory_order_relaxed);
         done += n;
     }
     if (err == 0 && done == size && hash.digest() == digest)

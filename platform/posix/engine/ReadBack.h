@@ -41,7 +41,8 @@ constexpr int kReadTries = 6;
 // does (an I/O error, a device gone or timed out) is tried again from the same offset after a
 // short, growing pause, kReadTries times in all. Returns what pread() returns; -1 with `error` set
 // when the tries are used up or the failure is of another kind. Throws CopyAbandoned.
-ssize_t readRetrying(int fd, char *buffer, size_t length, off_t offset, const CopySession &session, int &error);
+ssize_t readRetrying(
+    int fd, char *buffer, size_t length, off_t offset, const CopySession &session, int &error);
 
 // Whether an error of read() may be the medium's, worth another try. A FAT card's driver reports
 // a failed read of its device as a refused operation (EPERM).

@@ -1,10 +1,10 @@
 #include "platform/posix/engine/TreeCopy.h"
 
 #include "core/AppError.h"
+#include "platform/posix/SystemErrors.h"
 #include "platform/posix/engine/Committer.h"
 #include "platform/posix/engine/DataMover.h"
 #include "platform/posix/engine/ReadBack.h"
-#include "platform/posix/SystemErrors.h"
 
 #include <cerrno>
 #include <dirent.h>
@@ -35,12 +35,13 @@ void runBeforeFileHook(const NativePath &source, CopySession &session)
 }
 
 // Opens the regular file `name` of the folder `folderFd` and copies it to `to`.
-void copyRegularFile(int folderFd, const QByteArray &name, const NativePath &source, const Target &to,
-    CopySession &session)
+void copyRegularFile(
+    int folderFd, const QByteArray &name, const NativePath &source, const Target &to, CopySession &session)
 {
     // From a card a link is never followed, even one put there since the folder was listed.
     const int noFollow = session.options.followLinks ? 0 : O_NOFOLLOW;
-    FileHandle in(::openat(folderFd, name.constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC | noFollow));
+    FileHandle in(
+        ::openat(folderFd, name.constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC | noFollow));
     if (!in.valid()) {
         const int err = errno;
         throwSystemError(err, FailedAction::Reading, source.text());
@@ -62,8 +63,8 @@ void copyRegularFile(int folderFd, const QByteArray &name, const NativePath &sou
     std::optional<ContentHash> hash;
     if (session.options.verify)
         hash.emplace();
-    const qint64 copied = moveData(in.get(), writer->fd(), st.st_size, CopyEnds{source, destination}, session, progress,
-        hash ? &*hash : nullptr);
+    const qint64 copied = moveData(in.get(), writer->fd(), st.st_size, CopyEnds{source, destination}, session,
+        progress, hash ? &*hash : nullptr);
     writer->setPermissions(st);
     const qint64 outstanding = progress.handOver();
     committer.submit(std::move(writer), st, source.text(), outstanding,

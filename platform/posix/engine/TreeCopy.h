@@ -1,10 +1,10 @@
 #pragma once
 
-#include "platform/posix/engine/EngineRun.h"
 #include "core/CopySession.h"
-#include "platform/posix/FileHandle.h"
-#include "platform/posix/engine/FileWriter.h"
 #include "core/WorkerPool.h"
+#include "platform/posix/FileHandle.h"
+#include "platform/posix/engine/EngineRun.h"
+#include "platform/posix/engine/FileWriter.h"
 
 #include <QSet>
 #include <memory>
@@ -16,7 +16,10 @@ namespace halvorix {
 // A folder being copied from, held open (as a handle, read only when listed) while its files are
 // copied.
 struct SourceFolder {
-    SourceFolder(FileHandle handle, NativePath folderPath) : path(std::move(folderPath)), fd_(std::move(handle)) { }
+    SourceFolder(FileHandle handle, NativePath folderPath)
+        : path(std::move(folderPath)), fd_(std::move(handle))
+    {
+    }
     int fd() const { return fd_.get(); }
     const NativePath path;
 
