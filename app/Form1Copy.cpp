@@ -1,17 +1,17 @@
 // Start Copying and Load Sample/Example Files.
 #include "app/Form1.h"
 
-#include "core/StepRunner.h"
 #include "app/CopyJob.h"
 #include "app/Form1Common.h"
-#include "copy/CopyRun.h"
 #include "copy/ClosingWarning.h"
-#include "drives/Destinations.h"
+#include "copy/CopyRun.h"
 #include "core/AppError.h"
 #include "core/FileSystemService.h"
+#include "core/PathText.h"
+#include "core/StepRunner.h"
+#include "drives/Destinations.h"
 #include "platform/qt/DesktopUi.h"
 #include "transferlist/FolderWalk.h"
-#include "core/PathText.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -2,14 +2,14 @@
 #include "app/Form1.h"
 
 #include "app/Form1Common.h"
+#include "core/PathText.h"
 #include "core/StepRunner.h"
 #include "drives/BrowseFolder.h"
 #include "drives/Destinations.h"
 #include "platform/qt/DesktopUi.h"
-#include "transferlist/FolderWalk.h"
 #include "transferlist/CommonDialog.h"
+#include "transferlist/FolderWalk.h"
 #include "transferlist/Intake.h"
-#include "core/PathText.h"
 
 #include <QRadioButton>
 

@@ -1,10 +1,10 @@
 #include "copy/CopyRun.h"
 
-#include "core/MainModule.h"
 #include "copy/ClosingWarning.h"
 #include "core/AppError.h"
 #include "core/CopyService.h"
 #include "core/FileSystemService.h"
+#include "core/MainModule.h"
 #include "core/PathText.h"
 
 #include <optional>

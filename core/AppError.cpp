@@ -38,8 +38,12 @@ AppError::AppError(int code, const QString &description)
 }
 
 AppError::AppError(int code, int systemError, FailedAction action, const QString &path, const QString &reason)
-    : std::runtime_error((reason + QStringLiteral(": ") + path).toStdString()), code_(code),
-      systemError_(systemError), action_(action), path_(path), reason_(reason),
+    : std::runtime_error((reason + QStringLiteral(": ") + path).toStdString()),
+      code_(code),
+      systemError_(systemError),
+      action_(action),
+      path_(path),
+      reason_(reason),
       description_(reason + QStringLiteral(": ") + path)
 {
 }

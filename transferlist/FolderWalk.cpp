@@ -134,7 +134,7 @@ void CollectSubFolders(FileSystemService &fs, EventPump &ui, FolderCollection &f
     collectLevel(fs, ui, folders, recursive, memory);
 }
 
-void CollectSubFoldersKeepingFiles(
+void collectSubFoldersKeepingFiles(
     FileSystemService &fs, EventPump &ui, FolderCollection &folders, bool recursive, FilesByFolder &files)
 {
     WalkMemory memory;
@@ -142,7 +142,7 @@ void CollectSubFoldersKeepingFiles(
     collectLevel(fs, ui, folders, recursive, memory);
 }
 
-std::vector<QString> ListWalkedFolderFilePaths(FileSystemService &fs, const QString &entry, FilesByFolder &files)
+std::vector<QString> walkedFolderFilePaths(FileSystemService &fs, const QString &entry, FilesByFolder &files)
 {
     std::vector<QString> paths;
     const auto kept = files.find(entry);

@@ -1,7 +1,7 @@
 #include "platform/posix/LinuxDrives.h"
 
-#include "core/PathText.h"
 #include "core/AppError.h"
+#include "core/PathText.h"
 #include "platform/posix/FileHandle.h"
 #include "platform/posix/SystemErrors.h"
 
@@ -287,8 +287,8 @@ bool LinuxDriveSource::describe(const MountRecord &mount, const BlockDevice &dev
         int error = 0;
         const QString removableFlag = readTrimmed(flagPath, error);
         if (error != 0)
-            throw AppError(
-                kDeviceIoError, error, FailedAction::Reading, flagPath, QStringLiteral("Cannot read the drive type"));
+            throw AppError(kDeviceIoError, error, FailedAction::Reading, flagPath,
+                QStringLiteral("Cannot read the drive type"));
         // The MMC driver never sets the removable flag: an SD card is known by its card type
         // (built-in eMMC reads "MMC"; other disks' device/type, where there is one, is a number).
         int typeError = 0;

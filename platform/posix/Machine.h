@@ -11,10 +11,7 @@ namespace halvorix {
 // and demonstrations).
 class Machine : public PosixFiles, public PosixCopyEngine, public LinuxDriveSource {
 public:
-    explicit Machine(QString sysroot = sysrootFromEnvironment())
-        : LinuxDriveSource(std::move(sysroot))
-    {
-    }
+    explicit Machine(QString sysroot = sysrootFromEnvironment()) : LinuxDriveSource(std::move(sysroot)) { }
 };
 
 } // namespace halvorix

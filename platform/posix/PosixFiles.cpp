@@ -1,9 +1,9 @@
 #include "platform/posix/PosixFiles.h"
 
 #include "core/PathText.h"
+#include "core/Wildcard.h"
 #include "platform/posix/FileHandle.h"
 #include "platform/posix/SystemErrors.h"
-#include "core/Wildcard.h"
 
 #include <cerrno>
 #include <cstring>

@@ -142,7 +142,8 @@ QCursor QtUi::loadCursorFile(const QString &path)
     if (image.isNull())
         image.loadFromData(data); // any other picture format Qt knows
     if (image.isNull())
-        throw AppError(kPathFileAccessError, 0, FailedAction::Reading, path, QStringLiteral("Invalid picture"));
+        throw AppError(
+            kPathFileAccessError, 0, FailedAction::Reading, path, QStringLiteral("Invalid picture"));
     // A .cur file keeps the first image's hot spot in its directory entry (bytes 10 to 13).
     int hotX = -1, hotY = -1;
     if (data.size() >= 14 && data[2] == 2 && data[3] == 0) {

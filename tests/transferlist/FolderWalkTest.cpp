@@ -1,10 +1,10 @@
+#include "transferlist/FolderWalk.h"
 #include "core/AppError.h"
 #include "core/PathText.h"
 #include "support/Deadline.h"
 #include "support/FakeUi.h"
 #include "support/FaultyFileSystem.h"
 #include "support/TempTree.h"
-#include "transferlist/FolderWalk.h"
 
 #include <QDir>
 #include <gtest/gtest.h>
