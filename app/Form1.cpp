@@ -101,7 +101,7 @@ void Form1::Form_Load()
     run.step(144, [&] {
         const QString stored = ui_.getSetting(
             form1::kSettingsApp, form1::kSettingsSection, form1::kSettingsKey, QStringLiteral("True"));
-        setOptionValue(Option1, ToBoolean(stored));
+        setOptionValue(Option1, toBoolean(stored));
     });
     if (run.test(146, [&] { return !Option1->isChecked(); }))
         run.step(148, [&] { Option2->setChecked(true); }); // its click behaviour runs

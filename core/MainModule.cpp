@@ -51,7 +51,7 @@ bool IsExistingFolder(FileSystemService &fs, const QString &path)
     }
 }
 
-bool ToBoolean(const QString &text)
+bool toBoolean(const QString &text)
 {
     const QString trimmed = text.trimmed();
     if (trimmed.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)

@@ -25,7 +25,7 @@ bool IsExistingFolder(FileSystemService &fs, const QString &path);
 
 // A stored text as a truth value: True/False in any letter case, or a number (0 false, any other
 // true). Throws AppError (type mismatch) for anything else.
-bool ToBoolean(const QString &text);
+bool toBoolean(const QString &text);
 
 // One start in a hundred opens the home page with xdg-open, not waited for. The draw (1 to 100)
 // is injectable; by default it is seeded from the seconds since midnight. A build without a

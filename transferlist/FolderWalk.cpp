@@ -7,6 +7,7 @@
 
 #include <QHash>
 #include <algorithm>
+#include <iterator>
 
 namespace halvorix {
 
@@ -38,16 +39,27 @@ QString joinedPath(const QString &entry, QStringView name)
     return path;
 }
 
+// What one walk remembers across its levels.
+struct WalkMemory {
+    QHash<QString, QString> identities; // of the folders walked, by collection entry
+    QHash<QString, int> attributes; // of the folders examined, for the check when handing back
+    FilesByFolder *files = nullptr; // what the reads met besides folders, when asked for
+    std::vector<QString> read; // the files of the folder being read, kept in their own room after
+};
+
 // One folder's direct sub-folders appended to `found`. Permission denied removes the folder
 // from `folders`; any other enumeration failure keeps it.
 void collectDirectSubFolders(FileSystemService &fs, EventPump &ui, FolderCollection &folders,
-    const QString &folder, FolderCollection &found, FilesByFolder *files)
+    const QString &folder, FolderCollection &found, WalkMemory &memory)
 {
+    FilesByFolder *files = memory.files;
+    std::vector<QString> &read = memory.read;
+    read.clear();
     FileSystemService::FileVisitor keep;
     if (files) {
-        keep = [&folder, kept = &(*files)[folder]](QStringView name, bool opensAsFile) {
+        keep = [&folder, &read](QStringView name, bool opensAsFile) {
             if (opensAsFile)
-                kept->push_back(joinedPath(folder, name));
+                read.push_back(joinedPath(folder, name));
         };
     }
     try {
@@ -59,6 +71,11 @@ void collectDirectSubFolders(FileSystemService &fs, EventPump &ui, FolderCollect
                     found.append(folder + name + QLatin1Char('/'));
             },
             keep);
+        if (files) { // in a list of its own size: a walk keeps one for every folder
+            std::vector<QString> &kept = (*files)[folder];
+            kept.reserve(kept.size() + read.size());
+            std::move(read.begin(), read.end(), std::back_inserter(kept));
+        }
     } catch (const AppError &error) {
         if (files)
             files->remove(folder); // read partly: the listing reads it again and reports
@@ -66,13 +83,6 @@ void collectDirectSubFolders(FileSystemService &fs, EventPump &ui, FolderCollect
             folders.removeOne(folder);
     }
 }
-
-// What one walk remembers across its levels.
-struct WalkMemory {
-    QHash<QString, QString> identities; // of the folders walked, by collection entry
-    QHash<QString, int> attributes; // of the folders examined, for the check when handing back
-    FilesByFolder *files = nullptr; // what the reads met besides folders, when asked for
-};
 
 // The entry this one was found in: every found entry is its parent's entry, a name and "/".
 QString parentEntry(const QString &entry)
@@ -112,7 +122,7 @@ void collectLevel(
             continue;
         }
         memory.identities.insert(folder, facts.identity);
-        collectDirectSubFolders(fs, ui, folders, folder, found, memory.files);
+        collectDirectSubFolders(fs, ui, folders, folder, found, memory);
     }
     if (recursive && !found.isEmpty())
         collectLevel(fs, ui, found, true, memory);
@@ -134,7 +144,7 @@ void CollectSubFolders(FileSystemService &fs, EventPump &ui, FolderCollection &f
     collectLevel(fs, ui, folders, recursive, memory);
 }
 
-void CollectSubFoldersKeepingFiles(
+void collectSubFoldersKeepingFiles(
     FileSystemService &fs, EventPump &ui, FolderCollection &folders, bool recursive, FilesByFolder &files)
 {
     WalkMemory memory;
@@ -142,8 +152,7 @@ void CollectSubFoldersKeepingFiles(
     collectLevel(fs, ui, folders, recursive, memory);
 }
 
-std::vector<QString> ListWalkedFolderFilePaths(
-    FileSystemService &fs, const QString &entry, FilesByFolder &files)
+std::vector<QString> walkedFolderFilePaths(FileSystemService &fs, const QString &entry, FilesByFolder &files)
 {
     std::vector<QString> paths;
     const auto kept = files.find(entry);

@@ -33,14 +33,13 @@ void CollectSubFolders(FileSystemService &fs, EventPump &ui, FolderCollection &f
 using FilesByFolder = QHash<QString, std::vector<QString>>;
 
 // CollectSubFolders, keeping what it read of each folder's files in `files`.
-void CollectSubFoldersKeepingFiles(
+void collectSubFoldersKeepingFiles(
     FileSystemService &fs, EventPump &ui, FolderCollection &folders, bool recursive, FilesByFolder &files);
 
 // The paths of ListFolderFiles(entry without its "/", "*.*"), each the entry and a name: answered
 // from what the walk kept, or read now for a folder the walk did not read whole. Each entry is
 // answered once from what was kept; a second equal entry reads again.
-std::vector<QString> ListWalkedFolderFilePaths(
-    FileSystemService &fs, const QString &entry, FilesByFolder &files);
+std::vector<QString> walkedFolderFilePaths(FileSystemService &fs, const QString &entry, FilesByFolder &files);
 
 // The names of the files in `folder` that match `pattern` and open as files: hidden files
 // included, folders never. In the file system's order. Throws AppError when the listing fails.

@@ -44,7 +44,7 @@ void appendFolderFileRows(FileSystemService &fs, const FolderCollection &folders
         const QString folder = FixRootSeparator(entry);
         const bool repair = folder.size() != entry.size();
         std::vector<QString> paths;
-        steps.step(116, [&] { paths = ListWalkedFolderFilePaths(fs, entry, walked); });
+        steps.step(116, [&] { paths = walkedFolderFilePaths(fs, entry, walked); });
         for (QString &path : paths) {
             if (nameStartsWithTilde(path, entry))
                 continue;
@@ -60,7 +60,7 @@ std::vector<TransferItem> fileRowsForFolder(
 {
     FolderCollection folders{chosenFolder + QLatin1Char('/')};
     FilesByFolder walked;
-    steps.step(110, [&] { CollectSubFoldersKeepingFiles(fs, ui, folders, true, walked); });
+    steps.step(110, [&] { collectSubFoldersKeepingFiles(fs, ui, folders, true, walked); });
     std::vector<TransferItem> rows;
     appendFolderFileRows(fs, folders, walked, rows, steps);
     return rows;
@@ -83,12 +83,12 @@ std::vector<TransferItem> droppedFolderRows(FileSystemService &fs, EventPump &ui
 {
     FolderCollection folders{folder + QLatin1Char('/')};
     FilesByFolder walked;
-    CollectSubFoldersKeepingFiles(fs, ui, folders, true, walked);
+    collectSubFoldersKeepingFiles(fs, ui, folders, true, walked);
     std::vector<TransferItem> rows;
     for (const QString &entry : std::as_const(folders)) {
         std::vector<QString> paths;
         try {
-            paths = ListWalkedFolderFilePaths(fs, entry, walked);
+            paths = walkedFolderFilePaths(fs, entry, walked);
         } catch (const std::exception &) {
             continue; // a drop reports nothing: an unreadable folder adds no rows
         }

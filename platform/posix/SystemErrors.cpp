@@ -42,6 +42,20 @@ int readEntriesAndClose(int fd, std::vector<FolderEntry> &entries)
     return err;
 }
 
+bool isAscii(QByteArrayView bytes)
+{
+    for (const char c : bytes) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+bool roundTrips(const QString &text, QByteArrayView bytes)
+{
+    return !text.contains(QChar::ReplacementCharacter) && text.toUtf8() == bytes;
+}
+
 } // namespace
 
 int codeForErrno(int err, const QString &path)
@@ -109,24 +123,6 @@ int readFolderEntries(int folderFd, std::vector<FolderEntry> &entries)
         return errno;
     return readEntriesAndClose(fd, entries);
 }
-
-namespace {
-
-bool isAscii(QByteArrayView bytes)
-{
-    for (const char c : bytes) {
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return false;
-    }
-    return true;
-}
-
-bool roundTrips(const QString &text, QByteArrayView bytes)
-{
-    return !text.contains(QChar::ReplacementCharacter) && text.toUtf8() == bytes;
-}
-
-} // namespace
 
 ListedText decodeListedName(const char *bytes, size_t length)
 {

@@ -40,11 +40,11 @@ TEST(FileExists, FileOrFolderAndIsExistingFolderOnlyForFolders)
 TEST(ToBoolean, ClassicConversionRules)
 {
     for (const char *text : {"True", "TRUE", "1", "-1"})
-        EXPECT_TRUE(ToBoolean(text)) << text;
+        EXPECT_TRUE(toBoolean(text)) << text;
     for (const char *text : {"false", "0"})
-        EXPECT_FALSE(ToBoolean(text)) << text;
-    EXPECT_THROW(ToBoolean("garbage"), AppError);
-    EXPECT_THROW(ToBoolean(""), AppError);
+        EXPECT_FALSE(toBoolean(text)) << text;
+    EXPECT_THROW(toBoolean("garbage"), AppError);
+    EXPECT_THROW(toBoolean(""), AppError);
 }
 
 // Only a draw of seven opens the page, and only when there is an address; the draw is made anyway.

@@ -120,7 +120,12 @@ TEST_F(Listing, SubFoldersIncludeLinksToFoldersAndSkipFiles)
     fs.forEachSubFolder(tree.path(), [&](const QString &n) { subs << n; });
     subs.sort();
     EXPECT_EQ(subs, QStringList({".hiddenfolder", "folder", "linkToFolder"}));
-    EXPECT_THROW(fs.forEachSubFolder(tree.path("missing"), [](const QString &) {}), AppError);
+    // A failure says why and where, in what() as in the report.
+    EXPECT_THAT([&] { fs.forEachSubFolder(tree.path("missing"), [](const QString &) {}); },
+        Throws<AppError>(
+            AllOf(Property(&AppError::description, "No such file or directory: " + tree.path("missing")),
+                Property(
+                    &AppError::what, ("No such file or directory: " + tree.path("missing")).toStdString()))));
     EXPECT_EQ(
         fs.examineFolder(tree.path("folder")).identity, fs.examineFolder(tree.path("linkToFolder")).identity);
     EXPECT_EQ(fs.examineFolder(tree.path("linkToFolder")).attributes, kAttrDirectory | kAttrReparsePoint);
