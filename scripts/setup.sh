@@ -22,15 +22,8 @@ packages=(build-essential cmake pkg-config
           exfat-fuse exfatprogs fusefat dosfstools)
 # The layout is checked with the designed font and with Debian's default sans-serif font.
 packages+=(fonts-dejavu-core fontconfig)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""; [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  $sudo apt-get update -qq
-  $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+. "$here/scripts/packages.sh"
+install_missing "${packages[@]}"
 
 # The one configuration of the build folder; options given on the command line come after it.
 # Optimised, with line tables only (-g1): a backtrace names its lines, and the build takes
