@@ -2,8 +2,10 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace halvorix {
@@ -69,6 +71,20 @@ public:
     virtual void forEachSubFolder(const QString &path, const std::function<void(const QString &name)> &onName,
         const FileVisitor &onFile = {})
         = 0;
+
+    // Reads the folders of one level of a walk, which asks for them with forEachSubFolder in the
+    // order given here, leaving some out (a folder given twice is asked for twice). Each answer
+    // is what forEachSubFolder would give. Used by the thread that made it, and only while it lasts.
+    class FolderReader {
+    public:
+        virtual ~FolderReader() = default;
+        virtual void forEachSubFolder(const QString &path,
+            const std::function<void(const QString &name)> &onName, const FileVisitor &onFile)
+            = 0;
+    };
+    // Here each folder is read when it is asked for; a file system may read the next ones on a
+    // thread of its own meanwhile, so the walk's own work and the reading overlap.
+    virtual std::unique_ptr<FolderReader> readFolders(const QStringList &folders);
 };
 
 } // namespace halvorix

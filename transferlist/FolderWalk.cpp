@@ -49,8 +49,8 @@ struct WalkMemory {
 
 // One folder's direct sub-folders appended to `found`. Permission denied removes the folder
 // from `folders`; any other enumeration failure keeps it.
-void collectDirectSubFolders(FileSystemService &fs, EventPump &ui, FolderCollection &folders,
-    const QString &folder, FolderCollection &found, WalkMemory &memory)
+void collectDirectSubFolders(FileSystemService::FolderReader &reader, EventPump &ui,
+    FolderCollection &folders, const QString &folder, FolderCollection &found, WalkMemory &memory)
 {
     FilesByFolder *files = memory.files;
     std::vector<QString> &read = memory.read;
@@ -63,7 +63,7 @@ void collectDirectSubFolders(FileSystemService &fs, EventPump &ui, FolderCollect
         };
     }
     try {
-        fs.forEachSubFolder(
+        reader.forEachSubFolder(
             folder,
             [&](const QString &name) {
                 ui.yield();
@@ -110,19 +110,22 @@ void collectLevel(
 {
     FolderCollection found;
     const FolderCollection walked = folders; // entries may be removed while we go
-    for (const QString &folder : walked) {
-        ui.yield();
-        const FileSystemService::FolderFacts facts = fs.examineFolder(folder);
-        memory.attributes.insert(folder, facts.attributes);
-        if (!isEligible(fs, folder, facts.attributes))
-            continue;
-        // A link back up the tree is dropped with what lies below it: the walk would never end.
-        if (closesALoop(memory, folder, facts.identity)) {
-            folders.removeOne(folder);
-            continue;
+    {
+        const std::unique_ptr<FileSystemService::FolderReader> reader = fs.readFolders(walked);
+        for (const QString &folder : walked) {
+            ui.yield();
+            const FileSystemService::FolderFacts facts = fs.examineFolder(folder);
+            memory.attributes.insert(folder, facts.attributes);
+            if (!isEligible(fs, folder, facts.attributes))
+                continue;
+            // A link back up the tree is dropped with what lies below it: the walk would never end.
+            if (closesALoop(memory, folder, facts.identity)) {
+                folders.removeOne(folder);
+                continue;
+            }
+            memory.identities.insert(folder, facts.identity);
+            collectDirectSubFolders(*reader, ui, folders, folder, found, memory);
         }
-        memory.identities.insert(folder, facts.identity);
-        collectDirectSubFolders(fs, ui, folders, folder, found, memory);
     }
     if (recursive && !found.isEmpty())
         collectLevel(fs, ui, found, true, memory);

@@ -3,6 +3,7 @@
 #include "core/PathText.h"
 #include "core/Wildcard.h"
 #include "platform/posix/FileHandle.h"
+#include "platform/posix/FolderListing.h"
 #include "platform/posix/SystemErrors.h"
 
 #include <cerrno>
@@ -15,38 +16,6 @@
 namespace halvorix {
 
 namespace {
-
-// What an entry is once symbolic links are followed. A dangling link is neither.
-struct EntryKind {
-    bool folder = false;
-    bool regular = false;
-};
-
-EntryKind kindOf(const struct stat &st)
-{
-    return {S_ISDIR(st.st_mode), S_ISREG(st.st_mode)};
-}
-
-// Uses the type readdir already gave and asks the kernel, relative to the open folder, only
-// for links and file systems that do not report types.
-EntryKind classifyEntry(int dirFd, const dirent *entry)
-{
-    switch (entry->d_type) {
-    case DT_DIR:
-        return {true, false};
-    case DT_REG:
-        return {false, true};
-    case DT_LNK:
-    case DT_UNKNOWN: {
-        struct stat st { };
-        if (::fstatat(dirFd, entry->d_name, &st, 0) != 0)
-            return {};
-        return kindOf(st);
-    }
-    default:
-        return {}; // pipes, sockets, devices
-    }
-}
 
 bool passesMask(bool folder, bool hidden, int mask)
 {
@@ -210,25 +179,14 @@ bool PosixFiles::isRootFolder(const QString &path)
 void PosixFiles::forEachSubFolder(
     const QString &path, const std::function<void(const QString &name)> &onName, const FileVisitor &onFile)
 {
-    FolderStream dir = openFolder(path);
-    if (!dir.valid())
-        throwSystemError(dir.openError(), FailedAction::Reading, path);
-    const int dirFd = dir.fd();
-    QString fileName; // every file's name in turn, in the same room
-    while (const dirent *entry = dir.next()) {
-        if (isDotOrDotDot(entry->d_name))
-            continue;
-        const size_t length = std::strlen(entry->d_name);
-        const EntryKind kind = classifyEntry(dirFd, entry);
-        if (kind.folder) {
-            onName(decodeName(entry->d_name, length));
-        } else if (onFile) {
-            const bool roundTrips = decodeListedNameInto(entry->d_name, length, fileName);
-            onFile(fileName, kind.regular && roundTrips);
-        }
-    }
-    if (errno != 0)
-        throwSystemError(errno, FailedAction::Reading, path);
+    handOut(readFolderListing(path), path, onName, onFile);
+}
+
+std::unique_ptr<FileSystemService::FolderReader> PosixFiles::readFolders(const QStringList &folders)
+{
+    if (folders.size() < 2)
+        return FileSystemService::readFolders(folders); // nothing to read ahead of
+    return std::make_unique<FolderReadAhead>(folders);
 }
 
 } // namespace halvorix

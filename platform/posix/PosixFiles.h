@@ -16,6 +16,7 @@ public:
     bool isRootFolder(const QString &path) override;
     void forEachSubFolder(const QString &path, const std::function<void(const QString &name)> &onName,
         const FileVisitor &onFile = {}) override;
+    std::unique_ptr<FolderReader> readFolders(const QStringList &folders) override;
 };
 
 } // namespace halvorix

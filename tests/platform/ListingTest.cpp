@@ -133,6 +133,33 @@ TEST_F(Listing, SubFoldersIncludeLinksToFoldersAndSkipFiles)
     EXPECT_FALSE(fs.isRootFolder(tree.path("folder")));
 }
 
+// A walk's level read ahead answers each folder as a read when asked does, whichever of them the
+// walk leaves out, asks twice or asks out of order, and a folder that cannot be read fails alike.
+TEST_F(Listing, ReadingALevelAheadAnswersAsReadingWhenAsked)
+{
+    tree.write("folder/inside.txt");
+    tree.mkdir("folder/sub");
+    const auto answer = [](auto &reader, const QString &path) {
+        QStringList seen;
+        try {
+            reader.forEachSubFolder(
+                path, [&](const QString &n) { seen << "folder " + n; },
+                [&](QStringView n, bool opens) {
+                    seen << n.toString() + (opens ? " opens" : " does not open");
+                });
+        } catch (const AppError &error) {
+            seen << error.description();
+        }
+        seen.sort();
+        return seen;
+    };
+    const QString root = tree.path() + "/", folder = tree.path("folder/"), missing = tree.path("missing/");
+    const QString empty = tree.path(".hiddenfolder/");
+    const auto ahead = fs.readFolders({root, missing, folder, empty, root, folder});
+    for (const QString &path : {root, missing, empty, root, folder, folder, root})
+        EXPECT_EQ(answer(*ahead, path), answer(fs, path)) << path.toStdString();
+}
+
 TEST(UndecodableNames, NeverOpenByTheirText)
 {
     TempTree tree;

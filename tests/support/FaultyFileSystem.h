@@ -39,6 +39,12 @@ public:
         hook("forEachSubFolder", path);
         Machine::forEachSubFolder(path, onName, onFile);
     }
+    std::unique_ptr<FolderReader> readFolders(const QStringList &folders) override
+    {
+        if (before) // each folder read when asked, through the hook
+            return FileSystemService::readFolders(folders);
+        return Machine::readFolders(folders);
+    }
     // Installed on every copy session: fail single files, act between chunks.
     std::function<void(const QString &source)> beforeEachFile;
     std::function<void(CopySession &)> beforeEachChunk;
