@@ -12,7 +12,7 @@ build=${1:-$here/build}
 
 # The analysers are needed here only, not to build, test or run the program.
 . "$here/scripts/packages.sh"
-install_missing clang-tidy clang-format
+install_missing clang-tidy clang-format python3
 
 failed=()
 stage() {
