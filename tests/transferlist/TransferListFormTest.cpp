@@ -73,10 +73,11 @@ TEST_F(TransferListForm, TooManyFilesAddNothingThousandsFit)
         "You've selected too many files to add.\r\rPlease try adding via the \"Add All\" button.");
 }
 
-TEST_F(TransferListForm, AddFolderModeRows)
+// Folder mode numbers its statements through 168: the row at 164, the pointer back at 168.
+TEST_F(TransferListForm, AddFolderModeRowsAndAFailedRowReportedAt164)
 {
     form->Option4->setChecked(true);
-    f.ui.folderPicks = {"/", src.path("Photos"), ""};
+    f.ui.folderPicks = {"/", src.path("Photos"), "", src.path("Photos")};
     form->PushButton5_Click();
     form->PushButton5_Click();
     form->PushButton5_Click(); // cancelled
@@ -84,13 +85,6 @@ TEST_F(TransferListForm, AddFolderModeRows)
     EXPECT_EQ(f.rowMarkers(), QStringList(2, "Is Folder"));
     EXPECT_EQ(form->cursor().shape(), Qt::ArrowCursor);
     EXPECT_TRUE(f.ui.boxes.empty());
-}
-
-// Folder mode numbers its statements through 168: the row at 164, the pointer back at 168.
-TEST_F(TransferListForm, AddFolderModeReportsAFailedRowAt164AndStillRestoresThePointer)
-{
-    form->Option4->setChecked(true);
-    f.ui.folderPicks = {src.path("Photos")};
     const QMetaObject::Connection failing = QObject::connect(&form->transferList(),
         &QAbstractItemModel::rowsInserted, [] { throw AppError(kPathFileAccessError, "the list is full"); });
     form->PushButton5_Click();
@@ -102,7 +96,7 @@ TEST_F(TransferListForm, AddFolderModeReportsAFailedRowAt164AndStillRestoresTheP
     EXPECT_EQ(form->cursor().shape(), Qt::ArrowCursor);
 }
 
-TEST_F(TransferListForm, AddAllFilesInFolderSkipsTildeNamesAndKeepsHiddenFiles)
+TEST_F(TransferListForm, AddAllFilesInFolderSkipsTildeNamesKeepsHiddenFilesAndAnEmptyOneAddsNothing)
 {
     src.write("top.txt");
     src.write("~lock.txt");
@@ -111,7 +105,10 @@ TEST_F(TransferListForm, AddAllFilesInFolderSkipsTildeNamesAndKeepsHiddenFiles)
     src.write("sub/~tmp");
     src.write("sub/deeper/last.txt");
     src.mkdir("empty");
-    f.ui.folderPicks = {src.path(), src.path() + "/"}; // the second ends with "/" as a root does
+    // The last ends with "/" as a root does.
+    f.ui.folderPicks = {src.path("empty"), src.path(), src.path() + "/"};
+    form->PushButton4_Click(); // an empty folder: nothing added, nothing shown
+    EXPECT_EQ(form->transferList().count(), 0);
     form->PushButton4_Click();
     QStringList rows = relativeRows();
     rows.sort();
@@ -123,13 +120,6 @@ TEST_F(TransferListForm, AddAllFilesInFolderSkipsTildeNamesAndKeepsHiddenFiles)
         EXPECT_FALSE(row.contains("//")) << row.toStdString();
     EXPECT_EQ(f.rowMarkers(), QStringList(8, "Is File"));
     EXPECT_EQ(form->cursor().shape(), Qt::ArrowCursor);
-}
-
-TEST_F(TransferListForm, AddAllFilesInAnEmptyFolderAddsNothingShowsNothing)
-{
-    f.ui.folderPicks = {src.path()};
-    form->PushButton4_Click();
-    EXPECT_EQ(form->transferList().count(), 0);
     EXPECT_TRUE(f.ui.boxes.empty());
 }
 
@@ -168,29 +158,28 @@ TEST_F(TransferListForm, ListingFailureIsReportedAndTheOtherFoldersStillAdd)
     EXPECT_TRUE(f.ui.boxes[0].text.contains("PushButton4_Click at line 116"));
 }
 
-TEST_F(TransferListForm, DoubleClickRemovesTheSelectedRow)
+// During a walk a double click is refused and Clear List carried out, and the walk's rows stay.
+TEST_F(TransferListForm, DoubleClickRemovesTheSelectedRowAndClearListEmptiesTheListAlsoDuringAWalk)
 {
     form->ListView1_DblClick(); // empty list: nothing
     form->ListView1_OLEDragDrop({"/one", "/two", "/three"});
     form->ListView1_DblClick(); // nothing selected
     EXPECT_EQ(form->transferList().count(), 3);
-    select(1); // refused while busy: ClearListAndDoubleClickDuringAWalk
+    select(1);
     form->ListView1_DblClick();
     EXPECT_EQ(f.rowTexts(), QStringList({"/one", "/three"}));
     form->PushButton6_Click();
     EXPECT_EQ(form->transferList().count(), 0);
     form->PushButton6_Click(); // empty: nothing, no message
     EXPECT_TRUE(f.ui.boxes.empty());
-}
 
-TEST_F(TransferListForm, ClearListAndDoubleClickDuringAWalk)
-{
     src.write("a/file.txt");
     src.write("b/file.txt");
     form->ListView1_OLEDragDrop({"/earlier"});
     select(0);
+    const int yieldsBefore = f.ui.yields;
     f.ui.onYield = [&] {
-        if (f.ui.yields == 1) {
+        if (f.ui.yields == yieldsBefore + 1) {
             form->ListView1_DblClick(); // busy: refused
             EXPECT_EQ(form->transferList().count(), 1);
             form->PushButton6_Click(); // carried out
@@ -200,7 +189,7 @@ TEST_F(TransferListForm, ClearListAndDoubleClickDuringAWalk)
     form->PushButton4_Click();
     QStringList rows = relativeRows();
     rows.sort();
-    EXPECT_EQ(rows, QStringList({"/a/file.txt", "/b/file.txt"})); // the walk's rows stay
+    EXPECT_EQ(rows, QStringList({"/a/file.txt", "/b/file.txt"}));
 }
 
 TEST_F(TransferListForm, CloseDuringAWalkEndsTheProgramAtOnce)
@@ -217,8 +206,15 @@ TEST_F(TransferListForm, CloseDuringAWalkEndsTheProgramAtOnce)
     EXPECT_EQ(form->transferList().count(), 0);
 }
 
+// Without a Samples folder nothing is added, but the question comes all the same.
 TEST_F(TransferListForm, SampleFilesAddedAndTheirFolderOffered)
 {
+    form->PushButton3_Click(); // no Samples folder yet: the user answers No
+    EXPECT_EQ(form->transferList().count(), 0);
+    ASSERT_EQ(f.ui.boxes.size(), 1u);
+    EXPECT_EQ(f.ui.boxes[0].title, "Halvorix");
+    EXPECT_TRUE(f.ui.shellOpened.empty());
+    f.ui.boxes.clear();
     f.appFolder.write("Samples/one.txt");
     f.appFolder.write("Samples/.hidden.txt");
     f.appFolder.mkdir("Samples/sub");
@@ -236,12 +232,4 @@ TEST_F(TransferListForm, SampleFilesAddedAndTheirFolderOffered)
     form->PushButton3_Click(); // No: rows stay, nothing opened; pressing twice lists twice
     EXPECT_EQ(form->transferList().count(), 4);
     EXPECT_EQ(f.ui.shellOpened.size(), 1u);
-}
-
-TEST_F(TransferListForm, MissingSampleFolderAddsNothingButStillAsks)
-{
-    form->PushButton3_Click();
-    EXPECT_EQ(form->transferList().count(), 0);
-    EXPECT_EQ(f.ui.boxes.size(), 1u);
-    EXPECT_EQ(f.ui.boxes[0].title, "Halvorix");
 }
