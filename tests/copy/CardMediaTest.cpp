@@ -140,27 +140,6 @@ TEST_P(CardMedia, FilesAndFoldersKeepTheirTimesOnTheCard)
     EXPECT_TRUE(session.failures().empty());
 }
 
-// Data reaches the card whole by each kernel call a card can take, also when a fast call stops
-// before the end.
-TEST_P(CardMedia, EveryWayOfMovingDataArrivesWhole)
-{
-    QByteArray data(700000, '\0');
-    for (int i = 0; i < data.size(); ++i)
-        data[i] = char(i * 7 + i / 1000);
-    pc.write("big.bin", data);
-    for (DataCall call : {DataCall::Automatic, DataCall::Sendfile, DataCall::ReadWrite}) {
-        CopySession s;
-        s.options.dataCall = call;
-        s.options.chunkBytes = 128 << 10;
-        engineRunOf(s).hooks.fastCallEndsAt = call == DataCall::ReadWrite ? -1 : 300000;
-        const QString target = card->path(QString("way%1.bin").arg(int(call)));
-        fs.copyFile(pc.path("big.bin"), target, s);
-        fs.flushDestinations(s);
-        EXPECT_EQ(TempTree::read(target), data) << int(call);
-        EXPECT_EQ(s.progress.bytesDone.load(), 2 * data.size()); // written, then read back
-    }
-}
-
 // A card the user may write but does not own (mounted by root for everybody, as an fstab line
 // gives): the card refuses times and permissions from anyone but its owner, and the files are
 // copied all the same, as cp copies them.
