@@ -52,12 +52,10 @@ TEST(DriveDiscovery, ClassifiesEveryKindOfMountFromTheSystemFiles)
     expect(3, "emmc", kDriveFixed, "", true);
     expect(4, "gone", kDriveRemovable, "", false);
 
-    Machine fs(sys.root.path());
-    Lists lists;
-    fill(fs, lists); // a drive that is not ready is not offered
-    EXPECT_EQ(lists.cardTexts,
-        QStringList({"Removable Disk (" + sys.mountPoint("card one") + ")",
-            "MY CARD (" + sys.mountPoint("labelled") + ")"}));
+    SysrootForm w(sys.root.path()); // a drive that is not ready is not offered
+    ASSERT_EQ(w.form.Combo1->count(), 2);
+    EXPECT_EQ(w.form.Combo1->itemText(0), "Removable Disk (" + sys.mountPoint("card one") + ")");
+    EXPECT_EQ(w.form.Combo1->itemText(1), "MY CARD (" + sys.mountPoint("labelled") + ")");
 }
 
 // The system's boot partitions, each a device of its own on the system's disk, are no drive,
@@ -133,10 +131,10 @@ TEST(DriveDiscovery, AFailingQueryStopsThereKeepingWhatWasListed)
     sys.mount("8:32", "broken", "vfat", "/dev/sdc");
     sys.disk("sdd", "8:48", "1");
     sys.mount("8:48", "after", "vfat", "/dev/sdd");
-    Machine fs(sys.root.path());
-    Lists lists;
-    EXPECT_THROW(fill(fs, lists), AppError);
-    EXPECT_EQ(lists.cardEntries, QStringList{sys.mountPoint("first") + "/|MySep!!|Removable Disk"});
+    SysrootForm w(sys.root.path());
+    ASSERT_EQ(w.ui.boxes.size(), 1u); // the report at its line (Form1DriveDiscovery)
+    ASSERT_EQ(w.form.CardDrives.size(), 1u);
+    EXPECT_EQ(w.form.CardDrives[0].entry, sys.mountPoint("first") + "/|MySep!!|Removable Disk");
 }
 
 TEST(DriveDiscovery, MountTableEscapesAndLabelEscapesDecode)
