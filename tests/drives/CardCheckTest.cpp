@@ -78,15 +78,6 @@ protected:
 
 } // namespace
 
-TEST_F(CardCheck, CardUnmountedWithItsFolderLeftReceivesNothing)
-{
-    sys.unmount("sdcard");
-    startComputerToCard();
-    expectToldAndNothingWritten();
-    startCardToComputer();
-    expectToldAndNothingWritten();
-}
-
 TEST_F(CardCheck, AnotherCardInTheSameSlotReceivesNothing)
 {
     // Same slot, same /dev/sdb1, another file system.
