@@ -168,7 +168,8 @@ TEST(Destinations, TypedResultsFolderIsAFullPathOrInTheHomeFolderNeverRelative)
     EXPECT_EQ(resultsFolderFromTyped("~/HXBackup/", "relative/home"), std::nullopt);
 }
 
-TEST_F(Form1Drives, ListsFilledInOrderWithNothingSelected)
+// The pick order decides the results folder.
+TEST_F(Form1Drives, ListsFilledInOrderWithNothingSelectedThenThePickOrderDecidesTheResultsFolder)
 {
     EXPECT_EQ(form.Combo1->count(), 1);
     EXPECT_EQ(form.Combo3->itemText(0), "CARD (" + f.card.path() + ")");
@@ -179,6 +180,12 @@ TEST_F(Form1Drives, ListsFilledInOrderWithNothingSelected)
         EXPECT_FALSE(box->isEditable());
     }
     EXPECT_TRUE(form.Text1->text().isEmpty());
+    form.Combo1->setCurrentIndex(0); // card first: no hard drive yet, nothing changes
+    EXPECT_TRUE(form.Text1->text().isEmpty());
+    EXPECT_TRUE(form.Text2->text().isEmpty());
+    form.Combo2->setCurrentIndex(0);
+    EXPECT_EQ(form.Text1->text(), f.disk.path() + "/");
+    EXPECT_EQ(form.Text2->text(), f.card.path() + "/");
 }
 
 TEST(Form1DriveDiscovery, AFailureIsReportedAt134AndStartUpGoesOn)
@@ -191,16 +198,6 @@ TEST(Form1DriveDiscovery, AFailureIsReportedAt134AndStartUpGoesOn)
         "Input/output error: /sys/block/sdz\nin Tesmarin2016/11/03.Form1.Form_Load at line 134"));
     EXPECT_EQ(form.Combo1->count(), 1);
     EXPECT_EQ(form.transferList().columnCount(), 2); // line 136 onward ran
-}
-
-TEST_F(Form1Drives, PickOrderDecidesTheResultsFolder)
-{
-    form.Combo1->setCurrentIndex(0); // card first: no hard drive yet, nothing changes
-    EXPECT_TRUE(form.Text1->text().isEmpty());
-    EXPECT_TRUE(form.Text2->text().isEmpty());
-    form.Combo2->setCurrentIndex(0);
-    EXPECT_EQ(form.Text1->text(), f.disk.path() + "/");
-    EXPECT_EQ(form.Text2->text(), f.card.path() + "/");
 }
 
 TEST_F(Form1FolderPicker, CancelRootAndOrdinaryFolder)

@@ -132,7 +132,7 @@ TEST(HostileLabels, ListedAsTheyAreButFoldersStayInsideTheHardDrive)
     }
 }
 
-TEST(SafeFolderName, LongLabelsAreCutBetweenCharactersWithinTheNameLimit)
+TEST(SafeFolderName, LongLabelsAreCutBetweenCharactersWithinTheNameLimitAndEmptyOnesUnlabelled)
 {
     EXPECT_EQ(safeFolderName(QString(300, 'a'), "Removable Disk"), QString(255, 'a'));
     // Two bytes each: 127 of them fit, the 128th would end at byte 256.
@@ -145,10 +145,7 @@ TEST(SafeFolderName, LongLabelsAreCutBetweenCharactersWithinTheNameLimit)
     EXPECT_EQ(QString::fromUtf8(cut.toUtf8()), cut); // no half character left behind
     // A cut that ends in a blank leaves no trailing blank.
     EXPECT_EQ(safeFolderName(QString(254, 'a') + " b", "Removable Disk"), QString(254, 'a'));
-}
-
-TEST(SafeFolderName, NothingUsableLeftGivesTheUnlabelledName)
-{
+    // Nothing usable left gives the unlabelled name.
     for (const QString &label : {QString(), QString("/"), QString("//"), QString("."), QString(".."),
              QString("..."), QString(" . . "), QString("\x01\x1f"), QString(QChar(0xFFFD)), QString("   ")}) {
         EXPECT_EQ(safeFolderName(label, "Local Disk"), "Local Disk") << label.toStdString();

@@ -8,7 +8,10 @@
 using namespace halvorix;
 using namespace halvorix::test;
 
-TEST_F(TransferListForm, AddFilesOneSeveralBadAndCancelled)
+// A desktop dialog's recent files or search results come from several folders: each row is the
+// file chosen, never a file of the same name in the first one's folder. The dialog hands them over
+// as the folder they share and the names below it, one separator apart also at the root.
+TEST_F(TransferListForm, AddFilesOneSeveralFromSeveralFoldersBadAndCancelled)
 {
     const QString a = src.write("a.txt"), b = src.write("b.txt");
     form->PushButton5_Click(); // cancelled
@@ -18,34 +21,21 @@ TEST_F(TransferListForm, AddFilesOneSeveralBadAndCancelled)
     EXPECT_EQ(f.ui.fileDialogs[0].filter, "All Files (*.*)|*.*|");
     EXPECT_TRUE(f.ui.fileDialogs[0].multiSelect);
 
-    f.ui.fileDialogResults = {{a}, {a, src.path("bad") + QChar::ReplacementCharacter, b}, {a}};
-    form->PushButton5_Click();
-    form->PushButton5_Click();
-    form->PushButton5_Click(); // the same file again: a second row
-    EXPECT_EQ(relativeRows(), QStringList({"/a.txt", "/a.txt", "/b.txt", "/a.txt"}));
-    EXPECT_EQ(f.rowMarkers(), QStringList(4, "Is File"));
+    const QString x = src.write("one/x.txt"), y = src.write("two/deeper/y.txt"), z = src.write("one/z.txt");
+    src.write("one/y.txt", "a different file of the same name");
+    const QString root = src.write("r.txt");
+    f.ui.fileDialogResults
+        = {{a}, {a, src.path("bad") + QChar::ReplacementCharacter, b}, {a}, {x, y, z}, {y, root}};
+    for (int i = 0; i < 5; ++i)
+        form->PushButton5_Click(); // the third the same file again: a second row
+    EXPECT_EQ(f.rowTexts(), QStringList({a, a, b, a, x, y, z, y, root}));
+    EXPECT_EQ(f.rowMarkers(), QStringList(9, "Is File"));
     ASSERT_EQ(f.ui.boxes.size(), 1u);
     EXPECT_EQ(f.ui.boxes[0].rawText,
         src.path("bad") + QChar::ReplacementCharacter
             + "\r\rwas not added because it has bad characters in the filename.");
     EXPECT_EQ(f.ui.boxes[0].style, kStyleOk);
     EXPECT_EQ(f.ui.boxes[0].title, "Halvorix");
-}
-
-// A desktop dialog's recent files or search results come from several folders: each row is the
-// file chosen, never a file of the same name in the first one's folder. The dialog hands them over
-// as the folder they share and the names below it, one separator apart also at the root.
-TEST_F(TransferListForm, FilesChosenFromSeveralFoldersKeepTheirOwnPaths)
-{
-    const QString x = src.write("one/x.txt"), y = src.write("two/deeper/y.txt"), z = src.write("one/z.txt");
-    src.write("one/y.txt", "a different file of the same name");
-    const QString root = src.write("r.txt");
-    f.ui.fileDialogResults = {{x, y, z}, {y, root}};
-    form->PushButton5_Click();
-    form->PushButton5_Click();
-    EXPECT_EQ(f.rowTexts(), QStringList({x, y, z, y, root}));
-    EXPECT_EQ(f.rowMarkers(), QStringList(5, "Is File"));
-    EXPECT_TRUE(f.ui.boxes.empty());
     EXPECT_EQ(combinedFileName({"/a", "/b"}), QString("/") + QChar(0) + "a" + QChar(0) + "b");
     EXPECT_EQ(combinedFileName({"/etc/hostname", "/usr/share/x"}),
         QString("/") + QChar(0) + "etc/hostname" + QChar(0) + "usr/share/x");
