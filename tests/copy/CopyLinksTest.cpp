@@ -99,13 +99,16 @@ TEST_P(CopyLinks, ToACardTheCopyNeverReachesItsOwnDestinationThroughALink)
     session.options.followLinks = true;
     EXPECT_NO_THROW(fs.copyFolder(pc.path("album"), target.path() + "/", session));
     fs.flushDestinations(session);
-    EXPECT_EQ(entriesBelow(target.path()), (QStringList{"album", "album/photo.jpg"}));
+    QStringList copied; // links are not entered
+    for (const auto &[entry, content] : snapshot(target.path()))
+        copied << entry;
+    EXPECT_EQ(copied, (QStringList{"/album", "/album/photo.jpg"}));
     EXPECT_TRUE(session.failures().empty());
 
     pc.mkdir("album/out");
     ASSERT_TRUE(QFile::link(pc.path("album/out"), target.path("shortcut")));
     EXPECT_THROW(fs.copyFolder(pc.path("album"), target.path("shortcut/"), session), AppError);
-    EXPECT_EQ(entriesBelow(pc.path("album/out")), QStringList());
+    EXPECT_TRUE(snapshot(pc.path("album/out")).empty());
     ASSERT_EQ(session.failures().size(), 1u);
     EXPECT_TRUE(session.failures()[0].reason.startsWith("Cannot copy a folder into itself"));
 }

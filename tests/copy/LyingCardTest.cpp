@@ -8,7 +8,6 @@
 #include "support/RealMedia.h"
 #include "support/SlowMedium.h"
 
-#include <QRandomGenerator>
 #include <atomic>
 #include <gtest/gtest.h>
 #include <map>
@@ -18,14 +17,6 @@ using namespace halvorix::test;
 using namespace std::chrono_literals;
 
 namespace {
-
-// Bytes no other file of a test holds anywhere, so they can be found in the device's image.
-QByteArray unique(quint32 seed, qsizetype size)
-{
-    QByteArray data(size, '\0');
-    QRandomGenerator(seed).fillRange(reinterpret_cast<quint32 *>(data.data()), size / 4);
-    return data;
-}
 
 class LyingCard : public ::testing::Test {
 protected:
@@ -53,7 +44,7 @@ protected:
     {
         for (int i = 0; i < count; ++i) {
             const QString name = QString("IMG_%1.JPG").arg(i, 4, 10, QChar('0'));
-            sources[name] = unique(quint32(i + 1), size);
+            sources[name] = uniqueBytes(quint32(i + 1), size);
             pc.write("album/" + name, sources[name]);
         }
         f.pickCardTarget();
@@ -126,8 +117,8 @@ TEST_F(LyingCard, AFlakyReadIsTriedAgainAndABadBlockFailsOnlyItsFile)
     if (HasFatalFailure() || IsSkipped())
         return;
     const QString dcim = medium.card() + "/DCIM/";
-    sources = {{"flaky.jpg", unique(11, 2 << 20)}, {"bad.jpg", unique(12, 2 << 20)},
-        {"fine.jpg", unique(13, 1 << 20)}};
+    sources = {{"flaky.jpg", uniqueBytes(11, 2 << 20)}, {"bad.jpg", uniqueBytes(12, 2 << 20)},
+        {"fine.jpg", uniqueBytes(13, 1 << 20)}};
     QDir().mkpath(dcim);
     for (const auto &[name, data] : sources) {
         QFile file(dcim + name);
@@ -182,7 +173,7 @@ TEST(ClosingACopyToACard, LeavesNoTemporaryFileWhenTheProgramEnds)
         HALVORIX_SKIP_WITHOUT(card.whyNot().toStdString());
     TempTree pc;
     for (int i = 0; i < 6; ++i)
-        pc.write(QString("album/%1.jpg").arg(i), unique(quint32(i + 1), 1 << 20));
+        pc.write(QString("album/%1.jpg").arg(i), uniqueBytes(quint32(i + 1), 1 << 20));
     FormFixture f;
     f.fs.drives->at(0).root = card.path() + "/";
     Form1 &form = f.load();

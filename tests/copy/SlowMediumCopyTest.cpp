@@ -20,14 +20,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-QByteArray patterned(int seed, qsizetype size)
-{
-    QByteArray data(size, '\0');
-    for (qsizetype i = 0; i < size; ++i)
-        data[i] = char((i * 131 + seed * 7919) >> 3);
-    return data;
-}
-
 // Files below `root` that carry a final name (temporary names left out), relative.
 QStringList namedFiles(const QString &root)
 {
@@ -99,7 +91,7 @@ TEST_F(SlowCard, ANameOnTheMediumAlwaysStandsForACompleteFile)
     qint64 total = 0;
     for (int i = 0; i < 12; ++i) {
         const QString name = QString("DCIM/IMG_%1.JPG").arg(i, 4, 10, QChar('0'));
-        sources[name] = patterned(i, 300000 + i * 40000);
+        sources[name] = uniqueBytes(quint32(i + 1), 300000 + i * 40000);
         pc.write(name, sources[name]);
         total += sources[name].size();
     }
@@ -162,7 +154,7 @@ TEST_F(SlowCard, WhatTheRunNamedIsOnTheDeviceWhenItEnds)
     std::map<QString, QByteArray> sources;
     for (int i = 0; i < 5; ++i) {
         const QString name = QString("IMG_%1.JPG").arg(i);
-        pc.write("DCIM/" + name, sources[name] = patterned(i, 200000));
+        pc.write("DCIM/" + name, sources[name] = uniqueBytes(quint32(i + 1), 200000));
     }
     Machine fs("/");
     CopySession session;
@@ -192,7 +184,7 @@ protected:
         form = &f.load();
         f.pickCardTarget();
         for (int i = 0; i < 4; ++i)
-            pc.write(QString("album/%1.jpg").arg(i), patterned(i, 2 << 20));
+            pc.write(QString("album/%1.jpg").arg(i), uniqueBytes(quint32(i + 1), 2 << 20));
         form->transferList().append({pc.path("album/"), "Is Folder"});
     }
 

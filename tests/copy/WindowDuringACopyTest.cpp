@@ -76,28 +76,3 @@ TEST_F(CopyRun, CloseDuringALongCopyLeavesNeitherAPartialNorATemporaryFile)
     EXPECT_FALSE(hasTemporaryFiles(f.card.path())) << "a temporary file stayed on the card";
     EXPECT_TRUE(f.ui.boxes.empty()); // no "Done."
 }
-
-// A close while a listed folder tree is copied, its first file half written, ends the walk there:
-// no further folder is made, no file is named, and no temporary file stays (as on a FAT card,
-// files are written under temporary names).
-TEST_F(CopyRun, CloseDuringAFolderTreeStopsTheWalkAndLeavesNoTemporaryFile)
-{
-    for (int i = 0; i < 20; ++i)
-        pc.write(QString("tree/f%1/a.jpg").arg(i, 2, 10, QChar('0')), QByteArray(256 << 10, 'a'));
-    f.pickCardTarget();
-    addRows({pc.path("tree/")}, "Is Folder");
-    f.fs.temporaryNames = true;
-    f.fs.filesInFlight = 1; // in the walk's own thread: the walk cannot run ahead of the close
-    f.fs.chunkBytes = 64 << 10;
-    std::atomic<int> chunks{0};
-    f.fs.beforeEachChunk = [&](CopySession &session) {
-        if (++chunks == 2)
-            f.closeFrom(session);
-    };
-    f.expectStartEndedByTheClose(30s);
-    EXPECT_EQ(chunks, 2);
-    EXPECT_EQ(QDir(fromPc() + "tree").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 1);
-    EXPECT_EQ(filesBelow(fromPc()), QStringList());
-    EXPECT_FALSE(hasTemporaryFiles(f.card.path())) << "a temporary file stayed on the card";
-    EXPECT_TRUE(f.ui.boxes.empty());
-}

@@ -78,24 +78,6 @@ protected:
 
 } // namespace
 
-TEST_F(CardCheck, TheSameCardCopiesInBothDirections)
-{
-    startCardToComputer();
-    EXPECT_EQ(TempTree::read(results() + "/DCIM/IMG_0001.JPG"), "photo");
-    startComputerToCard();
-    EXPECT_EQ(TempTree::read(card() + "/From_PC/report.txt"), "report");
-    EXPECT_EQ(w->ui.boxTexts(), QStringList({"Done.", "Done."}));
-}
-
-TEST_F(CardCheck, CardUnmountedWithItsFolderLeftReceivesNothing)
-{
-    sys.unmount("sdcard");
-    startComputerToCard();
-    expectToldAndNothingWritten();
-    startCardToComputer();
-    expectToldAndNothingWritten();
-}
-
 TEST_F(CardCheck, AnotherCardInTheSameSlotReceivesNothing)
 {
     // Same slot, same /dev/sdb1, another file system.

@@ -56,7 +56,7 @@ protected:
     }
 };
 
-TEST_F(Listing, MasksDecideHiddenAndFolderEntries)
+TEST_F(Listing, MasksDecideHiddenAndFolderEntriesAndAPlainNameIsTheEntryItself)
 {
     const QString all = tree.path("*.*");
     EXPECT_EQ(names(fs.list(all, 0)), QStringList({"README", "dangling", "linkToFile", "pipe", "plain.txt"}));
@@ -66,6 +66,12 @@ TEST_F(Listing, MasksDecideHiddenAndFolderEntries)
         QStringList({"README", "dangling", "folder", "linkToFile", "linkToFolder", "pipe", "plain.txt"}));
     EXPECT_EQ(names(fs.list(tree.path("*.txt"), 0)), QStringList({"plain.txt"}));
     EXPECT_TRUE(fs.list(tree.path("missing/*.*"), 6).empty());
+    // A pattern without a wildcard names the entry itself.
+    EXPECT_EQ(names(fs.list(tree.path("folder"), 16)), QStringList{"folder"});
+    EXPECT_EQ(names(fs.list(tree.path("folder/"), 16)), QStringList{"folder"});
+    EXPECT_TRUE(fs.list(tree.path("folder"), 0).empty());
+    EXPECT_TRUE(fs.list(tree.path(".hiddenfolder"), 16).empty()); // hidden needs bit 2
+    EXPECT_EQ(fs.list("/", 16).size(), 1u);
 }
 
 TEST_F(Listing, OpenProbeAnswersWithoutOpeningAnything)
@@ -80,16 +86,7 @@ TEST_F(Listing, OpenProbeAnswersWithoutOpeningAnything)
     EXPECT_FALSE(fs.opensAsFile(tree.path("missing")));
 }
 
-TEST_F(Listing, SingleEntryPatternsNameTheEntryItself)
-{
-    EXPECT_EQ(names(fs.list(tree.path("folder"), 16)), QStringList{"folder"});
-    EXPECT_EQ(names(fs.list(tree.path("folder/"), 16)), QStringList{"folder"});
-    EXPECT_TRUE(fs.list(tree.path("folder"), 0).empty());
-    EXPECT_TRUE(fs.list(tree.path(".hiddenfolder"), 16).empty()); // hidden needs bit 2
-    EXPECT_EQ(fs.list("/", 16).size(), 1u);
-}
-
-TEST_F(Listing, AttributesInClassicBits)
+TEST_F(Listing, AttributesInClassicBitsAndFoldersMadeOneLevelAtATime)
 {
     EXPECT_EQ(fs.attributes(tree.path("plain.txt")), kAttrArchive);
     EXPECT_EQ(fs.attributes(tree.path(".hidden")), kAttrArchive | kAttrHidden);
@@ -103,11 +100,7 @@ TEST_F(Listing, AttributesInClassicBits)
             Property(&AppError::description, "No such file or directory: " + tree.path("missing")))));
     EXPECT_THAT([&] { fs.attributes(tree.path("nofolder/file")); },
         Throws<AppError>(Property(&AppError::code, kPathNotFound)));
-}
-
-TEST_F(Listing, CreateFolderIsOneLevel)
-{
-    fs.createFolder(tree.path("new"));
+    fs.createFolder(tree.path("new")); // one level
     EXPECT_TRUE(QFileInfo(tree.path("new")).isDir());
     EXPECT_THROW(fs.createFolder(tree.path("a/b")), AppError);
     EXPECT_THAT([&] { fs.createFolder(tree.path("new")); },

@@ -7,13 +7,10 @@
 
 #include <QDir>
 #include <QFile>
-#include <QRandomGenerator>
-#include <atomic>
 #include <fcntl.h>
-#include <functional>
+#include <future>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 
 using namespace halvorix::test;
@@ -24,13 +21,6 @@ namespace {
 // Small and fast: the harness's behaviour does not depend on the rate.
 constexpr int kSizeMb = 32;
 constexpr qint64 kRate = 64 << 20;
-
-QByteArray randomBytes(qsizetype size)
-{
-    QList<quint32> words(size / 4 + 1);
-    QRandomGenerator::global()->fillRange(words.data(), words.size());
-    return QByteArray(reinterpret_cast<const char *>(words.constData()), size);
-}
 
 // An open file on the card, closed however the test ends (before the medium comes down).
 class OpenFile {
@@ -49,38 +39,6 @@ public:
         return ::write(fd, data.constData(), size_t(data.size())) == data.size();
     }
     const int fd;
-};
-
-// A call on its own thread, so a test can watch it being held by a paused device. The
-// destructor resumes the device before joining: a failing test never leaves it stuck.
-class CallOnThread {
-public:
-    CallOnThread(SlowMedium &medium, std::function<int()> call)
-        : medium_(medium), thread_([this, call = std::move(call)] {
-              result_ = call() == 0 ? 0 : errno;
-              done_ = true;
-          })
-    {
-    }
-    ~CallOnThread()
-    {
-        medium_.resume();
-        thread_.join();
-    }
-    bool doneWithin(std::chrono::milliseconds deadline) const
-    {
-        const auto end = std::chrono::steady_clock::now() + deadline;
-        while (!done_ && std::chrono::steady_clock::now() < end)
-            std::this_thread::sleep_for(10ms);
-        return done_;
-    }
-    int error() const { return result_; } // 0, or the call's errno
-
-private:
-    SlowMedium &medium_;
-    std::atomic<bool> done_{false};
-    std::atomic<int> result_{-1};
-    std::thread thread_; // last: started once the flags exist
 };
 
 // Writes a file on the card and flushes the card, so its bytes are on the device.
@@ -128,21 +86,40 @@ protected:
 
 } // namespace
 
-// Flushed data is on the device: it counts there, and after a remount (the card's cache gone)
-// it is read back from the device intact.
-TEST_P(SlowMediumCard, SyncedDataCountsOnTheDeviceAndReadsBackIntactAfterARemount)
+// A hung reader: the flush of a written file does not return while the device is paused, and
+// nothing reaches the device meanwhile; after the resume it returns and the data counts on the
+// device. After a remount (the card's cache gone) it is read back from the device intact. Stopping
+// a paused medium with unflushed data on the card flushes that to the image on the way down,
+// leaves no mount, loop device or process, and a second stop is harmless.
+// fusefat passes no fsync to its device, so a vfat card is flushed as a whole.
+TEST_P(SlowMediumCard, FlushesAreHeldWhilePausedCountedOnTheDeviceAndStopLeavesNothingBehind)
 {
-    const QByteArray photo = randomBytes(3 << 20);
-    const QByteArray note = randomBytes(1000);
+    const bool wholeCard = std::string_view(GetParam()) == "vfat";
+    const QByteArray photo = uniqueBytes(1, 3 << 20), note = uniqueBytes(2, 1000);
     ASSERT_TRUE(QDir().mkpath(medium.card() + "/DCIM/100CARD"));
     const qint64 before = medium.bytesOnDevice();
     {
         const OpenFile file(medium.card() + "/DCIM/100CARD/IMG_0001.JPG");
         ASSERT_TRUE(file.write(photo));
-        const OpenFile small(medium.card() + "/note.txt");
-        ASSERT_TRUE(small.write(note));
+        ASSERT_TRUE(OpenFile(medium.card() + "/note.txt").write(note));
+        ASSERT_TRUE(medium.pause());
+        EXPECT_TRUE(medium.stats().paused);
+        const qint64 pausedAt = medium.bytesOnDevice();
+        std::future<int> flush = std::async(std::launch::async,
+            [&] { return (wholeCard ? ::syncfs(file.fd) : ::fsync(file.fd)) == 0 ? 0 : errno; });
+        const struct Resume { // before the flush is waited for: a failing test never leaves it held
+            SlowMedium &medium;
+            ~Resume() { medium.resume(); }
+        } resume{medium};
+        ASSERT_TRUE(waitUntil([&] { return medium.stats().held > 0; }, 10s, "the flush to reach the device"));
+        EXPECT_EQ(flush.wait_for(300ms), std::future_status::timeout) << "the flush returned while paused";
+        EXPECT_EQ(medium.bytesOnDevice(), pausedAt) << "bytes reached a paused device";
+        ASSERT_TRUE(medium.resume());
+        ASSERT_EQ(flush.wait_for(60s), std::future_status::ready) << "still held after the resume";
+        EXPECT_EQ(flush.get(), 0);
+        EXPECT_FALSE(medium.stats().paused);
+        ASSERT_EQ(::syncfs(file.fd), 0) << strerror(errno);
     }
-    ASSERT_EQ(::syncfs(OpenFile(medium.card(), O_RDONLY | O_DIRECTORY).fd), 0) << strerror(errno);
     EXPECT_GE(medium.bytesOnDevice() - before, photo.size() + note.size());
 
     ASSERT_EQ(medium.remount().toStdString(), "");
@@ -150,56 +127,19 @@ TEST_P(SlowMediumCard, SyncedDataCountsOnTheDeviceAndReadsBackIntactAfterARemoun
     EXPECT_TRUE(TempTree::read(medium.card() + "/DCIM/100CARD/IMG_0001.JPG") == photo);
     EXPECT_TRUE(TempTree::read(medium.card() + "/note.txt") == note);
     EXPECT_GE(medium.stats().read - readBefore, photo.size()) << "read from a cache, not from the device";
-}
 
-// A hung reader: the flush of a written file does not return while the device is paused, and
-// nothing reaches the device meanwhile; after the resume it returns and the data is there.
-// fusefat passes no fsync to its device, so a vfat card is flushed as a whole.
-TEST_P(SlowMediumCard, AFlushIsHeldWhilePausedAndReturnsAfterTheResume)
-{
-    const bool wholeCard = std::string_view(GetParam()) == "vfat";
-    const QByteArray data = randomBytes(1 << 20);
-    const OpenFile file(medium.card() + "/held.bin");
-    ASSERT_TRUE(file.write(data));
-    const qint64 before = medium.bytesOnDevice();
-
-    ASSERT_TRUE(medium.pause());
-    EXPECT_TRUE(medium.stats().paused);
-    const qint64 pausedAt = medium.bytesOnDevice();
-    {
-        CallOnThread flush(medium, [&] { return wholeCard ? ::syncfs(file.fd) : ::fsync(file.fd); });
-        ASSERT_TRUE(waitUntil([&] { return medium.stats().held > 0; }, 10s, "the flush to reach the device"));
-        EXPECT_FALSE(flush.doneWithin(300ms)) << "the flush returned while the device was paused";
-        EXPECT_EQ(medium.bytesOnDevice(), pausedAt) << "bytes reached a paused device";
-
-        ASSERT_TRUE(medium.resume());
-        ASSERT_TRUE(flush.doneWithin(60s)) << "the flush did not return after the resume";
-        EXPECT_EQ(flush.error(), 0);
-    }
-    EXPECT_FALSE(medium.stats().paused);
-    EXPECT_GE(medium.bytesOnDevice() - before, data.size());
-}
-
-// Stopping a paused medium with unflushed data on the card: the data is flushed to the image on
-// the way down, no mount, loop device or process is left, and a second stop is harmless.
-TEST_P(SlowMediumCard, StopWhilePausedFlushesAndLeavesNothingBehind)
-{
-    const QByteArray data = randomBytes(1 << 20);
-    {
-        const OpenFile file(medium.card() + "/unflushed.bin");
-        ASSERT_TRUE(file.write(data));
-    }
+    const QByteArray unflushed = uniqueBytes(3, 1 << 20);
+    ASSERT_TRUE(OpenFile(medium.card() + "/unflushed.bin").write(unflushed));
     ASSERT_TRUE(medium.pause());
     const QString left = medium.leftovers().join('\n');
     // What the check below must not find any more, found while it is up.
     EXPECT_TRUE(left.contains("mount ") && left.contains("loop device") && left.contains("process"))
         << left.toStdString();
-
     EXPECT_EQ(medium.stop().toStdString(), "");
     EXPECT_TRUE(medium.leftovers().isEmpty()) << medium.leftovers().join('\n').toStdString();
     EXPECT_EQ(medium.stop().toStdString(), "");
-    // A fresh card puts a small file in one run: its bytes lie in the image as written.
-    EXPECT_TRUE(TempTree::read(medium.imageStore()).contains(data)) << "the data never reached the image";
+    // A small file on a card this empty lies in the image as written.
+    EXPECT_TRUE(TempTree::read(medium.imageStore()).contains(unflushed)) << "it never reached the image";
 }
 
 INSTANTIATE_TEST_SUITE_P(CardTypes, SlowMediumCard, ::testing::Values("ext4", "exfat", "vfat"));
@@ -233,7 +173,7 @@ protected:
 // the flipped bits changed.
 TEST_F(LyingCard, WritesPastTheRealCapacityOverwriteEarlierFilesAndFlippedWritesReadBackChanged)
 {
-    const QByteArray first = randomBytes(4 << 20), second = randomBytes(4 << 20);
+    const QByteArray first = uniqueBytes(4, 4 << 20), second = uniqueBytes(5, 4 << 20);
     ASSERT_TRUE(writeFlushed(medium.card() + "/first.bin", first));
     const qint64 at = medium.offsetInImage(first);
     ASSERT_GE(at, 0);
@@ -247,7 +187,7 @@ TEST_F(LyingCard, WritesPastTheRealCapacityOverwriteEarlierFilesAndFlippedWrites
 
     ASSERT_TRUE(medium.setCapacity(0, 0));
     ASSERT_TRUE(medium.flipWrites(1, 64 << 10, 0)); // data writes only
-    const QByteArray third = randomBytes(2 << 20);
+    const QByteArray third = uniqueBytes(6, 2 << 20);
     ASSERT_TRUE(writeFlushed(medium.card() + "/third.bin", third));
     ASSERT_TRUE(medium.flipWrites(0, 0, 0));
     const QByteArray back = readFromDevice(medium, medium.card() + "/third.bin").data;
@@ -269,7 +209,7 @@ TEST_F(LyingCard, WritesPastTheRealCapacityOverwriteEarlierFilesAndFlippedWrites
 // the driver retry): COUNT 5 makes at least the first read() fail.
 TEST_F(LyingCard, ArmedReadsFailTheirCountThenSucceedAndABadBlockAlwaysFails)
 {
-    const QByteArray data = randomBytes(4 << 20);
+    const QByteArray data = uniqueBytes(7, 4 << 20);
     const QString path = medium.card() + "/photo.jpg";
     ASSERT_TRUE(writeFlushed(path, data));
     const qint64 at = medium.offsetInImage(data);

@@ -18,8 +18,8 @@ namespace halvorix::test {
 
 inline const QDateTime kCardTime = QDateTime(QDate(2019, 6, 1), QTime(12, 30, 15), Qt::UTC);
 
-// Every file and folder below `root`, relative, with its content (a folder: "<folder>") and its
-// modification time (seconds).
+// Every file, folder and link below `root` (links are not entered), relative, with its content (a
+// folder: "<folder>") and its modification time (seconds).
 inline std::map<QString, std::pair<QByteArray, qint64>> snapshot(const QString &root)
 {
     std::map<QString, std::pair<QByteArray, qint64>> entries;
@@ -31,18 +31,6 @@ inline std::map<QString, std::pair<QByteArray, qint64>> snapshot(const QString &
             = {entry.isDir() ? "<folder>" : TempTree::read(entry.filePath()),
                 entry.lastModified().toSecsSinceEpoch()};
     }
-    return entries;
-}
-
-// Every entry below `root` (files, folders, links), relative and sorted; links are not entered.
-inline QStringList entriesBelow(const QString &root)
-{
-    QStringList entries;
-    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-        QDirIterator::Subdirectories);
-    while (it.hasNext())
-        entries << it.next().mid(root.size() + 1);
-    entries.sort();
     return entries;
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "app/Form1.h"
-#include "drives/DriveLists.h"
 #include "platform/posix/LinuxDrives.h"
 #include "platform/posix/Machine.h"
 #include "support/FakeDesktopUi.h"
@@ -152,24 +151,6 @@ public:
 private:
     QByteArray old_;
 };
-
-// What discovery appended, list by list (up to a failure, which it throws on).
-struct Lists {
-    QStringList cardEntries, cardTexts, diskEntries, diskTexts;
-};
-
-inline void fill(DriveSource &drives, Lists &lists)
-{
-    DriveListTargets targets{[&](const QString &e, const QString &t, const DriveInfo &) {
-                                 lists.cardEntries << e;
-                                 lists.cardTexts << t;
-                             },
-        [&](const QString &e, const QString &t, const DriveInfo &) {
-            lists.diskEntries << e;
-            lists.diskTexts << t;
-        }};
-    FillDriveLists(drives, targets);
-}
 
 // The main window over the real drive source reading `sysroot`, loaded, with a scripted user.
 class SysrootForm {

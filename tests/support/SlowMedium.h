@@ -7,16 +7,23 @@
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRandomGenerator>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <map>
-#include <unistd.h>
 
 namespace halvorix::test {
+
+// Bytes that no call with another seed gives, so they can be found in the device's image.
+inline QByteArray uniqueBytes(quint32 seed, qsizetype size)
+{
+    QByteArray data(size, '\0');
+    QRandomGenerator(seed).fillRange(reinterpret_cast<quint32 *>(data.data()), size / 4);
+    return data;
+}
 
 // A simulated slow medium in a temporary folder: a card file system (ext4, exfat or vfat) on a
 // loop device whose image lives on halvorix-slowfs, which takes writes at a given rate and can be
@@ -102,8 +109,7 @@ public:
     Stats stats() const
     {
         Stats stats;
-        const QByteArray text = readControl();
-        for (const QByteArray &line : text.split('\n')) {
+        for (const QByteArray &line : TempTree::read(folder() + "/backing/control").split('\n')) {
             const qsizetype space = line.indexOf(' ');
             const QByteArray key = line.left(space);
             const QByteArray value = line.mid(space + 1);
@@ -263,27 +269,9 @@ private:
     // The control file is served by the daemon's other threads while data requests are held.
     bool command(const QByteArray &text) const
     {
-        const int fd
-            = ::open(QFile::encodeName(folder() + "/backing/control").constData(), O_WRONLY | O_CLOEXEC);
-        if (fd < 0)
-            return false;
-        const bool written = ::write(fd, text.constData(), size_t(text.size())) == text.size();
-        return ::close(fd) == 0 && written;
-    }
-
-    QByteArray readControl() const
-    {
-        const int fd
-            = ::open(QFile::encodeName(folder() + "/backing/control").constData(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0)
-            return QByteArray();
-        QByteArray text;
-        char buffer[512];
-        ssize_t n = 0;
-        while ((n = ::read(fd, buffer, sizeof buffer)) > 0)
-            text.append(buffer, qsizetype(n));
-        ::close(fd);
-        return text;
+        QFile control(folder() + "/backing/control");
+        return control.open(QIODevice::WriteOnly | QIODevice::Unbuffered)
+            && control.write(text) == text.size();
     }
 
     QTemporaryDir folder_{QDir::tempPath() + "/halvorix-slow-XXXXXX"};

@@ -38,7 +38,8 @@ protected:
 
 } // namespace
 
-TEST_F(TransferListDrops, DropOfAFileAndAFolder)
+// A dropped dot folder is a folder, with or without its last separator.
+TEST_F(TransferListDrops, DropOfAFileAndFoldersDotFoldersToo)
 {
     const QString loose = src.write(".loose-hidden"); // hidden + archive, dropped itself: added
     src.write("dir/keep.txt");
@@ -46,28 +47,24 @@ TEST_F(TransferListDrops, DropOfAFileAndAFolder)
     src.write("dir/.hiddenfile"); // exactly hidden + archive inside a dropped folder: left out
     src.write("dir/sub/deep.txt");
     src.mkdir("emptydir");
+    src.write(".config/app/settings.ini");
+    src.write(".thumbnails/t1.png");
     form->Option3->setChecked(true);
-    form->ListView1_OLEDragDrop({loose, src.path("dir"), src.path("emptydir")});
+    form->ListView1_OLEDragDrop(
+        {loose, src.path("dir"), src.path("emptydir"), src.path(".config"), src.path(".thumbnails/")});
     QStringList rows = relativeRows();
-    ASSERT_EQ(rows.size(), 3);
+    ASSERT_EQ(rows.size(), 5);
     EXPECT_EQ(rows[0], "/.loose-hidden");
     rows.removeFirst();
     rows.sort();
-    EXPECT_EQ(rows, QStringList({"/dir/keep.txt", "/dir/sub/deep.txt"}));
-    EXPECT_EQ(f.rowMarkers(), QStringList(3, ""));
+    EXPECT_EQ(rows,
+        QStringList(
+            {"/.config/app/settings.ini", "/.thumbnails/t1.png", "/dir/keep.txt", "/dir/sub/deep.txt"}));
+    EXPECT_EQ(f.rowMarkers(), QStringList(5, ""));
     form->Option4->setChecked(true);
     form->ListView1_OLEDragDrop({src.path("dir/")});
-    EXPECT_EQ(form->transferList().count(), 5);
+    EXPECT_EQ(form->transferList().count(), 7);
     EXPECT_EQ(form->cursor().shape(), Qt::ArrowCursor);
-}
-
-TEST_F(TransferListDrops, ADroppedDotFolderIsAFolder)
-{
-    src.write(".config/app/settings.ini");
-    src.write(".thumbnails/t1.png");
-    form->ListView1_OLEDragDrop({src.path(".config"), src.path(".thumbnails/")});
-    EXPECT_EQ(relativeRows(), QStringList({"/.config/app/settings.ini", "/.thumbnails/t1.png"}));
-    EXPECT_EQ(f.rowMarkers(), QStringList(2, ""));
 }
 
 // Memory that runs out in the middle of a huge drop loses that folder's rows, not the program.
@@ -83,21 +80,15 @@ TEST_F(TransferListDrops, ADropGoesOnPastAFailedAllocation)
     EXPECT_EQ(f.rowTexts(), QStringList({before, after}));
 }
 
-TEST_F(TransferListDrops, SynthesizedDragAndDropOnTheListWidget)
+// Only local files are taken from a drag: text, or addresses that are no local files, are refused.
+TEST_F(TransferListDrops, ADragOfTextOrWebAddressesIsRefused)
 {
-    src.write("photos/a.jpg");
-    const QString loose = src.write("b.txt");
     form->show();
-    QMimeData files;
-    files.setUrls({QUrl::fromLocalFile(loose), QUrl::fromLocalFile(src.path("photos"))});
-    EXPECT_TRUE(offer(files).entered);
-    EXPECT_EQ(relativeRows(), QStringList({"/b.txt", "/photos/a.jpg"}));
-
-    QMimeData text; // dropped all the same: nothing is added
+    QMimeData text;
     text.setText("/not/a/file/list");
     EXPECT_FALSE(offer(text).entered);
-    EXPECT_EQ(form->transferList().count(), 2);
-    QMimeData web; // addresses that are no local files are refused too
+    EXPECT_EQ(form->transferList().count(), 0);
+    QMimeData web;
     web.setUrls({QUrl("https://example.org/a.jpg")});
     EXPECT_FALSE(form->ListView1_OLEDragOver(&web));
 }

@@ -8,7 +8,10 @@
 using namespace halvorix;
 using namespace halvorix::test;
 
-TEST_F(TransferListForm, AddFilesOneSeveralBadAndCancelled)
+// A desktop dialog's recent files or search results come from several folders: each row is the
+// file chosen, never a file of the same name in the first one's folder. The dialog hands them over
+// as the folder they share and the names below it, one separator apart also at the root.
+TEST_F(TransferListForm, AddFilesOneSeveralFromSeveralFoldersBadAndCancelled)
 {
     const QString a = src.write("a.txt"), b = src.write("b.txt");
     form->PushButton5_Click(); // cancelled
@@ -18,34 +21,21 @@ TEST_F(TransferListForm, AddFilesOneSeveralBadAndCancelled)
     EXPECT_EQ(f.ui.fileDialogs[0].filter, "All Files (*.*)|*.*|");
     EXPECT_TRUE(f.ui.fileDialogs[0].multiSelect);
 
-    f.ui.fileDialogResults = {{a}, {a, src.path("bad") + QChar::ReplacementCharacter, b}, {a}};
-    form->PushButton5_Click();
-    form->PushButton5_Click();
-    form->PushButton5_Click(); // the same file again: a second row
-    EXPECT_EQ(relativeRows(), QStringList({"/a.txt", "/a.txt", "/b.txt", "/a.txt"}));
-    EXPECT_EQ(f.rowMarkers(), QStringList(4, "Is File"));
+    const QString x = src.write("one/x.txt"), y = src.write("two/deeper/y.txt"), z = src.write("one/z.txt");
+    src.write("one/y.txt", "a different file of the same name");
+    const QString root = src.write("r.txt");
+    f.ui.fileDialogResults
+        = {{a}, {a, src.path("bad") + QChar::ReplacementCharacter, b}, {a}, {x, y, z}, {y, root}};
+    for (int i = 0; i < 5; ++i)
+        form->PushButton5_Click(); // the third the same file again: a second row
+    EXPECT_EQ(f.rowTexts(), QStringList({a, a, b, a, x, y, z, y, root}));
+    EXPECT_EQ(f.rowMarkers(), QStringList(9, "Is File"));
     ASSERT_EQ(f.ui.boxes.size(), 1u);
     EXPECT_EQ(f.ui.boxes[0].rawText,
         src.path("bad") + QChar::ReplacementCharacter
             + "\r\rwas not added because it has bad characters in the filename.");
     EXPECT_EQ(f.ui.boxes[0].style, kStyleOk);
     EXPECT_EQ(f.ui.boxes[0].title, "Halvorix");
-}
-
-// A desktop dialog's recent files or search results come from several folders: each row is the
-// file chosen, never a file of the same name in the first one's folder. The dialog hands them over
-// as the folder they share and the names below it, one separator apart also at the root.
-TEST_F(TransferListForm, FilesChosenFromSeveralFoldersKeepTheirOwnPaths)
-{
-    const QString x = src.write("one/x.txt"), y = src.write("two/deeper/y.txt"), z = src.write("one/z.txt");
-    src.write("one/y.txt", "a different file of the same name");
-    const QString root = src.write("r.txt");
-    f.ui.fileDialogResults = {{x, y, z}, {y, root}};
-    form->PushButton5_Click();
-    form->PushButton5_Click();
-    EXPECT_EQ(f.rowTexts(), QStringList({x, y, z, y, root}));
-    EXPECT_EQ(f.rowMarkers(), QStringList(5, "Is File"));
-    EXPECT_TRUE(f.ui.boxes.empty());
     EXPECT_EQ(combinedFileName({"/a", "/b"}), QString("/") + QChar(0) + "a" + QChar(0) + "b");
     EXPECT_EQ(combinedFileName({"/etc/hostname", "/usr/share/x"}),
         QString("/") + QChar(0) + "etc/hostname" + QChar(0) + "usr/share/x");
@@ -73,10 +63,11 @@ TEST_F(TransferListForm, TooManyFilesAddNothingThousandsFit)
         "You've selected too many files to add.\r\rPlease try adding via the \"Add All\" button.");
 }
 
-TEST_F(TransferListForm, AddFolderModeRows)
+// Folder mode numbers its statements through 168: the row at 164, the pointer back at 168.
+TEST_F(TransferListForm, AddFolderModeRowsAndAFailedRowReportedAt164)
 {
     form->Option4->setChecked(true);
-    f.ui.folderPicks = {"/", src.path("Photos"), ""};
+    f.ui.folderPicks = {"/", src.path("Photos"), "", src.path("Photos")};
     form->PushButton5_Click();
     form->PushButton5_Click();
     form->PushButton5_Click(); // cancelled
@@ -84,13 +75,6 @@ TEST_F(TransferListForm, AddFolderModeRows)
     EXPECT_EQ(f.rowMarkers(), QStringList(2, "Is Folder"));
     EXPECT_EQ(form->cursor().shape(), Qt::ArrowCursor);
     EXPECT_TRUE(f.ui.boxes.empty());
-}
-
-// Folder mode numbers its statements through 168: the row at 164, the pointer back at 168.
-TEST_F(TransferListForm, AddFolderModeReportsAFailedRowAt164AndStillRestoresThePointer)
-{
-    form->Option4->setChecked(true);
-    f.ui.folderPicks = {src.path("Photos")};
     const QMetaObject::Connection failing = QObject::connect(&form->transferList(),
         &QAbstractItemModel::rowsInserted, [] { throw AppError(kPathFileAccessError, "the list is full"); });
     form->PushButton5_Click();
@@ -102,7 +86,7 @@ TEST_F(TransferListForm, AddFolderModeReportsAFailedRowAt164AndStillRestoresTheP
     EXPECT_EQ(form->cursor().shape(), Qt::ArrowCursor);
 }
 
-TEST_F(TransferListForm, AddAllFilesInFolderSkipsTildeNamesAndKeepsHiddenFiles)
+TEST_F(TransferListForm, AddAllFilesInFolderSkipsTildeNamesKeepsHiddenFilesAndAnEmptyOneAddsNothing)
 {
     src.write("top.txt");
     src.write("~lock.txt");
@@ -111,7 +95,10 @@ TEST_F(TransferListForm, AddAllFilesInFolderSkipsTildeNamesAndKeepsHiddenFiles)
     src.write("sub/~tmp");
     src.write("sub/deeper/last.txt");
     src.mkdir("empty");
-    f.ui.folderPicks = {src.path(), src.path() + "/"}; // the second ends with "/" as a root does
+    // The last ends with "/" as a root does.
+    f.ui.folderPicks = {src.path("empty"), src.path(), src.path() + "/"};
+    form->PushButton4_Click(); // an empty folder: nothing added, nothing shown
+    EXPECT_EQ(form->transferList().count(), 0);
     form->PushButton4_Click();
     QStringList rows = relativeRows();
     rows.sort();
@@ -123,13 +110,6 @@ TEST_F(TransferListForm, AddAllFilesInFolderSkipsTildeNamesAndKeepsHiddenFiles)
         EXPECT_FALSE(row.contains("//")) << row.toStdString();
     EXPECT_EQ(f.rowMarkers(), QStringList(8, "Is File"));
     EXPECT_EQ(form->cursor().shape(), Qt::ArrowCursor);
-}
-
-TEST_F(TransferListForm, AddAllFilesInAnEmptyFolderAddsNothingShowsNothing)
-{
-    f.ui.folderPicks = {src.path()};
-    form->PushButton4_Click();
-    EXPECT_EQ(form->transferList().count(), 0);
     EXPECT_TRUE(f.ui.boxes.empty());
 }
 
@@ -168,29 +148,28 @@ TEST_F(TransferListForm, ListingFailureIsReportedAndTheOtherFoldersStillAdd)
     EXPECT_TRUE(f.ui.boxes[0].text.contains("PushButton4_Click at line 116"));
 }
 
-TEST_F(TransferListForm, DoubleClickRemovesTheSelectedRow)
+// During a walk a double click is refused and Clear List carried out, and the walk's rows stay.
+TEST_F(TransferListForm, DoubleClickRemovesTheSelectedRowAndClearListEmptiesTheListAlsoDuringAWalk)
 {
     form->ListView1_DblClick(); // empty list: nothing
     form->ListView1_OLEDragDrop({"/one", "/two", "/three"});
     form->ListView1_DblClick(); // nothing selected
     EXPECT_EQ(form->transferList().count(), 3);
-    select(1); // refused while busy: ClearListAndDoubleClickDuringAWalk
+    select(1);
     form->ListView1_DblClick();
     EXPECT_EQ(f.rowTexts(), QStringList({"/one", "/three"}));
     form->PushButton6_Click();
     EXPECT_EQ(form->transferList().count(), 0);
     form->PushButton6_Click(); // empty: nothing, no message
     EXPECT_TRUE(f.ui.boxes.empty());
-}
 
-TEST_F(TransferListForm, ClearListAndDoubleClickDuringAWalk)
-{
     src.write("a/file.txt");
     src.write("b/file.txt");
     form->ListView1_OLEDragDrop({"/earlier"});
     select(0);
+    const int yieldsBefore = f.ui.yields;
     f.ui.onYield = [&] {
-        if (f.ui.yields == 1) {
+        if (f.ui.yields == yieldsBefore + 1) {
             form->ListView1_DblClick(); // busy: refused
             EXPECT_EQ(form->transferList().count(), 1);
             form->PushButton6_Click(); // carried out
@@ -200,7 +179,7 @@ TEST_F(TransferListForm, ClearListAndDoubleClickDuringAWalk)
     form->PushButton4_Click();
     QStringList rows = relativeRows();
     rows.sort();
-    EXPECT_EQ(rows, QStringList({"/a/file.txt", "/b/file.txt"})); // the walk's rows stay
+    EXPECT_EQ(rows, QStringList({"/a/file.txt", "/b/file.txt"}));
 }
 
 TEST_F(TransferListForm, CloseDuringAWalkEndsTheProgramAtOnce)
@@ -217,8 +196,15 @@ TEST_F(TransferListForm, CloseDuringAWalkEndsTheProgramAtOnce)
     EXPECT_EQ(form->transferList().count(), 0);
 }
 
+// Without a Samples folder nothing is added, but the question comes all the same.
 TEST_F(TransferListForm, SampleFilesAddedAndTheirFolderOffered)
 {
+    form->PushButton3_Click(); // no Samples folder yet: the user answers No
+    EXPECT_EQ(form->transferList().count(), 0);
+    ASSERT_EQ(f.ui.boxes.size(), 1u);
+    EXPECT_EQ(f.ui.boxes[0].title, "Halvorix");
+    EXPECT_TRUE(f.ui.shellOpened.empty());
+    f.ui.boxes.clear();
     f.appFolder.write("Samples/one.txt");
     f.appFolder.write("Samples/.hidden.txt");
     f.appFolder.mkdir("Samples/sub");
@@ -236,12 +222,4 @@ TEST_F(TransferListForm, SampleFilesAddedAndTheirFolderOffered)
     form->PushButton3_Click(); // No: rows stay, nothing opened; pressing twice lists twice
     EXPECT_EQ(form->transferList().count(), 4);
     EXPECT_EQ(f.ui.shellOpened.size(), 1u);
-}
-
-TEST_F(TransferListForm, MissingSampleFolderAddsNothingButStillAsks)
-{
-    form->PushButton3_Click();
-    EXPECT_EQ(form->transferList().count(), 0);
-    EXPECT_EQ(f.ui.boxes.size(), 1u);
-    EXPECT_EQ(f.ui.boxes[0].title, "Halvorix");
 }

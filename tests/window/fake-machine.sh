@@ -5,8 +5,8 @@
 # device-mapper devices with slaves/ and holders/, SD and eMMC told apart by device/type), /dev
 # with stand-ins for the device nodes, /dev/mapper links and udev's by-label and by-uuid links.
 # System mounts ("/", "/boot", "/proc"...) keep their real paths, as on the machine; every other
-# mount point is a folder under ROOT, and the user's home folder is ROOT/home/USER. Cards hold a
-# few files. Prints the home folder.
+# mount point is a folder under ROOT, and the user's home folder is ROOT/home/USER (on "plain",
+# ROOT/mnt/disk/home/user). Cards hold a few files. Prints the home folder.
 #   tests/window/fake-machine.sh MACHINE ROOT
 # MACHINE:
 #   debian-luks   Debian 12 on ext4 in LVM inside LUKS on a SATA disk; a USB stick (vfat) and
@@ -15,6 +15,8 @@
 #   laptop-fuse   a laptop on NVMe; an NTFS USB disk through ntfs-3g and an exFAT SD card in
 #                 the built-in reader through exfat-fuse (both fuseblk); a snap (squashfs)
 #   raspberry-pi  Raspberry Pi OS on the SD card in the board's slot; a USB stick (vfat)
+#   plain         a fixed disk (ext4 at ROOT/mnt/disk) and a card labelled CARD (vfat at
+#                 ROOT/mnt/CARD), nothing else: the machine of the real-window checks
 set -euo pipefail
 machine=$1
 root=$(realpath -m "$2")
@@ -228,10 +230,20 @@ raspberry-pi)
   mkdir -p "$root/srv/data"
   fill_card "$root/media/$user/PHOTOS"
   ;;
+plain)
+  user=user home=$root/mnt/disk/home/user
+  disk virtual sda 8:0 0
+  disk virtual sdb 8:16 1
+  label CARD sdb
+  mnt 8:0 / "$root/mnt/disk" ext4 /dev/sda
+  mnt 8:16 / "$root/mnt/CARD" vfat /dev/sdb
+  fill_card "$root/mnt/CARD"
+  ;;
 *)
   echo "fake-machine: no machine called $machine" >&2
   exit 2
   ;;
 esac
-mkdir -p "$root/home/$user"
-echo "$root/home/$user"
+home=${home:-$root/home/$user}
+mkdir -p "$home"
+echo "$home"

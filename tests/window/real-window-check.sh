@@ -13,7 +13,7 @@ work=$(mktemp -d)
 trap 'kill $pid 2>/dev/null || true; rm -rf "$work"' EXIT
 . "$here/waits.sh"
 mkdir -p "$shots"
-"$here/fake-system.sh" "$work/sys"
+"$here/fake-machine.sh" plain "$work/sys" >/dev/null
 card=$work/sys/mnt/CARD home=$work/sys/mnt/disk/home/user
 
 fail() { echo "real-window check: $*" >&2; exit 1; }

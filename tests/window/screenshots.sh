@@ -17,7 +17,7 @@ pid=
 trap '[ -z "$pid" ] || kill "$pid" 2>/dev/null || true; rm -rf "$work"' EXIT
 . "$here/waits.sh"
 mkdir -p "$shots"
-"$here/fake-system.sh" "$work/sys"
+"$here/fake-machine.sh" plain "$work/sys" >/dev/null
 
 fail() { echo "screenshots: $*" >&2; exit 1; }
 # A fontconfig set-up whose only fonts are those of the folder holding FAMILY's bold face.
