@@ -10,7 +10,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QRadioButton>
-#include <cerrno>
 
 namespace halvorix {
 
@@ -18,11 +17,7 @@ void SkinFramework::LoadSkin(const QString &path, const QString &section)
 {
     Q_UNUSED(section); // a style sheet has no sections
     QFile file(path);
-    errno = 0; // a refusal of Qt's own (a folder) leaves it so
-    if (!file.open(QIODevice::ReadOnly)) {
-        const int err = errno;
-        throw AppError(kPathFileAccessError, err, FailedAction::Reading, path, file.errorString());
-    }
+    openToReadOrThrow(file);
     styleSheet_ = QString::fromUtf8(file.readAll());
     loaded_ = true;
 }

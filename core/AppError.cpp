@@ -1,5 +1,8 @@
 #include "core/AppError.h"
 
+#include <QFile>
+#include <cerrno>
+
 namespace halvorix {
 
 namespace {
@@ -55,6 +58,15 @@ QString AppError::reasonFor(const QString &item) const
     if (path_.isEmpty() || path_ == item)
         return reason_;
     return actionPhrase(action_) + QLatin1Char(' ') + path_ + QStringLiteral(": ") + reason_;
+}
+
+void openToReadOrThrow(QFile &file)
+{
+    errno = 0; // a refusal of Qt's own (a folder) leaves it so
+    if (!file.open(QIODevice::ReadOnly)) {
+        const int err = errno;
+        throw AppError(kPathFileAccessError, err, FailedAction::Reading, file.fileName(), file.errorString());
+    }
 }
 
 } // namespace halvorix

@@ -3,6 +3,8 @@
 #include <QString>
 #include <stdexcept>
 
+class QFile;
+
 namespace halvorix {
 
 // Failure codes. The classic numbers are kept wherever the program tests them.
@@ -69,5 +71,9 @@ private:
     QString reason_;
     QString description_;
 };
+
+// Opens `file` to read, or throws the failure of reading it: the system's error number where the
+// system refused (none where Qt did, as for a folder) and Qt's words for it.
+void openToReadOrThrow(QFile &file);
 
 } // namespace halvorix

@@ -2,7 +2,9 @@
 
 #include <cerrno>
 #include <dirent.h>
+#include <fcntl.h>
 #include <unistd.h>
+#include <utility>
 
 namespace halvorix {
 
@@ -52,37 +54,52 @@ private:
 };
 
 // An open folder read entry by entry, closed when it goes. Opened from a path, or from a folder's
-// FileHandle, whose descriptor it then owns (and closes even when it cannot read it).
+// FileHandle, whose descriptor it then owns. It reads with the kernel's own listing call into a
+// buffer of its own: a C library folder stream would also ask for the folder's block size and take
+// a buffer from the heap for every folder a walk or a copy reads.
 class FolderStream {
 public:
-    explicit FolderStream(const char *path) : dir_(::opendir(path)), openError_(dir_ ? 0 : errno) { }
-    explicit FolderStream(FileHandle folder) : dir_(::fdopendir(folder.get())), openError_(dir_ ? 0 : errno)
+    explicit FolderStream(const char *path)
+        : folder_(::open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC)), openError_(folder_.valid() ? 0 : errno)
     {
-        if (dir_)
-            folder.release(); // closedir closes it
     }
-    ~FolderStream()
+    explicit FolderStream(FileHandle folder)
+        : folder_(std::move(folder)), openError_(folder_.valid() ? 0 : EBADF)
     {
-        if (dir_)
-            ::closedir(dir_);
     }
     FolderStream(const FolderStream &) = delete;
     FolderStream &operator=(const FolderStream &) = delete;
 
-    bool valid() const { return dir_ != nullptr; }
-    int fd() const { return ::dirfd(dir_); }
+    bool valid() const { return folder_.valid(); }
+    int fd() const { return folder_.get(); }
     // Why it could not be opened (the error number), 0 when it is open.
     int openError() const { return openError_; }
-    // The next entry; null at the end (errno 0) or when the read failed (errno tells why).
+    // The next entry, "." and ".." included; null at the end (errno 0) or when the read failed
+    // (errno tells why).
     const dirent *next()
     {
-        errno = 0;
-        return ::readdir(dir_);
+        while (at_ >= filled_) {
+            const ssize_t read = ::getdents64(folder_.get(), buffer_, sizeof buffer_);
+            if (read < 0 && errno == EINTR)
+                continue;
+            if (read <= 0) {
+                if (read == 0)
+                    errno = 0;
+                return nullptr;
+            }
+            filled_ = read;
+            at_ = 0;
+        }
+        const auto *entry = reinterpret_cast<const dirent *>(buffer_ + at_);
+        at_ += entry->d_reclen;
+        return entry;
     }
 
 private:
-    DIR *dir_;
+    FileHandle folder_;
     int openError_;
+    ssize_t filled_ = 0, at_ = 0;
+    alignas(dirent) char buffer_[32 << 10];
 };
 
 } // namespace halvorix

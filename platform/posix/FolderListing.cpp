@@ -5,7 +5,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 
 namespace halvorix {
 
@@ -40,36 +39,28 @@ EntryKind classifyEntry(int dirFd, const dirent *entry)
     }
 }
 
+FolderStream openFolder(const QString &folder)
+{
+    return FolderStream(encodePath(folder.isEmpty() ? QStringLiteral(".") : folder).constData());
+}
+
 FolderListing readFolderListing(const QString &path)
 {
-    // The kernel's own listing call into a buffer on the stack: a folder stream would ask for the
-    // folder's block size and take a buffer from the heap for every folder of a walk.
     FolderListing listing;
-    const FileHandle folder(::open(encodePath(path.isEmpty() ? QStringLiteral(".") : path).constData(),
-        O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!folder.valid()) {
-        listing.openError = errno;
+    FolderStream dir = openFolder(path);
+    if (!dir.valid()) {
+        listing.openError = dir.openError();
         return listing;
     }
-    alignas(dirent) char buffer[32 << 10];
-    for (;;) {
-        const ssize_t read = ::getdents64(folder.get(), buffer, sizeof buffer);
-        if (read < 0 && errno == EINTR)
+    while (const dirent *entry = dir.next()) {
+        if (isDotOrDotDot(entry->d_name))
             continue;
-        if (read <= 0) {
-            listing.readError = read < 0 ? errno : 0;
-            return listing;
-        }
-        for (ssize_t at = 0; at < read;) {
-            const auto *entry = reinterpret_cast<const dirent *>(buffer + at);
-            at += entry->d_reclen;
-            if (isDotOrDotDot(entry->d_name))
-                continue;
-            const auto length = static_cast<qsizetype>(std::strlen(entry->d_name));
-            listing.entries.push_back({listing.names.size(), length, classifyEntry(folder.get(), entry)});
-            listing.names.append(entry->d_name, length);
-        }
+        const auto length = static_cast<qsizetype>(std::strlen(entry->d_name));
+        listing.entries.push_back({listing.names.size(), length, classifyEntry(dir.fd(), entry)});
+        listing.names.append(entry->d_name, length);
     }
+    listing.readError = errno;
+    return listing;
 }
 
 void handOut(const FolderListing &listing, const QString &path,

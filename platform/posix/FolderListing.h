@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/FileSystemService.h"
+#include "platform/posix/FileHandle.h"
 
 #include <QByteArray>
 #include <condition_variable>
@@ -22,6 +23,9 @@ EntryKind kindOf(const struct stat &st);
 // Uses the type readdir already gave and asks the kernel, relative to the open folder, only
 // for links and file systems that do not report types.
 EntryKind classifyEntry(int dirFd, const dirent *entry);
+
+// The folder at `folder` ("" is the current one), opened to be read.
+FolderStream openFolder(const QString &folder);
 
 // One folder read to its end (or to the error that ended the read): its entries' names as the
 // kernel gave them, one after the other in one text, and what each is.

@@ -6,7 +6,6 @@
 #include "platform/posix/SystemErrors.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
@@ -201,8 +200,8 @@ std::optional<BlockDevice> LinuxDriveSource::deviceFromSource(const QString &sou
         const QDir classBlock(under(QStringLiteral("/sys/class/block")));
         for (const QFileInfo &entry :
             classBlock.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
-            QFile dmName(entry.filePath() + QStringLiteral("/dm/name"));
-            if (dmName.open(QIODevice::ReadOnly) && QString::fromUtf8(dmName.readAll()).trimmed() == name) {
+            int error = 0;
+            if (readTrimmed(entry.filePath() + QStringLiteral("/dm/name"), error) == name && error == 0) {
                 folder = entry.canonicalFilePath();
                 break;
             }

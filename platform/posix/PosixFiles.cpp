@@ -24,11 +24,6 @@ bool passesMask(bool folder, bool hidden, int mask)
     return !folder || (mask & kAttrDirectory);
 }
 
-FolderStream openFolder(const QString &folder)
-{
-    return FolderStream(encodePath(folder.isEmpty() ? QStringLiteral(".") : folder).constData());
-}
-
 // A pattern without wildcards names one entry: look at it directly instead of reading
 // the whole folder.
 std::vector<ListedName> listSingleEntry(const QString &path, const QString &name, int mask)

@@ -14,7 +14,6 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QUrl>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -131,11 +130,7 @@ void QtUi::saveSetting(
 QCursor QtUi::loadCursorFile(const QString &path)
 {
     QFile file(path);
-    errno = 0; // a refusal of Qt's own (a folder) leaves it so
-    if (!file.open(QIODevice::ReadOnly)) {
-        const int err = errno;
-        throw AppError(kPathFileAccessError, err, FailedAction::Reading, path, file.errorString());
-    }
+    openToReadOrThrow(file);
     const QByteArray data = file.readAll();
     QImage image;
     image.loadFromData(data, "CUR");
