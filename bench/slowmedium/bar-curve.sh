@@ -41,7 +41,7 @@ cleanup() {
 }
 trap cleanup EXIT
 "$medium" start "$dir" "$size_mb" "$rate" "$fstype" >/dev/null
-echo "read-rate $read_rate" >"$dir/backing/control"
+"$medium" read-rate "$dir" "$read_rate"
 sync
 
 echo "# halvorix to a simulated $fstype medium at $rate bytes/s: $bytes bytes"

@@ -47,7 +47,7 @@ cleanup() {
 }
 trap cleanup EXIT
 "$medium" start "$dir" "$size_mb" "$rate" "$fstype" >/dev/null
-echo "read-rate $read_rate" >"$dir/backing/control"
+"$medium" read-rate "$dir" "$read_rate"
 
 written() { # prints the bytes on the device
   local key value

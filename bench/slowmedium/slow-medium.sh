@@ -8,12 +8,14 @@
 #   slow-medium.sh pause DIR | resume DIR     hang the reader / let it answer again
 #   slow-medium.sh stats DIR                  written N, read N, state running|paused, held N, ...
 #   slow-medium.sh rate DIR BYTES_PER_S       change the write rate (0: unthrottled)
+#   slow-medium.sh read-rate DIR BYTES_PER_S  the read rate (0: unthrottled)
 #   slow-medium.sh remount DIR                unmount and mount the card again (drops its cache)
 #   slow-medium.sh drop-cache DIR             drop the loop device's page cache, through which the
 #                                             FUSE card drivers (exfat, vfat) read and write
 #   slow-medium.sh capacity DIR REAL KEEP     a fake capacity (halvorix-slowfs's header: lies)
 #   slow-medium.sh flip DIR EVERY MINLEN FROM writes stored with a bit flipped
 #   slow-medium.sh fail-read DIR OFFSET COUNT|clear   reads that fail (COUNT -1: always)
+#   slow-medium.sh fail-read-for DIR OFFSET MS         reads that fail for MS milliseconds
 #   slow-medium.sh stop DIR                   take everything down; safe to repeat, and after a
 #                                             failed start; leaves DIR and the image in it
 #   slow-medium.sh check FSTYPE               says why the medium cannot run here (exit 1)
@@ -225,6 +227,7 @@ case $command in
   stop) [ $# -eq 1 ] || die "usage: stop DIR"; stop "$1" ;;
   pause | resume) [ $# -eq 1 ] || die "usage: $command DIR"; control "$1" "$command" ;;
   rate) [ $# -eq 2 ] || die "usage: rate DIR BYTES_PER_S"; control "$1" "rate $2" ;;
+  read-rate) [ $# -eq 2 ] || die "usage: read-rate DIR BYTES_PER_S"; control "$1" "read-rate $2" ;;
   stats) [ $# -eq 1 ] || die "usage: stats DIR"; cat "$1/backing/control" ;;
   remount) [ $# -eq 1 ] || die "usage: remount DIR"; remount "$1" ;;
   drop-cache) [ $# -eq 1 ] || die "usage: drop-cache DIR"; drop_cache "$1" ;;
@@ -232,6 +235,7 @@ case $command in
   flip) [ $# -eq 4 ] || die "usage: flip DIR EVERY MINLEN FROM"; control "$1" "flip $2 $3 $4" ;;
   fail-read) [ $# -ge 2 ] || die "usage: fail-read DIR OFFSET COUNT | fail-read DIR clear"
     control "$1" "fail-read ${*:2}" ;;
+  fail-read-for) [ $# -eq 3 ] || die "usage: fail-read-for DIR OFFSET MS"; control "$1" "fail-read-for $2 $3" ;;
   check) [ $# -eq 1 ] || die "usage: check FSTYPE"; why=$(check "$1") || { echo "$why"; exit 1; } ;;
   *) sed -n '2,/^set -uo/p' "$0" | sed '$d' | sed 's/^# \{0,1\}//' >&2; exit 2 ;;
 esac

@@ -18,20 +18,18 @@ using namespace std::chrono_literals;
 
 namespace {
 
-class LyingCard : public ::testing::Test {
+class LyingCard : public SlowCard {
 protected:
-    SlowMedium medium;
-    TempTree pc;
     FormFixture f;
     Form1 *form = nullptr;
     std::map<QString, QByteArray> sources; // relative to the album folder
 
-    // A card of `sizeMb` MiB (as it claims) with the file system `fsType`, shown as the window's card.
-    void start(const QString &fsType, int sizeMb = 64)
+    // A card of 64 MiB (as it claims) with the file system `fsType`, shown as the window's card.
+    void start(const QString &fsType)
     {
-        if (const QString why = SlowMedium::unavailableReason(fsType); !why.isEmpty())
-            HALVORIX_SKIP_WITHOUT(why.toStdString());
-        ASSERT_EQ(medium.start(sizeMb, 0, fsType), "");
+        startMedium(0, fsType);
+        if (HasFatalFailure() || IsSkipped())
+            return;
         f.fs.drives->at(0).root = medium.card() + "/";
         // The card drivers of the tests read their device through a cache of their own, which the
         // kernel's card drivers do not: the read-back must see the device.
@@ -175,10 +173,7 @@ TEST(ClosingACopyToACard, LeavesNoTemporaryFileWhenTheProgramEnds)
     for (int i = 0; i < 6; ++i)
         pc.write(QString("album/%1.jpg").arg(i), uniqueBytes(quint32(i + 1), 1 << 20));
     FormFixture f;
-    f.fs.drives->at(0).root = card.path() + "/";
-    Form1 &form = f.load();
-    f.pickCardTarget();
-    form.transferList().append({pc.path("album/"), "Is Folder"});
+    f.loadCopyingToCard(card.path(), pc.path("album/"));
     f.fs.filesInFlight = 1;
     f.fs.aheadOfDevice = 64 << 20; // the complete files wait to be named in one batch
     std::atomic<int> files{0};

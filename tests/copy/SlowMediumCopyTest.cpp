@@ -64,20 +64,6 @@ private:
     bool taken_ = false, mounted_ = false;
 };
 
-class SlowCard : public ::testing::Test {
-protected:
-    SlowMedium medium;
-    TempTree pc;
-
-    void startMedium(qint64 rate, const QString &fsType = "ext4")
-    {
-        if (const QString why = SlowMedium::unavailableReason(fsType); !why.isEmpty())
-            HALVORIX_SKIP_WITHOUT(why.toStdString());
-        const QString failed = medium.start(64, rate, fsType);
-        ASSERT_EQ(failed, "");
-    }
-};
-
 } // namespace
 
 // Copies of the medium's bytes taken at several moments of a run (a stick pulled at that instant)
@@ -180,12 +166,9 @@ protected:
 
     void loadWindow()
     {
-        f.fs.drives->at(0).root = medium.card() + "/";
-        form = &f.load();
-        f.pickCardTarget();
         for (int i = 0; i < 4; ++i)
             pc.write(QString("album/%1.jpg").arg(i), uniqueBytes(quint32(i + 1), 2 << 20));
-        form->transferList().append({pc.path("album/"), "Is Folder"});
+        form = &f.loadCopyingToCard(medium.card(), pc.path("album/"));
     }
 
     // While Start Copying runs (and the program ends with it), sends the close request from another
@@ -266,10 +249,7 @@ TEST(ClosingDuringARun, TheCountAndTheWalkStopAtTheClose)
         pc.write(QString("tree/f%1/a.txt").arg(i, 2, 10, QChar('0')), "a");
     for (bool duringTheCount : {true, false}) {
         FormFixture f;
-        f.fs.drives->at(0).root = card.path() + "/";
-        Form1 &form = f.load();
-        f.pickCardTarget();
-        form.transferList().append({pc.path("tree/"), "Is Folder"});
+        f.loadCopyingToCard(card.path(), pc.path("tree/"));
         // The close comes during the count, or with the first file the walk copies (in its own
         // thread, so the walk cannot run ahead meanwhile).
         std::atomic<bool> asked{false};

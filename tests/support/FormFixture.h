@@ -59,6 +59,17 @@ public:
         form->Combo3->setCurrentIndex(0);
     }
 
+    // The window loaded with the first card at `cardRoot`, copying to it, the folder `folder` the
+    // transfer list's one row.
+    Form1 &loadCopyingToCard(const QString &cardRoot, const QString &folder)
+    {
+        fs.drives->at(0).root = cardRoot + "/";
+        load();
+        pickCardTarget();
+        form->transferList().append({folder, "Is Folder"});
+        return *form;
+    }
+
     static void moveMouseOver(QWidget *widget)
     {
         QMouseEvent move(

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "support/RealMedia.h"
 #include "support/TempTree.h"
 
 #include <QByteArray>
@@ -275,6 +276,22 @@ private:
     }
 
     QTemporaryDir folder_{QDir::tempPath() + "/halvorix-slow-XXXXXX"};
+};
+
+// Tests on a slow medium of 64 MiB: startMedium() skips, with the reason, where the medium cannot be
+// made, and fails where it could not start.
+class SlowCard : public ::testing::Test {
+protected:
+    SlowMedium medium;
+    TempTree pc;
+
+    void startMedium(qint64 rate, const QString &fsType = "ext4")
+    {
+        if (const QString why = SlowMedium::unavailableReason(fsType); !why.isEmpty())
+            HALVORIX_SKIP_WITHOUT(why.toStdString());
+        const QString failed = medium.start(64, rate, fsType);
+        ASSERT_EQ(failed, "");
+    }
 };
 
 } // namespace halvorix::test

@@ -18,12 +18,7 @@ trap '[ -n "$pid" ] && kill $pid 2>/dev/null; rm -rf "$work"' EXIT
 mkdir -p "$shots"
 
 fail() { echo "machine window check: $*" >&2; exit 1; }
-windows() { xdotool search --onlyvisible --name '^Halvorix$' 2>/dev/null | wc -l; }
-at_least() { [ "$(windows)" -ge "$1" ]; }
-exactly() { [ "$(windows)" -eq "$1" ]; }
 gone() { ! ps -o stat= -p "$pid" 2>/dev/null | grep -qv Z; } # ended, reaped or not
-click() { xdotool mousemove $((wx + $1)) $((wy + $2)) click 1; }
-shot() { import -window root "$shots/$1.png"; }
 # X Y N NAME: opens the list at X,Y, photographs it open, takes its item N (from 0).
 pick() {
   click "$1" "$2"

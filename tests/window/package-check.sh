@@ -10,15 +10,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 sudo=""; [ "$(id -u)" -eq 0 ] || sudo="sudo"
 
 # The checkers, installed where missing.
-tools=(lintian appstream desktop-file-utils)
-missing=()
-for p in "${tools[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+. "$here/../../scripts/packages.sh"
+install_missing lintian appstream desktop-file-utils >/dev/null
 
 (cd "$build" && rm -f halvorix_*.deb && cpack >/dev/null)
 deb=$(ls "$build"/halvorix_*_amd64.deb)

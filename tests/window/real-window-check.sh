@@ -17,10 +17,6 @@ mkdir -p "$shots"
 card=$work/sys/mnt/CARD home=$work/sys/mnt/disk/home/user
 
 fail() { echo "real-window check: $*" >&2; exit 1; }
-windows() { xdotool search --onlyvisible --name '^Halvorix$' 2>/dev/null | wc -l; }
-at_least() { [ "$(windows)" -ge "$1" ]; }
-exactly() { [ "$(windows)" -eq "$1" ]; }
-click() { xdotool mousemove $((wx + $1)) $((wy + $2)) click 1; }
 # Positions inside the window, from the designed layout in pixels (twips / 15).
 pick_first() {
   click "$1" "$2"
@@ -33,7 +29,6 @@ close_box() {
   wait_for 10 ready "$(others | head -1)" || fail "the message box did not take the keyboard"
   shot "$1"; xdotool key "$2"; wait_for 10 exactly 1
 }
-shot() { import -window root "$shots/$1.png"; }
 dialog_shown() { xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
 cancel_dialog() { # title-pattern what
   wait_for 20 dialog_shown "$1" || fail "$2 did not open"
