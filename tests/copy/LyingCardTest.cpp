@@ -106,6 +106,36 @@ TEST_F(LyingCard, CopiesTheCardStoredWronglyAreNamedAndRemoved)
     EXPECT_GT(expectNamedGoneAndTheRestWhole(), 0);
 }
 
+// A computer's disk that flips bits in what it stores while the first half of a large file is
+// written: the copy is read back as it is written, from the disk, and named as differing.
+TEST_F(LyingCard, ACopyTheDiskStoredWronglyIsNamedWhenItWasReadBackWhileWritten)
+{
+    startMedium(0, "ext4");
+    if (HasFatalFailure() || IsSkipped())
+        return;
+    f.fs.drives->at(1).root = medium.card() + "/";
+    f.fs.aheadOfDevice = 4 << 20; // read back 2 MiB behind the writing
+    form = &f.load();
+    const QByteArray data = uniqueBytes(21, 12 << 20);
+    f.card.write("DCIM/clip.mov", data);
+    ASSERT_TRUE(medium.flipWrites(2, 128 << 10, 0));
+    int chunks = 0;
+    f.fs.beforeEachChunk = [&](CopySession &) { // 6 MiB written: the tail reaches the disk whole
+        if (++chunks == 48) {
+            ASSERT_TRUE(medium.flipWrites(0, 0, 0));
+        }
+    };
+    f.pickCardToComputer();
+    const QString results = form->Text1->text();
+    form->PushButton1_Click();
+    EXPECT_GT(medium.stats().flipped, 0);
+    EXPECT_TRUE(closing().contains(f.card.path("DCIM/clip.mov") + " (could not verify " + results
+        + "DCIM/clip.mov: The copy differs from the original: the disk may be failing)"))
+        << closing().toStdString();
+    EXPECT_FALSE(QFile::exists(results + "DCIM/clip.mov"));
+    EXPECT_FALSE(hasTemporaryFiles(medium.card()));
+}
+
 // From a card whose reader fails some reads: a read that fails for a moment and then works is
 // tried again until the copy is whole and verified; a bad block fails its file alone, which is
 // named and leaves nothing behind, and the rest is copied.

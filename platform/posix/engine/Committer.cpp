@@ -37,6 +37,8 @@ constexpr rlim_t kOtherDescriptors = 768;
 // Below this much of a file, its writeback is left to the batch's flush: starting it file by file
 // would send the device many small writes instead of a few large ones.
 constexpr qint64 kOwnWritebackFrom = 1 << 20;
+// The most a copy read back while it is written is read back at a time (a window, if smaller).
+constexpr qint64 kReadBackStretch = 32 << 20;
 
 // How many files a batch may hold open, each with (at worst) its folder: the descriptor limit is
 // raised as far as needed and the system allows, once.
@@ -86,6 +88,11 @@ qint64 Committer::windowBytes() const
     if (budget_ >= kFastDeviceAhead)
         return std::numeric_limits<qint64>::max();
     return std::max<qint64>(budget_ / 2, kLeastAhead);
+}
+
+qint64 Committer::readBackStretch() const
+{
+    return std::min(kReadBackStretch, windowBytes());
 }
 
 void Committer::wrote(qint64 bytes)
@@ -155,7 +162,7 @@ void Committer::submit(std::unique_ptr<FileWriter> file, const struct stat &sour
         thread_ = std::thread([this] { run(); });
     if (pending_.empty())
         oldest_.start();
-    pending_.push_back(Pending{std::move(file), source, item, unconfirmed, check});
+    pending_.push_back(Pending{std::move(file), source, item, unconfirmed, std::move(check)});
     pendingBytes_ += unconfirmed;
     // The committer looks again on its own within its wait; waking it for every small file would
     // cost more than the copy of the file.
@@ -239,6 +246,22 @@ void Committer::flushAndName(std::vector<Pending> &batch)
 
     // On a fixed disk each copy is read back before it has a name, so a bad one never replaces
     // the file it was to replace. A card's copies are read back once all are written.
+    const auto readsBack
+        = [&](size_t i) { return fileError[i] == 0 && batch[i].check && !session_.options.toCard; };
+    std::vector<qint64> sizes;
+    sizes.reserve(batch.size());
+    for (const Pending &p : batch)
+        sizes.push_back(p.check ? p.check->size : 0);
+    ReadBackInTurn inTurn(std::move(sizes), [&](size_t i) {
+        std::unique_ptr<ReadBackState> state;
+        if (!readsBack(i))
+            return state;
+        state = batch[i].check->readSoFar ? std::move(batch[i].check->readSoFar)
+                                          : std::make_unique<ReadBackState>();
+        if (!state->in.valid())
+            state->in = batch[i].file->openToReadBack();
+        return state;
+    });
     std::vector<std::optional<AppError>> failure(batch.size());
     try {
         for (size_t i = 0; i < batch.size(); ++i) {
@@ -246,9 +269,9 @@ void Committer::flushAndName(std::vector<Pending> &batch)
             if (fileError[i] != 0)
                 failure[i]
                     = systemError(fileError[i], FailedAction::Flushing, p.file->target().path().text());
-            else if (p.check && !session_.options.toCard)
-                failure[i] = readBack(p.file->openToReadBack().get(), p.check->size, p.check->digest,
-                    p.file->target().path(), session_);
+            else if (readsBack(i))
+                failure[i] = readBack(
+                    *inTurn.turn(i), p.check->size, p.check->digest, p.file->target().path(), session_);
         }
     } catch (const CopyAbandoned &) {
         return; // the batch is given up
@@ -276,10 +299,25 @@ void FileProgress::wrote(qint64 bytes, const NativePath &destination)
     committer_.wrote(bytes);
     if (!wholeFile_ && written_ >= kOwnWritebackFrom) // start writing this chunk out now
         ::sync_file_range(out_, written_ - bytes, bytes, SYNC_FILE_RANGE_WRITE);
+    if (readBack_ && readBack_->error == 0) {
+        const qint64 stretch = committer_.readBackStretch();
+        if (written_ - readBack_->done >= 2 * stretch) {
+            // The stretch before the last is on its way to the device: read it back once it is
+            // there, while the device writes the last.
+            const qint64 upTo = written_ - stretch;
+            confirm(upTo, destination);
+            readBackWritten(*readBack_, upTo, session_);
+            return;
+        }
+    }
     if (unconfirmed() < committer_.windowBytes())
         return;
     // Wait for what was written before this chunk, so the device always has work.
-    const qint64 upTo = wholeFile_ ? written_ : written_ - bytes;
+    confirm(wholeFile_ ? written_ : written_ - bytes, destination);
+}
+
+void FileProgress::confirm(qint64 upTo, const NativePath &destination)
+{
     if (upTo <= confirmed_)
         return;
     const int rc = wholeFile_

@@ -34,6 +34,10 @@ public:
 
     // Bytes of written data that need not be on the device yet, per file and in all.
     qint64 windowBytes() const;
+    // A copy read back while it is written is read back this much at a time, one stretch behind
+    // the writing: the disk reads one back while it writes the next. Files of two stretches or more
+    // are read back so.
+    qint64 readBackStretch() const;
 
     // A writer wrote `bytes` more: waits while too much written data is not on the device yet.
     // Throws CopyAbandoned.
@@ -46,6 +50,7 @@ public:
     struct Check {
         qint64 size;
         quint64 digest;
+        std::unique_ptr<ReadBackState> readSoFar; // what was read back while it was written, if any
     };
     // The complete file `file`, `unconfirmed` bytes of it not known to be on the device yet, for
     // the item `item`: named once its data is on the device. With `check`, a copy on a fixed disk
@@ -94,8 +99,9 @@ private:
 // the writer waits for older chunks once more than a window is outstanding.
 class FileProgress {
 public:
-    FileProgress(int out, bool wholeFile, Committer &committer)
-        : out_(out), wholeFile_(wholeFile), committer_(committer)
+    // With `readBack`, the file is read back into it a stretch at a time while it is written.
+    FileProgress(int out, bool wholeFile, Committer &committer, CopySession &session, ReadBackState *readBack)
+        : out_(out), wholeFile_(wholeFile), committer_(committer), session_(session), readBack_(readBack)
     {
     }
     // A file given up takes its outstanding bytes with it.
@@ -119,10 +125,14 @@ public:
 
 private:
     qint64 unconfirmed() const { return written_ - confirmed_; }
+    // Waits until the file's first `upTo` bytes are on the device. Throws AppError or CopyAbandoned.
+    void confirm(qint64 upTo, const NativePath &destination);
 
     int out_;
     bool wholeFile_;
     Committer &committer_;
+    CopySession &session_;
+    ReadBackState *readBack_;
     qint64 written_ = 0;
     qint64 confirmed_ = 0;
     bool handedOver_ = false;

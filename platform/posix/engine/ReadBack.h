@@ -3,8 +3,11 @@
 #include "core/AppError.h"
 #include "core/CopySession.h"
 #include "core/NativePath.h"
+#include "platform/posix/FileHandle.h"
 
 #include <QString>
+#include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -52,12 +55,50 @@ bool isMediumReadError(int err);
 // is to blame, as `fromCard` says.
 AppError unreadable(int err, const QString &path, bool fromCard);
 
-// Reads the copy open at `fd` (its data already on the device) back from the device, its cached
-// pages dropped first, and compares it with `size` bytes hashing to `digest`. What it reads counts
-// as progress. Returns the failure, naming `copyPath`, when the copy differs or cannot be read back.
+// How far one copy has been read back from its device, and the hash of what was read.
+struct ReadBackState {
+    FileHandle in; // the copy, opened to be read back
+    ContentHash hash;
+    qint64 done = 0; // bytes read back
+    int error = 0; // the read that kept failing: nothing more is read
+    bool dropped = false; // its cached pages from `done` on are dropped, its reading started
+};
+
+// A large copy on a fixed disk is read back a stretch at a time while it is written, so the disk
+// reads one stretch back while it writes the next: reads `state` on to `upTo`, the copy's data
+// there already on the device, its cached pages dropped first. What it reads counts as progress.
 // Throws CopyAbandoned.
+void readBackWritten(ReadBackState &state, qint64 upTo, CopySession &session);
+
+// Reads the rest of the copy (from `state.done`, its data already on the device) back from the
+// device, its cached pages dropped first, and compares all it read with `size` bytes hashing to
+// `digest`. What it reads counts as progress. Returns the failure, naming `copyPath`, when the copy
+// differs or cannot be read back. Throws CopyAbandoned.
 std::optional<AppError> readBack(
-    int fd, qint64 size, quint64 digest, const NativePath &copyPath, CopySession &session);
+    ReadBackState &state, qint64 size, quint64 digest, const NativePath &copyPath, CopySession &session);
+
+// Copies read back one after another, in order: while one is read, the reads of the next are
+// started, as a disk answers many small reads at once far sooner than one after another.
+class ReadBackInTurn {
+public:
+    // Opens copy `i` to be read back (its state so far, if any); null when it is not read back.
+    using Open = std::function<std::unique_ptr<ReadBackState>(size_t i)>;
+    // `sizes`: each copy's length.
+    ReadBackInTurn(std::vector<qint64> sizes, Open open);
+    // Copy `i`, its reading started; asked in increasing order. Null when it is not read back.
+    ReadBackState *turn(size_t i);
+
+private:
+    struct Ahead {
+        std::unique_ptr<ReadBackState> state;
+        qint64 started; // bytes whose reading was started
+    };
+    std::vector<qint64> sizes_;
+    Open open_;
+    std::deque<Ahead> ahead_; // copies first_ onwards
+    size_t first_ = 0;
+    qint64 aheadBytes_ = 0;
+};
 
 // The copies on a card, to be read back once everything is written: a counterfeit card overwrites
 // earlier files with later ones, so only the card as it stands after the last write tells which

@@ -59,16 +59,28 @@ void copyRegularFile(
     Committer &committer = engineRunOf(session).committer();
     auto writer = std::make_unique<FileWriter>(to, st.st_mode, session);
     const NativePath destination = to.path();
-    FileProgress progress(writer->fd(), to.folder->syncsWholeFiles, committer);
     std::optional<ContentHash> hash;
     if (session.options.verify)
         hash.emplace();
+    // A large copy on a fixed disk is read back while it is written; a card's copies are read back
+    // once everything is written.
+    std::unique_ptr<ReadBackState> readSoFar;
+    if (hash && !session.options.toCard && !to.folder->syncsWholeFiles
+        && st.st_size >= 2 * committer.readBackStretch()) {
+        readSoFar = std::make_unique<ReadBackState>();
+        readSoFar->in = writer->openToReadBack();
+        if (!readSoFar->in.valid())
+            readSoFar.reset(); // read back once complete, as any other copy
+    }
+    FileProgress progress(writer->fd(), to.folder->syncsWholeFiles, committer, session, readSoFar.get());
     const qint64 copied = moveData(in.get(), writer->fd(), st.st_size, CopyEnds{source, destination}, session,
         progress, hash ? &*hash : nullptr);
     writer->setPermissions(st);
     const qint64 outstanding = progress.handOver();
-    committer.submit(std::move(writer), st, source.text(), outstanding,
-        hash ? std::optional<Committer::Check>({copied, hash->digest()}) : std::nullopt);
+    std::optional<Committer::Check> check;
+    if (hash)
+        check = Committer::Check{copied, hash->digest(), std::move(readSoFar)};
+    committer.submit(std::move(writer), st, source.text(), outstanding, std::move(check));
 }
 
 // Recreates a link as a link (from a card, links are never followed).
