@@ -114,7 +114,7 @@ TEST_F(LyingCard, ACopyTheDiskStoredWronglyIsNamedWhenItWasReadBackWhileWritten)
     if (HasFatalFailure() || IsSkipped())
         return;
     f.fs.drives->at(1).root = medium.card() + "/";
-    f.fs.aheadOfDevice = 4 << 20; // read back 2 MiB behind the writing
+    f.fs.aheadOfDevice = 4 << 20; // read back 1 MiB behind the writing
     form = &f.load();
     const QByteArray data = uniqueBytes(21, 12 << 20);
     f.card.write("DCIM/clip.mov", data);

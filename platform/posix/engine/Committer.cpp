@@ -37,7 +37,7 @@ constexpr rlim_t kOtherDescriptors = 768;
 // Below this much of a file, its writeback is left to the batch's flush: starting it file by file
 // would send the device many small writes instead of a few large ones.
 constexpr qint64 kOwnWritebackFrom = 1 << 20;
-// The most a copy read back while it is written is read back at a time (a window, if smaller).
+// The most a copy read back while it is written is read back at a time (less on a slow device).
 constexpr qint64 kReadBackStretch = 32 << 20;
 
 // How many files a batch may hold open, each with (at worst) its folder: the descriptor limit is
@@ -92,7 +92,8 @@ qint64 Committer::windowBytes() const
 
 qint64 Committer::readBackStretch() const
 {
-    return std::min(kReadBackStretch, windowBytes());
+    // Two stretches are written ahead of the read-back: together within the file's window.
+    return std::min(kReadBackStretch, windowBytes() / 2);
 }
 
 void Committer::wrote(qint64 bytes)
