@@ -259,8 +259,11 @@ void Committer::flushAndName(std::vector<Pending> &batch)
             return state;
         state = batch[i].check->readSoFar ? std::move(batch[i].check->readSoFar)
                                           : std::make_unique<ReadBackState>();
-        if (!state->in.valid())
+        if (!state->in.valid()) {
             state->in = batch[i].file->openToReadBack();
+            if (!state->in.valid())
+                state->error = errno;
+        }
         return state;
     });
     std::vector<std::optional<AppError>> failure(batch.size());

@@ -191,8 +191,6 @@ void readBackWritten(ReadBackState &state, qint64 upTo, CopySession &session)
 std::optional<AppError> readBack(
     ReadBackState &state, qint64 size, quint64 digest, const NativePath &copyPath, CopySession &session)
 {
-    if (!state.in.valid() && state.error == 0)
-        state.error = EBADF;
     if (!state.dropped)
         dropCached(state, 0);
     readOn(state, -1, size, session);

@@ -57,7 +57,7 @@ AppError unreadable(int err, const QString &path, bool fromCard);
 
 // How far one copy has been read back from its device, and the hash of what was read.
 struct ReadBackState {
-    FileHandle in; // the copy, opened to be read back
+    FileHandle in; // the copy, opened to be read back (when it could not be, `error` says why)
     ContentHash hash;
     qint64 done = 0; // bytes read back
     int error = 0; // the read that kept failing: nothing more is read
